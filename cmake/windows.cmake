@@ -1,0 +1,44 @@
+# Windows cross build: small, statically linked programs.
+set(KORVIX_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+add_compile_options(${KORVIX_SIZE_FLAGS})
+add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+add_link_options(-static -s -Wl,--gc-sections)
+
+# zlib from the mingw-w64 package, linked statically.
+find_library(ZLIB_STATIC NAMES libz.a z REQUIRED)
+find_path(ZLIB_INCLUDE zlib.h REQUIRED)
+
+add_library(korvix_win STATIC ${KORVIX_PORTABLE_SOURCES} ${KORVIX_WIN_SOURCES})
+target_include_directories(korvix_win PUBLIC ${KORVIX_ROOT}/src ${ZLIB_INCLUDE})
+target_link_libraries(korvix_win PUBLIC ${ZLIB_STATIC}
+  comctl32 gdi32 user32 advapi32 shell32 version ole32)
+
+# The stub: a GUI program whose NT headers are moved to offset 256 after the
+# link, leaving the payload-end pointer words at 248..255.
+add_executable(stub WIN32 ${KORVIX_ROOT}/src/startup/Stub.cpp)
+target_link_libraries(stub PRIVATE korvix_win)
+add_custom_command(TARGET stub POST_BUILD
+  COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/cmake/pe_stub_header.py $<TARGET_FILE:stub>
+  COMMENT "Moving the stub's PE header to offset 256")
+
+# GoogleTest, cross-built from the Debian sources.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One test program a group; each runs under Wine through the emulator wrapper.
+foreach(group ${KORVIX_WIN_TEST_GROUPS})
+  set(srcs ${KORVIX_WIN_TESTS_${group}})
+  list(TRANSFORM srcs PREPEND ${KORVIX_ROOT}/tests/)
+  add_executable(win_${group}_tests ${srcs})
+  target_include_directories(win_${group}_tests PRIVATE ${KORVIX_ROOT}/tests)
+  target_link_libraries(win_${group}_tests PRIVATE korvix_win gtest gtest_main)
+  target_compile_definitions(win_${group}_tests PRIVATE
+    KORVIX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_test(NAME win_${group}_tests COMMAND win_${group}_tests --gtest_brief=1)
+  set_tests_properties(win_${group}_tests PROPERTIES TIMEOUT 600)
+endforeach()
+
+include(tools/tools.cmake OPTIONAL)
+include(tests/win.cmake OPTIONAL)

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "text/KSUB.h"
+TEST(Placeholder, Runs) { EXPECT_TRUE(true); }
