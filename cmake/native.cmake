@@ -38,5 +38,9 @@ if(KORVIX_PORTABLE_TESTS)
 endif()
 
 include(tools/tools.cmake OPTIONAL)
-include(tests/host.cmake OPTIONAL)
+# Further tests of each folder (programs, end-to-end runs): tests/<dir>/host.cmake
+file(GLOB KORVIX_EXTRA_TESTS ${KORVIX_ROOT}/tests/*/host.cmake)
+foreach(f ${KORVIX_EXTRA_TESTS})
+  include(${f})
+endforeach()
 include(fuzz/fuzz.cmake OPTIONAL)

@@ -1,4 +1,15 @@
 # Windows cross build: small, statically linked programs.
+
+# Windows programs run under Wine through a wrapper that knows this tree's
+# Wine prefix, so several build trees never share one.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/wine-run.sh CONTENT
+"#!/bin/sh
+export KORVIX_WINEPREFIX=\"\${KORVIX_WINEPREFIX:-${CMAKE_BINARY_DIR}/wineprefix}\"
+exec \"${KORVIX_ROOT}/scripts/wine-run.sh\" \"$@\"
+" @ONLY)
+file(CHMOD ${CMAKE_BINARY_DIR}/wine-run.sh PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 set(KORVIX_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
 add_compile_options(${KORVIX_SIZE_FLAGS})
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
@@ -41,4 +52,8 @@ foreach(group ${KORVIX_WIN_TEST_GROUPS})
 endforeach()
 
 include(tools/tools.cmake OPTIONAL)
-include(tests/win.cmake OPTIONAL)
+# Further tests of each folder (programs, end-to-end runs): tests/<dir>/win.cmake
+file(GLOB KORVIX_EXTRA_TESTS ${KORVIX_ROOT}/tests/*/win.cmake)
+foreach(f ${KORVIX_EXTRA_TESTS})
+  include(${f})
+endforeach()

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: the native tests (plain and
 # under the sanitizers), then the Windows tests under Wine on a private Xvfb.
+# Arguments go to both ctest runs (for example -R payload to pick tests).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${KORVIX_BUILD:-$root/build}
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh"
 echo "== native tests"
 host_rc=0
-ctest --test-dir "$root/build/host" --output-on-failure || host_rc=$?
+ctest --test-dir "$build/host" --output-on-failure "$@" || host_rc=$?
 echo "== Windows tests under Wine"
 source "$root/scripts/xvfb.sh"
 win_rc=0
-ctest --test-dir "$root/build/win" --output-on-failure || win_rc=$?
+ctest --test-dir "$build/win" --output-on-failure "$@" || win_rc=$?
 [ $host_rc -eq 0 ] && [ $win_rc -eq 0 ]

@@ -2,7 +2,8 @@
 # Sourced by the test and demo commands: one Xvfb display and one persistent
 # wineserver for the Windows programs, both stopped when the caller exits.
 root=${root:?}
-export KORVIX_WINEPREFIX=$root/build/win/wineprefix
+build=${build:-$root/build}
+export KORVIX_WINEPREFIX=$build/win/wineprefix
 export KORVIX_KEEP_SERVER=1
 korvix_stop_display() {
   WINEPREFIX=$KORVIX_WINEPREFIX wineserver -k 2>/dev/null || true
@@ -23,5 +24,5 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 # Make the prefix (first run only) and keep one wineserver for all tests.
-"$root/scripts/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
+"$build/win/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
 WINEPREFIX=$KORVIX_WINEPREFIX wineserver -p 2>/dev/null || true
