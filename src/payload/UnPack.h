@@ -1,0 +1,252 @@
+#pragma once
+// Reader of the payload container: stub image, record area (header records,
+// then file records), 74-byte trailer, optional data after the payload end.
+// All integers in the container are little-endian.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+const uint32_t KContainerMagic = 0x4A3B2C1D;
+const int KTrailerSize = 74;
+
+// Trailer field offsets.
+enum {
+  TRL_HEADER_COUNT = 1,   // byte: header record count H (2 or 3; 0 reads as 2)
+  TRL_RECORD_AREA = 4,    // u32: offset of the first header record
+  TRL_FILE_COUNT = 8,     // u32: number of file records
+  TRL_MAGIC = 12,         // u32: KContainerMagic
+  TRL_CHECKSUM = 16,      // i32: volume checksum, 1234 = none
+  TRL_SPACE = 28,         // 9 x u32: space required per cluster size
+  TRL_OPTIONS = 65,       // byte: option bits
+  TRL_INTERNET = 66,      // bool byte: internet setup
+  TRL_ASK_DOWNLOAD = 67,  // bool byte: ask before downloading
+  TRL_MAKE_AGENT = 68,    // bool byte: write an update-agent copy
+  TRL_IS_AGENT = 69,      // bool byte: this file is an update-agent copy
+  TRL_LENGTH = 70         // u32: trailer length, 74
+};
+
+// Option bits of byte 65.
+enum {
+  OPT_TEMP_DRIVE_INFO = 0x01,
+  OPT_NEXT_VOLUME = 0x02,
+  OPT_SPAN_RELAUNCH = 0x04,
+  OPT_ACTIVITY_BAR = 0x08,
+  OPT_AGENT_LOG = 0x10
+};
+
+// The 74 trailer bytes with little-endian accessors (also used by the
+// authoring tool to build one).
+struct TTrailer {
+  uint8_t Bytes[KTrailerSize];
+
+  TTrailer() { Clear(); }
+  void Clear();
+  uint32_t U32(int offset) const;
+  void SetU32(int offset, uint32_t value);
+
+  int HeaderCount() const { return Bytes[TRL_HEADER_COUNT]; }
+  uint32_t RecordArea() const { return U32(TRL_RECORD_AREA); }
+  uint32_t FileCount() const { return U32(TRL_FILE_COUNT); }
+  uint32_t Magic() const { return U32(TRL_MAGIC); }
+  bool MagicOK() const { return Magic() == KContainerMagic; }
+  int32_t Checksum() const { return (int32_t)U32(TRL_CHECKSUM); }
+  uint32_t SpaceRequired(int k) const;  // k = 0..8
+  uint8_t Options() const { return Bytes[TRL_OPTIONS]; }
+  uint32_t Length() const { return U32(TRL_LENGTH); }
+};
+
+// A container file opened for reading (others may read and write it), with
+// 64-bit offsets. Closed when destroyed.
+class TPayloadFile {
+public:
+  TPayloadFile() {}
+  explicit TPayloadFile(const std::string& path) { Open(path); }
+  ~TPayloadFile() { Close(); }
+  TPayloadFile(const TPayloadFile&) = delete;
+  TPayloadFile& operator=(const TPayloadFile&) = delete;
+
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const;
+  uint64_t Size() const;  // 0 when not open
+  // Reads up to `count` bytes at `offset`; returns the bytes read (short at
+  // the end of the file, 0 on failure).
+  size_t ReadAt(uint64_t offset, void* buf, size_t count);
+  bool ReadExact(uint64_t offset, void* buf, size_t count) {
+    return ReadAt(offset, buf, count) == count;
+  }
+
+private:
+#ifdef _WIN32
+  void* FHandle = nullptr;
+#else
+  int FFd = -1;
+#endif
+};
+
+// True when the file begins with "MZ" and has "PE" at offset 256.
+bool IsExeContainer(TPayloadFile& file);
+bool IsExeContainer(const std::string& path);
+
+// The payload-end pointer: word 248 is the high half, word 252 the low
+// half; 0 when unset (or the header is too short).
+uint64_t PayloadEndFromHeader(TPayloadFile& file);
+uint64_t PayloadEndFromBytes(const void* bytes, size_t count);
+uint64_t PayloadEndFromBytes(const std::string& bytes);
+
+// The payload end: the pointer of an executable container when it is set,
+// else the file size.
+uint64_t PayloadEnd(TPayloadFile& file);
+
+// Fills `record` (which the caller has cleared) from the trailer before the
+// payload end. A trailer length that points before the file start or below
+// 4 bytes reads nothing. Returns the payload end.
+uint64_t ReadTrailer(TPayloadFile& file, TTrailer& record);
+
+// True when the trailer has the magic number and its record area lies
+// inside the payload (before the trailer).
+bool PayloadPresent(const TTrailer& trailer, uint64_t payloadEnd, uint64_t fileSize);
+
+// Sectors per cluster times bytes per sector of the drive of `path`
+// (its first three characters on Windows; natively the file system holding
+// the path); 0 when the query fails.
+int64_t ClusterSize(const std::string& path);
+
+// The plain token of a scrambled token text; a damaged token gives a random
+// decimal number from 0 to 99998 instead.
+std::string UnscrambleToken(const std::string& text);
+
+// Splits a downloaded inform text: descrambled, the field after the first
+// "|" is the token (unscrambled), two fields are skipped, `rest` is the text
+// after the fourth "|".
+void SplitTokenText(const std::string& text, std::string& token, std::string& rest);
+
+// ---------------------------------------------------------------------------
+// Record walk over one container file.
+
+enum TRecordStatus {
+  rsRecord,   // a record header was read (Next) or its data (ReadData)
+  rsEnd,      // no further record: at most the trailer is left
+  rsDamaged   // the length word or the data reach past the payload end or
+              // the file's end, or a read failed; the walk stops here
+};
+
+struct TRecordHeader {
+  uint64_t Offset = 0;      // offset of the length word
+  int32_t Length = 0;       // as stored: > 0 zlib stream, <= 0 stored plain
+  uint32_t DataSize = 0;    // |Length|
+  int Index = 0;            // 1-based, counted from the first header record
+  bool Compressed() const { return Length > 0; }
+};
+
+// The parsed content of a file record: entry header, one 0x00, file bytes.
+struct TFileEntry {
+  std::string Header;     // the entry header list, e.g. "|Engine.exe*|12345|"
+  std::string Item0;      // item 0 as stored
+  std::string FileName;   // item 0 before any "*"
+  std::string MainEntry;  // item 0 when it holds "*"; the header when only
+                          // the header does; else empty
+  uint32_t DosDateTime = 0;  // item 1 as a number, 0 when not a number
+  bool IsMain() const { return !MainEntry.empty(); }
+};
+
+// Splits decompressed record content. False (entry left empty) when the
+// content has no 0x00: such a record is skipped.
+bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string& fileBytes);
+
+// Hook that lets the program's windows run between read pieces (default:
+// nothing).
+void SetRecordPumpHook(void (*hook)());
+
+class TRecordWalk {
+public:
+  TRecordWalk() {}
+  explicit TRecordWalk(const std::string& path) { Open(path); }
+
+  // Opens the container, reads its trailer and positions the walk at the
+  // record area. False when there is no payload (no file, wrong magic,
+  // trailer or record area outside the file).
+  bool Open(const std::string& path);
+  bool IsOpen() const { return FValid; }
+  const TTrailer& Trailer() const { return FTrailer; }
+  uint64_t PayloadEnd() const { return FEnd; }
+  uint64_t Position() const { return FPos; }
+  int HeaderCount() const { return FTrailer.HeaderCount(); }
+  // Position after the last header record, 0 until the walk passed it.
+  uint64_t HeaderEnd() const { return FHeaderEnd; }
+  TPayloadFile& File() { return FFile; }
+
+  // Reads the next record's length word. The data stay unread until
+  // ReadData or Skip; calling Next again skips them.
+  TRecordStatus Next(TRecordHeader& rec);
+  // Reads the current record's data (pieces of 64 KiB, pumping between).
+  TRecordStatus ReadData(std::string& data);
+  // Reads the current file record, inflates it when compressed (raises
+  // EZLibError on a damaged stream) and parses it. `hasEntry` is false for
+  // content without 0x00.
+  TRecordStatus ReadFileRecord(TFileEntry& entry, std::string& fileBytes, bool& hasEntry);
+  bool IsHeaderRecord(const TRecordHeader& rec) const { return rec.Index <= HeaderCount(); }
+
+private:
+  TPayloadFile FFile;
+  TTrailer FTrailer;
+  uint64_t FEnd = 0;        // payload end, bounded by the file size
+  uint64_t FPos = 0;        // next length word
+  uint64_t FDataPos = 0;    // data of the current record
+  uint32_t FDataSize = 0;
+  bool FHaveData = false;
+  uint64_t FHeaderEnd = 0;
+  int FCount = 0;
+  bool FValid = false;
+  bool FDamaged = false;
+};
+
+// ---------------------------------------------------------------------------
+// The reader of one container: trailer, option bits, header texts, tokens.
+// Keeps no file open after construction.
+class TGFileInfo {
+public:
+  explicit TGFileInfo(const std::string& path);  // Create
+
+  const TTrailer& Trailer() const { return FTrailer; }
+  const std::string& LanguageBlock() const { return FLanguageBlock; }
+  const std::string& UpdateSettings() const { return FUpdateSettings; }
+  const std::string& DownloadSettings() const { return FDownloadSettings; }
+  // True when the file holds a valid container (magic and header records).
+  bool HasPayload() const { return FHasPayload; }
+
+  double GetSpaceRequired(const std::string& path) const;
+
+  bool ShowTempDriveInfo() const { return (FTrailer.Options() & OPT_TEMP_DRIVE_INFO) != 0; }
+  bool HasNextVolume() const { return (FTrailer.Options() & OPT_NEXT_VOLUME) != 0; }
+  bool SpanRelaunch() const { return (FTrailer.Options() & OPT_SPAN_RELAUNCH) != 0; }
+  bool ShowActivityBar() const { return (FTrailer.Options() & OPT_ACTIVITY_BAR) != 0; }
+  bool AgentLogOn() const { return (FTrailer.Options() & OPT_AGENT_LOG) != 0; }
+  bool IsInternetSetup() const { return FTrailer.Bytes[TRL_INTERNET] != 0; }
+  bool AskBeforeDownload() const { return FTrailer.Bytes[TRL_ASK_DOWNLOAD] != 0; }
+  bool MakeAgentCopy() const { return FTrailer.Bytes[TRL_MAKE_AGENT] != 0; }
+  bool IsAutoUpdateProg() const { return FTrailer.Bytes[TRL_IS_AGENT] != 0; }
+
+  std::string GetUpdateServer() const;
+  std::string GetInfoFileName() const;
+  std::string GetOriginalFileName() const;
+  std::string GetAgentExeName() const;
+  std::string GetUpdateToken(bool plain) const;
+  bool IsHiddenSetup() const;
+
+  std::string GetDownloadLocation() const;
+  std::string GetDownloadFileName() const;
+  bool DownloadAlways() const;
+  std::string GetDownloadToken(bool plain) const;
+  std::string GetDownloadSize() const;
+
+  bool SameDownloadToken(const TGFileInfo& other) const;
+  bool CheckToken(const std::string& path, int kind) const;
+
+private:
+  TTrailer FTrailer;
+  std::string FLanguageBlock;
+  std::string FUpdateSettings;
+  std::string FDownloadSettings;
+  bool FHasPayload = false;
+};

@@ -1,0 +1,60 @@
+#pragma once
+// Decompression of the payload's file records (zlib streams) and the volume
+// checksum a container file may carry.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// The one error class that leaves its module: a failing zlib result. The
+// message is zlib's own text for the result code ("data error", ...).
+class EZLibError : public std::runtime_error {
+public:
+  EZLibError(int code, const std::string& message);
+  explicit EZLibError(int code);
+  int Code() const { return FCode; }
+
+private:
+  int FCode;
+};
+
+// zlib's standard message for a result code (empty for 0).
+std::string ZLibMessage(int result);
+
+// Returns `result`; raises EZLibError when it is negative.
+int ZLibCheck(int result);
+
+// Progress while inflating: called with (0, 0, input length, bytes produced
+// so far, 1, "") before the first inflate step and after every step that
+// did not end the stream. The six parameters follow the program's progress
+// procedure: kind, reserved, maximum, position, step, text.
+typedef void (*TInflateProgress)(int kind, int reserved, int64_t maximum,
+                                 int64_t position, int step, const std::string& text);
+
+// Hook that lets the program's windows run between inflate steps
+// (default: nothing). The Windows program wires its message pump here.
+void SetInflatePumpHook(void (*hook)());
+
+// Inflates one complete zlib stream held in memory into a newly allocated
+// block (std::malloc); the caller owns `outBuf` and frees it with std::free.
+// The block grows in steps of the input length rounded up to 256 bytes;
+// after many such steps it grows geometrically, so highly compressible
+// records cost linear time. Returns the number of bytes produced (also in
+// `outBytes`). Raises EZLibError on damaged, truncated or dictionary
+// streams ("need dictionary"), std::bad_alloc when memory runs out; on any
+// error the block is freed and `outBuf` is null.
+size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate,
+                     void*& outBuf, size_t& outBytes,
+                     TInflateProgress progress = nullptr);
+
+// InflateBuffer on the bytes of a text: the plain bytes as a text.
+std::string InflateText(const std::string& text);
+
+// The checksum of one container file as the authoring tool stores it at
+// trailer offset 16. Files larger than 51,200 bytes (and files that cannot
+// be opened) give 1234, "no checksum".
+const int32_t KNoVolumeChecksum = 1234;
+int32_t VolumeChecksum(const std::string& path, int64_t trailerLength);
+
+// True when the values are equal or either of them is 1234.
+bool ChecksumMatches(int32_t computed, int32_t stored);
