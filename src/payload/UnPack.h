@@ -195,6 +195,7 @@ private:
   uint64_t FDataPos = 0;    // data of the current record
   uint32_t FDataSize = 0;
   bool FHaveData = false;
+  bool FCompressed = false;
   uint64_t FHeaderEnd = 0;
   int FCount = 0;
   bool FValid = false;

@@ -1,0 +1,228 @@
+#include "payload/ZLibOpen.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <zlib.h>
+
+#include "payload/UnPack.h"
+
+namespace {
+
+void NoPump() {}
+void (*GPumpHook)() = NoPump;
+
+// The block grows by the step size this many times before it grows
+// geometrically: ordinary records (a few times their compressed size) keep
+// the plain step, highly compressible ones are not copied quadratically.
+const int KLinearSteps = 16;
+
+// zlib's memory requests go to the program's own allocator.
+voidpf ZAlloc(voidpf, uInt items, uInt size)
+{
+  return std::calloc(items, size);
+}
+
+void ZFree(voidpf, voidpf p)
+{
+  std::free(p);
+}
+
+// Owns the output block until it is handed to the caller.
+struct TBlock {
+  unsigned char* P = nullptr;
+  size_t Size = 0;
+  ~TBlock() { std::free(P); }
+  void Resize(size_t n)
+  {
+    void* q = std::realloc(P, n ? n : 1);
+    if (!q)
+      throw std::bad_alloc();
+    P = static_cast<unsigned char*>(q);
+    Size = n;
+  }
+};
+
+// Ends the inflation exactly once, also when an error is on its way.
+struct TInflateGuard {
+  z_stream* S;
+  bool Active = true;
+  explicit TInflateGuard(z_stream* s) : S(s) {}
+  int End()
+  {
+    Active = false;
+    return inflateEnd(S);
+  }
+  ~TInflateGuard()
+  {
+    if (Active)
+      inflateEnd(S);
+  }
+};
+
+}  // namespace
+
+EZLibError::EZLibError(int code, const std::string& message)
+    : std::runtime_error(message), FCode(code)
+{
+}
+
+EZLibError::EZLibError(int code) : EZLibError(code, ZLibMessage(code)) {}
+
+std::string ZLibMessage(int result)
+{
+  switch (result) {
+    case Z_NEED_DICT: return "need dictionary";
+    case Z_STREAM_END: return "stream end";
+    case Z_OK: return "";
+    case Z_ERRNO: return "file error";
+    case Z_STREAM_ERROR: return "stream error";
+    case Z_DATA_ERROR: return "data error";
+    case Z_MEM_ERROR: return "insufficient memory";
+    case Z_BUF_ERROR: return "buffer error";
+    case Z_VERSION_ERROR: return "incompatible version";
+    default: return "";
+  }
+}
+
+int ZLibCheck(int result)
+{
+  if (result < 0)
+    throw EZLibError(result);
+  return result;
+}
+
+void SetInflatePumpHook(void (*hook)())
+{
+  GPumpHook = hook ? hook : NoPump;
+}
+
+size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate,
+                     void*& outBuf, size_t& outBytes, TInflateProgress progress)
+{
+  outBuf = nullptr;
+  outBytes = 0;
+  // Step: the input length rounded up to 256 bytes.
+  size_t step = (inBytes + 255) & ~(size_t)255;
+  if (step == 0)
+    step = 256;
+  TBlock block;
+  block.Resize(outEstimate ? outEstimate : step);
+
+  z_stream s;
+  std::memset(&s, 0, sizeof s);
+  s.zalloc = ZAlloc;
+  s.zfree = ZFree;
+  const unsigned char* in = static_cast<const unsigned char*>(inBuf);
+  size_t inLeft = inBytes;
+  ZLibCheck(inflateInit_(&s, "1.1.4", (int)sizeof(z_stream)));
+  TInflateGuard guard(&s);
+
+  if (progress)
+    progress(0, 0, (int64_t)inBytes, 0, 1, std::string());
+
+  size_t produced = 0;
+  int grown = 0;
+  for (;;) {
+    // zlib counts in 32 bits; hand it at most that much at a time.
+    if (s.avail_in == 0 && inLeft > 0) {
+      uInt n = inLeft > UINT_MAX ? UINT_MAX : (uInt)inLeft;
+      s.next_in = const_cast<Bytef*>(in);
+      s.avail_in = n;
+      in += n;
+      inLeft -= n;
+    }
+    size_t freeBytes = block.Size - produced;
+    s.next_out = block.P + produced;
+    s.avail_out = freeBytes > UINT_MAX ? UINT_MAX : (uInt)freeBytes;
+    uInt before = s.avail_out;
+    int rc = inflate(&s, Z_NO_FLUSH);
+    produced += before - s.avail_out;
+    if (rc == Z_NEED_DICT)
+      throw EZLibError(Z_NEED_DICT);  // no dictionary is ever supplied
+    if (ZLibCheck(rc) == Z_STREAM_END)
+      break;
+    if (s.avail_out > 0 && s.avail_in == 0 && inLeft == 0) {
+      // All input used and room left, yet no stream end: the next step
+      // could make no progress. zlib says so with "buffer error".
+      throw EZLibError(Z_BUF_ERROR);
+    }
+    GPumpHook();
+    if (progress)
+      progress(0, 0, (int64_t)inBytes, (int64_t)produced, 1, std::string());
+    if (s.avail_out == 0) {
+      size_t grow = step;
+      if (++grown > KLinearSteps && block.Size / 2 > step)
+        grow = block.Size / 2;
+      if (block.Size > SIZE_MAX - grow)
+        throw std::bad_alloc();
+      block.Resize(block.Size + grow);
+    }
+  }
+  ZLibCheck(guard.End());
+  block.Resize(produced);
+  outBuf = block.P;
+  outBytes = produced;
+  block.P = nullptr;
+  return produced;
+}
+
+std::string InflateText(const std::string& text)
+{
+  void* buf = nullptr;
+  size_t n = 0;
+  InflateBuffer(text.data(), text.size(), 0, buf, n, nullptr);
+  std::string out(static_cast<const char*>(buf), n);
+  std::free(buf);
+  return out;
+}
+
+int32_t VolumeChecksum(const std::string& path, int64_t trailerLength)
+{
+  TPayloadFile f(path);
+  if (!f.IsOpen())
+    return KNoVolumeChecksum;
+  int64_t s = (int64_t)f.Size();
+  if (s > 51200)
+    return KNoVolumeChecksum;
+  uint64_t offset = 0;
+  bool pointerSet = false;
+  if (IsExeContainer(f)) {
+    uint8_t w[4];
+    if (f.ReadExact(252, w, 4)) {
+      uint32_t low = w[0] | (w[1] << 8) | (w[2] << 16) | ((uint32_t)w[3] << 24);
+      if (low > 0) {
+        s = low;
+        pointerSet = true;
+      }
+    }
+  }
+  int64_t r = s - trailerLength;
+  if (pointerSet) {
+    r -= 512;
+    offset = 512;
+  }
+  uint32_t sum = 0;
+  uint8_t block[4096];
+  for (;;) {
+    size_t got = f.ReadAt(offset, block, sizeof block);
+    offset += got;
+    for (size_t i = 0; i + 4 <= got; i += 4) {
+      r -= 4;
+      if (r > 4)
+        sum += block[i] | (block[i + 1] << 8) | (block[i + 2] << 16) | ((uint32_t)block[i + 3] << 24);
+    }
+    if (r > 4)
+      sum += 1234;
+    if (got < sizeof block)
+      break;
+  }
+  return (int32_t)sum;
+}
+
+bool ChecksumMatches(int32_t computed, int32_t stored)
+{
+  return computed == stored || computed == KNoVolumeChecksum || stored == KNoVolumeChecksum;
+}
