@@ -241,6 +241,12 @@ public:
   std::string GetDownloadToken(bool plain) const;
   std::string GetDownloadSize() const;
 
+  // Texts and font values of the language block (defined in text/LangRes0).
+  std::string GetLangStr(const std::string& key, const std::string& def) const;
+  int GetLangCharset() const;
+  int GetLangFontSize() const;
+  std::string GetLangFontName() const;
+
   bool SameDownloadToken(const TGFileInfo& other) const;
   bool CheckToken(const std::string& path, int kind) const;
 
