@@ -40,8 +40,8 @@ cat > demo.ini <<'EOF'
 [setup]
 stub = fake.exe
 output = out/Demo.exe
-[options]
-activity_bar = 1
+[options]   ; option bits
+activity_bar = 1   ; bit 3
 [update]
 server = http://updates.example/demo/
 info_file = Demo.info
