@@ -1,0 +1,25 @@
+# Support library under Wine: helper program, the stand-in RICHED32.DLL (kept
+# in a folder of its own so no other program picks it up), the version
+# resource of the test program, and the end-to-end runs of the debug viewer
+# and of the version names in differently configured Wine prefixes.
+add_executable(support_probe ${KORVIX_ROOT}/tests/support/support_probe.cpp)
+target_link_libraries(support_probe PRIVATE korvix_win)
+
+add_library(fake_riched32 SHARED ${KORVIX_ROOT}/tests/support/fake_riched32.c)
+set_target_properties(fake_riched32 PROPERTIES PREFIX "" OUTPUT_NAME RICHED32
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/support_fixture)
+
+if(TARGET win_support_tests)
+  target_sources(win_support_tests PRIVATE ${KORVIX_ROOT}/tests/support/support_version.rc)
+  add_dependencies(win_support_tests support_probe fake_riched32)
+endif()
+
+add_test(NAME support_kdebugview
+  COMMAND bash ${KORVIX_ROOT}/tests/support/kdebugview_e2e.sh
+          ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:kdebugview> $<TARGET_FILE:support_probe>)
+set_tests_properties(support_kdebugview PROPERTIES TIMEOUT 120)
+
+add_test(NAME support_os_versions
+  COMMAND bash ${KORVIX_ROOT}/tests/support/os_versions.sh
+          ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_support_tests>)
+set_tests_properties(support_os_versions PROPERTIES TIMEOUT 600)
