@@ -157,32 +157,34 @@ TEST(SystemLibraries, LoadProcFindsOnlyExistingEntries)
 TEST(SystemLibraries, PlantedRichEditNextToTheProgramIsIgnored)
 {
     ScratchDir d("korvix_dllplant");
-    ASSERT_TRUE(CopyFileA(ProbePath().c_str(), (d / "probe.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(ProbePath().c_str(), (d / "korvix_plant_probe.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(FakeRichEditPath().c_str(), (d / "RICHED32.DLL").c_str(), FALSE));
     std::string out, err;
     unsigned long code = 0;
 
-    // Wine prefers its own RICHED32 over a file next to the program; ask it
-    // to behave like Windows, where the program's folder comes first.
-    char saved[1024] = {0};
-    GetEnvironmentVariableA("WINEDLLOVERRIDES", saved, sizeof saved);
-    std::string overrides = std::string("riched32=n,b") + (saved[0] ? ";" : "") + saved;
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides.c_str());
+    // Wine prefers its own RICHED32 over a file next to the program; make it
+    // behave like Windows, where the program's folder comes first, for this
+    // probe only.
+    const char* appKey = "Software\\Wine\\AppDefaults\\korvix_plant_probe.exe\\DllOverrides";
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, appKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &k, nullptr));
+    RegSetValueExA(k, "riched32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
+    RegCloseKey(k);
     struct Restore {
-        const char* v;
-        ~Restore() { SetEnvironmentVariableA("WINEDLLOVERRIDES", v[0] ? v : nullptr); }
-    } restore{saved};
+        ~Restore() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\korvix_plant_probe.exe"); }
+    } restore;
 
     // A plain load picks the planted file: the fixture is effective.
-    ASSERT_TRUE(RunCaptured(d / "probe.exe", "loadplain", SW_HIDE, 1, out, err, code)) << err;
+    ASSERT_TRUE(RunCaptured(d / "korvix_plant_probe.exe", "loadplain", SW_HIDE, 1, out, err, code)) << err;
     EXPECT_NE(std::string::npos, out.find("marker=1")) << out;
 
     out.clear();
-    ASSERT_TRUE(RunCaptured(d / "probe.exe", "loadsafe", SW_HIDE, 1, out, err, code)) << err;
+    ASSERT_TRUE(RunCaptured(d / "korvix_plant_probe.exe", "loadsafe", SW_HIDE, 1, out, err, code)) << err;
     EXPECT_NE(std::string::npos, out.find("loaded=1 marker=0")) << out;
     EXPECT_NE(0u, PosNoCase("\\system32\\", out)) << out;
 
     out.clear();
-    ASSERT_TRUE(RunCaptured(d / "probe.exe", "loadproc", SW_HIDE, 1, out, err, code)) << err;
+    ASSERT_TRUE(RunCaptured(d / "korvix_plant_probe.exe", "loadproc", SW_HIDE, 1, out, err, code)) << err;
     EXPECT_EQ("proc=0 module=1\n", ReplaceAll(out, "\r", ""));
 }

@@ -2,7 +2,9 @@
 # in a folder of its own so no other program picks it up), the version
 # resource of the test program, and the end-to-end runs of the debug viewer
 # and of the version names in differently configured Wine prefixes.
-add_executable(support_probe ${KORVIX_ROOT}/tests/support/support_probe.cpp)
+add_executable(support_probe ${KORVIX_ROOT}/tests/support/support_probe.cpp
+  ${KORVIX_ROOT}/tests/support/support_probe.rc)
+target_include_directories(support_probe PRIVATE ${KORVIX_ROOT}/tests/support)
 target_link_libraries(support_probe PRIVATE korvix_win)
 
 add_library(fake_riched32 SHARED ${KORVIX_ROOT}/tests/support/fake_riched32.c)
@@ -21,5 +23,5 @@ set_tests_properties(support_kdebugview PROPERTIES TIMEOUT 120)
 
 add_test(NAME support_os_versions
   COMMAND bash ${KORVIX_ROOT}/tests/support/os_versions.sh
-          ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_support_tests>)
+          ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_support_tests> $<TARGET_FILE:support_probe>)
 set_tests_properties(support_os_versions PROPERTIES TIMEOUT 600)
