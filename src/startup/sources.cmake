@@ -1,0 +1,1 @@
+list(APPEND KORVIX_WIN_SOURCES startup/StubWin.cpp)
