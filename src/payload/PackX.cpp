@@ -1128,6 +1128,12 @@ bool ParseProject(const std::string& text, const std::string& baseDir, TPackProj
     ++lineNo;
     if (t.empty() || t[0] == ';' || t[0] == '#')
       continue;
+    // A ";" after a blank starts a comment.
+    for (size_t i = 1; i < t.size(); ++i)
+      if (t[i] == ';' && (t[i - 1] == ' ' || t[i - 1] == '\t')) {
+        t = Trim(t.substr(0, i));
+        break;
+      }
     std::string where = "line " + std::to_string(lineNo) + ": ";
     if (t[0] == '[') {
       if (t.back() != ']') {
