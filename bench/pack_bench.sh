@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times korvix-pack on the benchmark corpus: build time, setup size and ratio,
 # and the time of `korvix-pack list` (which inflates every record).
-# usage: bench/pack_bench.sh [--small] [--level N] [--volume-size SIZE]
+# usage: bench/pack_bench.sh [--small] [--level N] [--volume-size SIZE] [--threads N]
 # Uses $KORVIX_BUILD (default build/) for the tool, the stub and the corpus.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,6 +15,7 @@ while [ $# -gt 0 ]; do
     --small) preset=small ;;
     --level) extra+=(--level "$2"); shift ;;
     --volume-size) extra+=(--volume-size "$2"); shift ;;
+    --threads) extra+=(--threads "$2"); shift ;;
     -h|--help) sed -n 2,5p "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
@@ -58,8 +59,8 @@ in_bytes=$(cat "$corpus"/* | wc -c)
 stub_bytes=$(stat -c %s "$stub")
 out_bytes=$(cat "$work"/Setup.exe* | wc -c)
 volumes=$(ls "$work"/Setup.exe* | wc -l)
-stored=$(grep -c " stored " "$work/list.txt" || true)
-zlib=$(grep -c " zlib " "$work/list.txt" || true)
+stored=$(grep -cE " stored +(ok|no entry|DAMAGED)" "$work/list.txt" || true)
+zlib=$(grep -cE " zlib +(ok|no entry|DAMAGED)" "$work/list.txt" || true)
 python3 - "$preset" "$files" "$in_bytes" "$stub_bytes" "$out_bytes" "$volumes" \
   "$t0" "$t1" "$t2" "$zlib" "$stored" <<'EOF'
 import sys

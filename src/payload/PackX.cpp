@@ -8,9 +8,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include <zlib.h>
 
@@ -308,6 +311,69 @@ private:
   uint64_t FLeft;
   std::string FPending;
 };
+
+void CountRecord(TPackReport& report, bool compressed, size_t plain)
+{
+  report.Records++;
+  if (!compressed)
+    report.Stored++;
+  report.PlainBytes += plain;
+}
+
+struct TPacked {
+  std::string Record;
+  bool Compressed = false;
+  size_t Plain = 0;
+};
+
+// Packs every file into one volume. The pieces are compressed on several
+// threads and written in order, so the output does not depend on the
+// thread count.
+void PackIntoOneVolume(const TPackProject& p, const std::vector<uint64_t>& sizes,
+                       const std::vector<uint32_t>& dates, TVolumeOut& cur, TPackReport& report)
+{
+  unsigned threads = p.Threads ? p.Threads : std::max(1u, std::thread::hardware_concurrency());
+  std::deque<std::future<TPacked>> inFlight;
+  auto writeDone = [&](size_t keep) {
+    while (inFlight.size() > keep) {
+      TPacked r = inFlight.front().get();
+      inFlight.pop_front();
+      WriteRecord(cur, r.Record);
+      CountRecord(report, r.Compressed, r.Plain);
+    }
+  };
+  for (size_t i = 0; i < p.Entries.size(); ++i) {
+    const TPackEntry& e = p.Entries[i];
+    std::string header = EntryHeader(e.Name, e.IsEngine, e.EngineArgs, dates[i]) + '\0';
+    TSourceReader src(e.Source, sizes[i]);
+    bool first = true;
+    while (first || !src.Done()) {
+      first = false;
+      const std::string& pending = src.Pending(KMaxRecordFileBytes);
+      size_t plain = pending.size();
+      std::string content = header + pending;
+      src.Consume(plain);
+      int level = p.Level;
+      auto job = [content = std::move(content), level, plain]() {
+        TPacked r;
+        r.Record = PackRecord(content, level, r.Compressed);
+        r.Plain = plain;
+        return r;
+      };
+      if (threads <= 1) {
+        TPacked r = job();
+        WriteRecord(cur, r.Record);
+        CountRecord(report, r.Compressed, r.Plain);
+        continue;
+      }
+      inFlight.push_back(std::async(std::launch::async, std::move(job)));
+      writeDone(threads);
+    }
+    if (src.Grew())
+      throw EPackError(Quoted(e.Source) + " changed while packing");
+  }
+  writeDone(0);
+}
 
 // Smallest room at the end of a volume worth cutting a piece for.
 const uint64_t KMinCutRoom = 4096;
@@ -816,7 +882,9 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
                        std::to_string(cur.Size + KTrailerSize + (relaunch ? st.Stub.size() : 0)) +
                        " bytes and more)");
 
-    for (size_t i = 0; i < project.Entries.size(); ++i) {
+    if (!multi)
+      PackIntoOneVolume(project, sizes, dates, cur, report);
+    for (size_t i = 0; multi && i < project.Entries.size(); ++i) {
       const TPackEntry& e = project.Entries[i];
       std::string header = EntryHeader(e.Name, e.IsEngine, e.EngineArgs, dates[i]) + '\0';
       TSourceReader src(e.Source, sizes[i]);
@@ -830,12 +898,9 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
           bool compressed = false;
           std::string rec = PackRecord(header + pending.substr(0, piece), project.Level,
                                        compressed);
-          if (!multi || cur.Size + rec.size() + KTrailerSize <= limit) {
+          if (cur.Size + rec.size() + KTrailerSize <= limit) {
             WriteRecord(cur, rec);
-            report.Records++;
-            if (!compressed)
-              report.Stored++;
-            report.PlainBytes += piece;
+            CountRecord(report, compressed, piece);
             src.Consume(piece);
             break;
           }
@@ -1019,6 +1084,15 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
         return false;
       }
       p.Level = (int)n;
+      return true;
+    }
+    if (k == "threads") {
+      uint64_t n = 0;
+      if (!ParseUInt(v, n) || n > 256) {
+        error = "setup.threads: must be 0 (one per processor) to 256";
+        return false;
+      }
+      p.Threads = (unsigned)n;
       return true;
     }
     if (k == "seed") {

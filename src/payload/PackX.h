@@ -161,6 +161,7 @@ struct TPackProject {
   bool IsAgent = false;         // byte 69
   uint64_t VolumeSize = 0;      // 0: one file
   int Level = 9;                // zlib level 1..9
+  unsigned Threads = 0;         // compressing threads, 0: one per processor
   bool HasSeed = false;
   uint64_t Seed = 0;
 };

@@ -372,6 +372,20 @@ TEST_F(PackBuild, SingleFileSetupRoundTrip)
   EXPECT_GE(Report.Stored, 2u);  // the empty file and the noise are stored
 }
 
+TEST_F(PackBuild, SameBytesWhateverTheThreadCount)
+{
+  Project.Update.Token = "T";
+  for (int i = 0; i < 6; ++i)
+    AddFile("f" + std::to_string(i), Noise(200000 + 1000 * i, i, 8 + i));
+  Project.Threads = 1;
+  ASSERT_TRUE(Build()) << Error;
+  std::string one = ReadAll(Project.Output);
+  Project.Threads = 4;
+  ASSERT_TRUE(Build()) << Error;
+  EXPECT_EQ(ReadAll(Project.Output), one);
+  EXPECT_EQ(Extract(), Files);
+}
+
 TEST_F(PackBuild, FileDatesAndSignatureAfterPayload)
 {
   AddFile("a.txt", "abc");

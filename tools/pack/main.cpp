@@ -36,6 +36,7 @@ const char* KUsage =
     "  --volume-size SIZE         cut the setup into volumes of SIZE bytes\n"
     "                             (suffix K, M or G); 0 = one file\n"
     "  --level N                  zlib level 1 to 9 (default 9)\n"
+    "  --threads N                compressing threads (default: one per processor)\n"
     "  --seed N                   fixed seed for the token fillers, so that the\n"
     "                             same input gives the same bytes\n"
     "  --set SECTION.KEY=VALUE    any project setting, e.g.\n"
@@ -47,7 +48,8 @@ const char* KUsage =
     "each volume's checksum; exit code 1 when something is damaged or missing.\n"
     "--tokens also prints the tokens in plain.\n"
     "\n"
-    "Project file sections: [setup] stub, output, volume_size, level, seed;\n"
+    "Project file sections: [setup] stub, output, volume_size, level, threads,\n"
+    "seed; "
     "[options] ask_temp_drive, span_relaunch, activity_bar, agent_log, internet,\n"
     "ask_before_download, make_agent_copy, agent; [update] server, info_file,\n"
     "agent_exe, token, hidden; [download] location, file_name, always, token,\n"
@@ -119,6 +121,8 @@ int Build(const std::vector<std::string>& args)
       ok = ApplySetting(project, "setup", "volume_size", v, "", error);
     else if (a == "--level")
       ok = ApplySetting(project, "setup", "level", v, "", error);
+    else if (a == "--threads")
+      ok = ApplySetting(project, "setup", "threads", v, "", error);
     else if (a == "--seed")
       ok = ApplySetting(project, "setup", "seed", v, "", error);
     else if (a == "--file")
