@@ -87,6 +87,9 @@ HFONT GFont = nullptr;
 HWND GBox = nullptr;
 HWND GText = nullptr;
 bool GClosed = false;
+// A quit message that arrived while a box was open, handed on after it.
+bool GQuitPending = false;
+int GQuitCode = 0;
 
 // RICHED32.DLL: loaded on first use, freed at exit.
 struct TRichEditLib {
@@ -501,7 +504,8 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
       // The program is ending: close the box and hand the quit message on
       // to the loop that waits for it.
       DestroyWindow(GBox);
-      PostQuitMessage((int)msg.wParam);
+      GQuitPending = true;
+      GQuitCode = (int)msg.wParam;
       break;
     }
     if (got < 0) break;
@@ -540,6 +544,11 @@ int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& capti
   HWND owner = ownerCode >= 3 ? (HWND)ownerCode : GetActiveWindow();
   std::string buttons = buttonTexts.empty() ? std::string(BoxButtonTexts) : buttonTexts;
   int result = ShowBox(owner, body, caption, flags, buttons);
+  if (GQuitPending) {
+    GQuitPending = false;
+    PostQuitMessage(GQuitCode);
+    return result;
+  }
   WaitPumping(0, 100);
   return result;
 }
