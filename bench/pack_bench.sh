@@ -67,7 +67,7 @@ import sys
 preset, files, inb, stub, outb, vols, t0, t1, t2, z, s = sys.argv[1:]
 inb, stub, outb = int(inb), int(stub), int(outb)
 build, lst = float(t1) - float(t0), float(t2) - float(t1)
-payload = outb - stub * (1 if int(vols) == 1 else 0)
+payload = outb - stub
 print(f"korvix-pack benchmark, corpus {preset}: {files} files, {inb:,d} bytes")
 print(f"  build time     {build:8.2f} s   ({inb / 1e6 / build:6.1f} MB/s of input)")
 print(f"  setup size     {outb:,d} bytes in {vols} file(s) (stub {stub:,d} bytes)")

@@ -920,6 +920,7 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
                              " is too small for a record of " + Quoted(EntryDisplayName(e)));
           FinishVolume(cur, true, false, st);
           OpenVolume(cur, VolumeFileName(project.Output, nextIndex++), false, st, temps);
+          limit = project.VolumeSize;  // only the first medium holds two files
           fresh = true;
           piece = pending.size();
         }

@@ -446,11 +446,20 @@ TEST_F(PackBuild, MultiVolumeChainWithChecksums)
 
 TEST_F(PackBuild, SpanRelaunchSetupStartsWithVolume001)
 {
+  std::string stub = ReadAll(Project.Stub);
+  WriteAll(Project.Stub, stub + std::string(16000, 's'));  // a 20000-byte stub
   Project.VolumeSize = 60000;
   Project.Options = OPT_SPAN_RELAUNCH;
   AddFile("Engine.exe", std::string(500, 'e'), true);
-  AddFile("data.bin", Noise(90000, 9));
+  AddFile("data.bin", Noise(150000, 9));
   ASSERT_TRUE(Build()) << Error;
+  ASSERT_GE(Report.Volumes.size(), 4u);
+  // Volumes after the first medium are filled up to the volume size: a piece
+  // is cut when at least 4096 bytes are left.
+  for (size_t i = 2; i + 1 < Report.Volumes.size(); ++i) {
+    EXPECT_LE(Report.Volumes[i].Size, 60000u);
+    EXPECT_GT(Report.Volumes[i].Size, 60000u - 4096u - 74u) << Report.Volumes[i].Path;
+  }
   TGFileInfo head(Project.Output);
   EXPECT_TRUE(head.SpanRelaunch());
   EXPECT_TRUE(head.HasNextVolume());
