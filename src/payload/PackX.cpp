@@ -627,6 +627,23 @@ bool CheckEntryName(const std::string& name, std::string& error)
     error = "entry name " + Quoted(name) + " ends with a dot or a blank";
     return false;
   }
+  if (name.size() > 255) {
+    error = "entry name " + Quoted(name) + " is longer than 255 characters";
+    return false;
+  }
+  // Device names cannot be file names on Windows, with any extension.
+  std::string stem = UpperCase(Trim(name.substr(0, name.find('.'))));
+  static const char* devices[] = {"CON", "PRN", "AUX", "NUL"};
+  bool device = false;
+  for (const char* d : devices)
+    device = device || stem == d;
+  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+      stem[3] >= '1' && stem[3] <= '9')
+    device = true;
+  if (device) {
+    error = "entry name " + Quoted(name) + " is a Windows device name";
+    return false;
+  }
   return true;
 }
 
@@ -856,6 +873,11 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
     }
     st.Space = SpaceRequiredTable(sizes);
 
+    std::error_code ec;
+    fs::path parent = fs::path(project.Output).parent_path();
+    if (!parent.empty() && !fs::is_directory(parent, ec) && !fs::create_directories(parent, ec))
+      throw EPackError("cannot create the folder " + Quoted(parent.string()) + ": " +
+                       ec.message());
     TTempFiles temps(random);
     const bool relaunch = (project.Options & OPT_SPAN_RELAUNCH) != 0;
     const bool multi = project.VolumeSize > 0;

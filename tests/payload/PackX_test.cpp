@@ -154,10 +154,11 @@ TEST(PackHeaders, SettingsListsPickAFreeDelimiter)
 TEST(PackRecords, EntryNames)
 {
   std::string error;
-  for (const char* ok : {"Engine.exe", "Read Me.txt", "a.b.c", "CHANGES.LOG"})
+  for (const char* ok : {"Engine.exe", "Read Me.txt", "a.b.c", "CHANGES.LOG", "CONFIG.SYS", "COM10"})
     EXPECT_TRUE(CheckEntryName(ok, error)) << ok << ": " << error;
-  for (const char* bad : {"", "..", "..\\x.txt", "a..b", "C:x.txt", "\\root.txt", "a|b",
-                          "sub\\file.txt", "sub/file.txt", "what?", "trail.", "x*y"})
+  for (const std::string& bad : std::vector<std::string>{"", "..", "..\\x.txt", "a..b", "C:x.txt", "\\root.txt", "a|b",
+                          "sub\\file.txt", "sub/file.txt", "what?", "trail.", "x*y", "con",
+                          "Nul.txt", "COM1.log", std::string(256, 'n')})
     EXPECT_FALSE(CheckEntryName(bad, error)) << bad;
   EXPECT_EQ(EntryHeader("Engine.exe", true, " /silent", 1234), "|Engine.exe* /silent|1234|");
   EXPECT_EQ(EntryHeader("a.txt", false, "ignored", 0), "|a.txt|0|");

@@ -55,7 +55,6 @@ Engine.exe* /silent = files/Engine.exe
 files/data.bin
 files/numbers.txt
 EOF
-mkdir -p out
 
 # Help, build from the project, listing.
 expect_rc 0 "--help" "$pack" --help
