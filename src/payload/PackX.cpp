@@ -153,10 +153,12 @@ public:
     FFiles.emplace_back(tmp, finalPath);
     return tmp;
   }
-  // Renames every temporary file to its final name.
+  // Renames every temporary file to its final name, the setup program (the
+  // first file) last, so that it never stands without its volumes.
   void Commit()
   {
-    for (auto& t : FFiles) {
+    for (auto it = FFiles.rbegin(); it != FFiles.rend(); ++it) {
+      auto& t = *it;
       std::error_code ec;
       fs::rename(t.first, t.second, ec);
       if (ec)
