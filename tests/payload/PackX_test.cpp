@@ -528,24 +528,10 @@ TEST_F(PackBuild, BadInputLeavesNoSetupBehind)
   Project.Entries.push_back({P("missing.txt"), "missing.txt", false, "", false, 0});
   expectFailure("file not found");
   Project = saved;
-  Project.Entries.push_back({P("src_Engine.exe"), "Setup.exe", true, "", false, 0});
-  expectFailure("two entries are marked");
-  for (const char* name : {"..\\evil.txt", "C:evil.txt", "\\evil.txt", "a|b.txt"}) {
-    Project = saved;
-    Project.Entries.push_back({P("src_Engine.exe"), name, false, "", false, 0});
-    expectFailure("entry name");
-  }
-  Project = saved;
   Project.Entries.push_back({P("src_Engine.exe"), "ENGINE.EXE", false, "", false, 0});
   expectFailure("two entries are named");
   Project = saved;
-  Project.Stub = P("nostub.exe");
-  expectFailure("stub not found");
-  Project = saved;
-  Project.Stub = P("src_Engine.exe");
-  expectFailure("not a setup stub");
-  Project = saved;
-  Project.VolumeSize = 3000;
+  Project.VolumeSize = 3000;  // fails after the temporary files were created
   expectFailure("too small");
   Project = saved;
   Project.Internet = true;
