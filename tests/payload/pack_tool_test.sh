@@ -99,6 +99,20 @@ open("dmg.exe", "wb").write(bytes(d))
 EOF
 expect_rc 1 "damaged record" "$pack" list dmg.exe
 grep -q "DAMAGED: " out.txt || fail "damage not shown"
+# An update-agent copy as the stub writes it: stub and header records, the
+# pointer cleared, the trailer with byte 69 set.
+python3 - <<'EOF'
+import struct
+d = open("out/Demo.exe", "rb").read()
+t = bytearray(d[-74:])
+pos = struct.unpack_from("<I", t, 4)[0]
+for _ in range(2):
+    pos += 4 + abs(struct.unpack_from("<i", d, pos)[0])
+img = bytearray(d[:pos]); img[252:256] = bytes(4); t[69] = 1
+open("agent.exe", "wb").write(bytes(img + t))
+EOF
+expect_rc 0 "list agent copy" "$pack" list agent.exe
+grep -q "update-agent copy: settings only" out.txt || { fail "agent copy"; cat out.txt; }
 mv out/Multi.exe.002 out/gone
 expect_rc 1 "missing volume" "$pack" list out/Multi.exe
 grep -q "MISSING: out/Multi.exe.002" out.txt || fail "missing volume not shown"
