@@ -14,6 +14,7 @@
 #endif
 
 #include "payload/ZLibOpen.h"
+#include "support/KDebug.h"
 #include "support/Utils.h"
 #include "text/Common.h"
 #include "text/KSUB.h"
@@ -457,6 +458,7 @@ TRecordStatus TRecordWalk::Next(TRecordHeader& rec)
   // The data must lie before the payload end; nothing past it is trusted.
   if (size > FEnd - dataPos) {
     FDamaged = true;
+    DebugLine("UnPack: damaged record Offset=", rec.Offset, " Length=", n, " PayloadEnd=", FEnd);
     rec.DataSize = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)size;
     return rsDamaged;
   }
@@ -482,6 +484,7 @@ TRecordStatus TRecordWalk::ReadData(std::string& data)
   FHaveData = false;
   if (!ReadPieces(FFile, FDataPos, FDataSize, data)) {
     FDamaged = true;
+    DebugLine("UnPack: short read of record data at ", FDataPos);
     return rsDamaged;
   }
   return rsRecord;
@@ -526,8 +529,10 @@ TGFileInfo::TGFileInfo(const std::string& path)
       return;
     int32_t n = (int32_t)GetU32(w);
     uint64_t size = n < 0 ? (uint64_t)(-(int64_t)n) : (uint64_t)n;
-    if (size > end - pos - 4 || !ReadPieces(f, pos + 4, (size_t)size, got[i]))
+    if (size > end - pos - 4 || !ReadPieces(f, pos + 4, (size_t)size, got[i])) {
+      DebugLine("UnPack: damaged header record ", i + 1, " Offset=", pos, " Length=", n);
       return;
+    }
     pos += size + 4;
   }
   for (int i = 0; i < count; ++i)

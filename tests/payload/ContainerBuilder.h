@@ -2,13 +2,14 @@
 // Builds container files byte by byte for the reader tests: a stub-like
 // image ("MZ", "PE" at 256), records, the 74-byte trailer, optional data
 // after the payload end.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
 #include <zlib.h>
 
 #include "payload/UnPack.h"
@@ -108,25 +109,45 @@ struct TContainer {
   }
 };
 
-// A folder under /tmp removed with its files when the test ends.
+// A fresh folder under the system's temporary folder, removed with its
+// files when the test ends.
 class TTempDir {
 public:
   TTempDir()
   {
-    char tmpl[] = "/tmp/korvix_payload_XXXXXX";
-    const char* p = mkdtemp(tmpl);
-    FPath = p ? p : "/tmp";
+    namespace fs = std::filesystem;
+    static int counter = 0;
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int i = 0; i < 100; ++i) {
+      fs::path p = fs::temp_directory_path() /
+                   ("korvix_payload_" + std::to_string(stamp) + "_" + std::to_string(++counter));
+      std::error_code ec;
+      if (fs::create_directory(p, ec)) {
+        FPath = p.string();
+        break;
+      }
+    }
   }
   ~TTempDir()
   {
-    std::string cmd = "rm -rf '" + FPath + "'";
-    if (FPath != "/tmp" && std::system(cmd.c_str()) != 0) {
-    }
+    std::error_code ec;
+    if (!FPath.empty())
+      std::filesystem::remove_all(FPath, ec);
   }
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
   const std::string& Path() const { return FPath; }
+  std::string File(const std::string& name) const
+  {
+#ifdef _WIN32
+    return FPath + "\\" + name;
+#else
+    return FPath + "/" + name;
+#endif
+  }
   std::string Write(const std::string& name, const std::string& bytes) const
   {
-    std::string path = FPath + "/" + name;
+    std::string path = File(name);
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f) {
       std::fwrite(bytes.data(), 1, bytes.size(), f);
