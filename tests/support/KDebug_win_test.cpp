@@ -71,14 +71,6 @@ TEST(DebugViewer, LongLineArrivesAsThreeMessagesOfAtMost128Bytes)
     EXPECT_EQ(0, GlobalFindAtomA(g_received[2].text.c_str()));
 }
 
-TEST(DebugViewer, LinesKeepTheirBytesAndOnlyLf)
-{
-    Viewer v;
-    DebugLine(42, " ==== STUB START ====> ", "a\rb", "<");
-    ASSERT_EQ(1u, g_received.size());
-    EXPECT_EQ("42 ==== STUB START ====> a\rb<\n", g_received[0].text);
-}
-
 TEST(DebugViewer, WithoutViewerWritingHasNoEffect)
 {
     ASSERT_EQ(nullptr, FindWindowA(".KDebug.", nullptr));

@@ -109,8 +109,3 @@ TEST(RegistryPath, MultiStringShowsInnerSeparators)
     EXPECT_EQ("a<0><0>b", MultiStringText(std::string("a\0\0b\0", 5)));
     EXPECT_EQ("", MultiStringText(std::string("\0\0", 2)));
 }
-
-TEST(RegistryPath, WindowsKeyOnNt)
-{
-    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", WindowsKeyPath());
-}
