@@ -212,6 +212,14 @@ TEST(MsgBoxText, BoldSpansAndAnUnclosedTag)
                 EXPECT_TRUE(IsBold(text, 0, 4));
                 EXPECT_TRUE(IsPlain(text, 4, 15));
               });
+  WithOpenBox([] { ShowAttention(1, "Please insert <B>DISK #2</B> and press OK"); },
+              [](HWND box) {
+                HWND text = TextControl(box);
+                EXPECT_EQ(TextOf(text), "Please insert DISK #2 and press OK");
+                EXPECT_TRUE(IsPlain(text, 0, 14));
+                EXPECT_TRUE(IsBold(text, 14, 21));
+                EXPECT_TRUE(IsPlain(text, 21, 34));
+              });
 }
 
 TEST(MsgBoxText, MarkupBecomesLinesAndTabs)

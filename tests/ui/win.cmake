@@ -5,3 +5,6 @@ target_link_libraries(ui_mainwin_app PRIVATE korvix_win)
 if(TARGET win_ui_tests)
   add_dependencies(win_ui_tests ui_keysend ui_mainwin_app)
 endif()
+# Shows single windows for scripts/screenshots.sh.
+add_executable(ui_demo ${KORVIX_ROOT}/tests/ui/ScreenshotDemo.cpp)
+target_link_libraries(ui_demo PRIVATE korvix_win)
