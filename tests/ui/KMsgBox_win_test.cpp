@@ -222,12 +222,6 @@ TEST(MsgBoxText, BoldSpansAndAnUnclosedTag)
               });
 }
 
-TEST(MsgBoxText, MarkupBecomesLinesAndTabs)
-{
-  WithOpenBox([] { MsgBox(1, "one<p>two<T>x\\\\nthree", "t", MB_OK, 0, ""); },
-              [](HWND box) { EXPECT_EQ(TextOf(TextControl(box)), "one\r\ntwo\tx\r\nthree"); });
-}
-
 TEST(MsgBoxText, HebrewAndArabicReadRightToLeft)
 {
   for (int charset : {177, 178}) {
@@ -319,20 +313,6 @@ TEST(MsgBoxLayout, LongLinesAreMeasuredAtMost600Wide)
                 RECT tr;
                 GetWindowRect(TextControl(box), &tr);
                 EXPECT_EQ(tr.right - tr.left, 610);
-              });
-}
-
-TEST(MsgBoxLayout, BoxHeightFollowsTheText)
-{
-  SIZE s = MeasureMsgBoxText("1\r\n2\r\n3\r\n4\r\n5");
-  ASSERT_GE(s.cy, 39);
-  WithOpenBox([] { MsgBox(1, "1<P>2<P>3<P>4<P>5", "t", MB_OK, 0, ""); },
-              [&](HWND box) {
-                RECT r;
-                GetWindowRect(box, &r);
-                int expected = s.cy + 2 * GetSystemMetrics(SM_CYFRAME) +
-                               GetSystemMetrics(SM_CYCAPTION) + 36 + 64;
-                EXPECT_EQ(r.bottom - r.top, expected);
               });
 }
 

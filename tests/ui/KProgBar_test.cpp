@@ -59,17 +59,6 @@ TEST(ProgBar, ReportsBecomeEventsAndTheDestructorFinishes)
   EXPECT_EQ(finish.Step, 1);
 }
 
-TEST(ProgBar, LargeMaximaPassUnchanged)
-{
-  GEvents.clear();
-  {
-    TProgBar bar(Record);
-    bar.SetRange(0, 5000000000LL);
-  }
-  ASSERT_GE(GEvents.size(), 1u);
-  EXPECT_EQ(GEvents[0].Maximum, 5000000000LL);
-}
-
 TEST(ProgBar, WithoutEventProcedureNothingHappens)
 {
   TProgBar bar(nullptr);
