@@ -291,29 +291,20 @@ int64_t ClusterSize(const std::string& path)
 #ifdef _WIN32
   DWORD spc = 0, bps = 0, freeClusters = 0, total = 0;
   std::string root = path.substr(0, 3);
-  if (!GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &total))
+  if (root.empty() || !GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &total))
     return 0;
   return (int64_t)spc * bps;
 #else
   // The file system holding the path, or its nearest existing parent.
   std::string p = path.empty() ? std::string(".") : path;
-  for (;;) {
-    struct statvfs st;
-    if (statvfs(p.c_str(), &st) == 0)
-      return (int64_t)(st.f_frsize ? st.f_frsize : st.f_bsize);
-    size_t slash = p.find_last_of('/');
-    if (slash == std::string::npos)
-      p = ".";
-    else if (slash == 0)
-      p = "/";
-    else
-      p = p.substr(0, slash);
-    if (p == "/" || p == ".") {
-      if (statvfs(p.c_str(), &st) == 0)
-        return (int64_t)(st.f_frsize ? st.f_frsize : st.f_bsize);
+  struct statvfs st;
+  while (statvfs(p.c_str(), &st) != 0) {
+    if (p == "/" || p == ".")
       return 0;
-    }
+    size_t slash = p.find_last_of('/');
+    p = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
   }
+  return (int64_t)(st.f_frsize ? st.f_frsize : st.f_bsize);
 #endif
 }
 

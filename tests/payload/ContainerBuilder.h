@@ -178,14 +178,16 @@ inline std::string ReadAll(const std::string& path)
 // token, b - 1 filler bytes, the sum byte, k2; positions 2 .. n-1 XORed with
 // k1 ^ k2; the sum byte set last; two hex digits per byte, each character
 // shifted up by 50.
+// With fillA false the a filler bytes are left out (a damaged layout).
 inline std::string EncodeToken(const std::string& token, uint8_t k1, uint8_t k2, uint8_t a,
-                               uint8_t b, uint8_t filler = 0x5A, bool lowerHex = false)
+                               uint8_t b, uint8_t filler = 0x5A, bool lowerHex = false,
+                               bool fillA = true)
 {
   std::string d;
   d += (char)k1;
   d += (char)a;
   d += (char)b;
-  d += std::string(a, (char)filler);
+  d += std::string(fillA ? a : 0, (char)filler);
   d += token;
   d += std::string(b - 1, (char)filler);
   d += '\0';

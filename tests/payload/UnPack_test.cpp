@@ -297,23 +297,10 @@ TEST(Tokens, DamagedTokensGiveRandomNumbers)
   badSum[badSum.size() - 3] ^= 1;
   std::string nonHex = good;
   nonHex[4] = 'z';
-  // A byte a that claims more filler bytes than the data hold (k1 = k2 = 0,
-  // so nothing is masked).
-  std::string d = std::string("\x00\x40\x01", 3) + "xy";
-  d += std::string(1, '\0');
-  d += '\0';
-  unsigned sum = 0;
-  for (size_t i = 0; i < d.size(); ++i)
-    if (i != d.size() - 2)
-      sum += (uint8_t)d[i];
-  d[d.size() - 2] = (char)sum;
-  std::string hexed;
-  for (char ch : d) {
-    hexed += (char)("0123456789ABCDEF"[(uint8_t)ch >> 4] + 50);
-    hexed += (char)("0123456789ABCDEF"[(uint8_t)ch & 15] + 50);
-  }
+  // A byte a that claims more filler bytes than the data hold.
+  std::string badLayout = EncodeToken("xy", 0, 0, 0x40, 1, 0, false, /*fillA=*/false);
   for (const std::string& t : {std::string(), std::string("cb"), std::string("cbbdbdbe"), badSum,
-                               nonHex, hexed}) {
+                               nonHex, badLayout}) {
     std::set<std::string> seen;
     for (int i = 0; i < 6; ++i) {
       std::string r = UnscrambleToken(t);

@@ -110,17 +110,3 @@ TEST(WinContainer, ClusterSizeOfTheDrive)
   TGFileInfo info(dir.Write("s.exe", c.Build()));
   EXPECT_EQ(10.0, info.GetSpaceRequired("Q:\\nothing"));  // failed query: entry 0
 }
-
-TEST(WinContainer, InflateAndErrors)
-{
-  std::string plain(2000000, 'z');
-  EXPECT_EQ(plain, InflateText(Deflate(plain, 9)));
-  std::string z = Deflate("some text to cut short", 6);
-  EXPECT_THROW(InflateText(z.substr(0, z.size() / 2)), EZLibError);
-  try {
-    InflateText(std::string("\x78\xBB\x00\x00\x00\x00", 6));  // asks for a preset dictionary
-    ADD_FAILURE();
-  } catch (const EZLibError& e) {
-    EXPECT_STREQ("need dictionary", e.what());
-  }
-}

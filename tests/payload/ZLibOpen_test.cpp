@@ -194,12 +194,6 @@ TEST(InflateBuffer, HighlyCompressibleRecordsGrowGeometrically)
     EXPECT_GT(GProgress[i], GProgress[i - 1]);
 }
 
-TEST(InflateBuffer, EmptyPlainText)
-{
-  EXPECT_EQ("", InflateText(Deflate("")));
-  EXPECT_EQ(std::string(1, '\0'), InflateText(Deflate(std::string(1, '\0'))));
-}
-
 // ---------------------------------------------------------------- volume checksum
 
 TEST(VolumeChecksum, SmallVolumeFiles)
