@@ -4,7 +4,6 @@
 
 #include <shlobj.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "payload/UnPack.h"
@@ -133,10 +132,7 @@ std::string SpaceMBText(double bytes)
 {
     if (bytes < 0) bytes = 0;
     double mb = bytes / 1048576.0;
-    int decimals = mb > 10 ? 1 : (mb >= 1 ? 2 : 3);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, mb);
-    return buf;
+    return FloatText(mb, mb > 10 ? 1 : (mb >= 1 ? 2 : 3));
 }
 
 bool ConfirmTempSpace(const std::string& folder, const std::string& setupFile,

@@ -1,7 +1,205 @@
-// The start-up program of a Korvix setup.
-#include <windows.h>
+// The start-up program of a Korvix setup: banners, role choice, exit code.
+#include "startup/Stub.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include <windows.h>
+#ifndef PSAPI_VERSION
+#define PSAPI_VERSION 2
+#endif
+#include <psapi.h>
+
+#include <cstdlib>
+
+#include "payload/StubSetup.h"
+#include "payload/StubUtil.h"
+#include "payload/UnPack.h"
+#include "payload/ZLibOpen.h"
+#include "startup/StubWin.h"
+#include "support/ExecPipe.h"
+#include "support/Files.h"
+#include "support/KDebug.h"
+#include "support/Win64.h"
+#include "text/Common.h"
+
+// The stub has no console: a failure that escapes everything ends the
+// process without the verbose report (which would pull in the demangler and
+// stdio and double the program's size).
+namespace __gnu_cxx {
+void __verbose_terminate_handler()
 {
-    return 0;
+    std::abort();
+}
+}  // namespace __gnu_cxx
+
+std::unique_ptr<TGFileInfo> StubFileInfo;
+bool ThisIs_AutoUpdateProg = false;
+std::string MainWindowClass;
+
+namespace {
+
+HINSTANCE Instance = nullptr;
+
+unsigned long Pid()
+{
+    return GetCurrentProcessId();
+}
+
+std::string OwnFileName()
+{
+    std::string path = ProgramPath();
+    size_t p = path.find_last_of('\\');
+    return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string AgentExeName()
+{
+    return StubFileInfo ? StubFileInfo->GetAgentExeName() : std::string();
+}
+
+void PumpOnce()
+{
+    PumpMessages(0);
+}
+
+void RemoveSetupTempDir()
+{
+    DeleteTree(GetSetupTempDir(), false);
+}
+
+int RunWinMain()
+{
+    OnSetupTick = RunSetupFlow;
+    OnAgentTick = AgentHook_UpdateTick;
+    OnSleepX = AgentHook_SleepX;
+    OnRemoveTempDir = RemoveSetupTempDir;
+    return RunStubWinMain(Instance, MainWindowClass, ThisIs_AutoUpdateProg);
+}
+
+// The peak working set of this process, for the run's figures.
+unsigned long long PeakWorkingSet()
+{
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) return 0;
+    return pmc.PeakWorkingSetSize;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- agent hooks
+
+bool AgentHook_CreateAndRun_X_Exe(bool copyWasRunning)
+{
+    return copyWasRunning;
+}
+
+bool AgentHook_HandleParamOK(bool)
+{
+    return false;
+}
+
+void AgentHook_CheckTestMode() {}
+void AgentHook_UpdateTick() {}
+void AgentHook_SleepX(int) {}
+
+// ---------------------------------------------------------------- derived tests
+
+bool X_ExeIsRunning()
+{
+    std::string cls = ".AutoUpdate.X_" + FileNameNoExt(Trim(AgentExeName()), false);
+    return FindWindowA(cls.c_str(), nullptr) != nullptr;
+}
+
+bool ThisIs_Plain_AutoUpdate_Exe()
+{
+    return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), AgentExeName());
+}
+
+bool ThisIs_X_AutoUpdate_Exe()
+{
+    return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), "X_" + Trim(AgentExeName()));
+}
+
+bool SpanRelaunchWanted()
+{
+    return GetSwitchInt("/SpanCdLvl=", 1) == 1 && StubFileInfo && StubFileInfo->SpanRelaunch();
+}
+
+bool ThisIs_SpanCopy()
+{
+    return GetSwitchInt("/SpanCdLvl=", 1) == 2;
+}
+
+std::string MainWindowClassFor(bool autoUpdateProg, const std::string& programPath)
+{
+    return autoUpdateProg ? ".AutoUpdate." + FileNameNoExt(programPath, false) : programPath;
+}
+
+// ---------------------------------------------------------------- dispatch
+
+void DoRunStubWin()
+{
+    AgentLog("DoRunStubWin() --- Start");
+    MainWindowClass = MainWindowClassFor(ThisIs_AutoUpdateProg, ProgramPath());
+    const bool xRunning = X_ExeIsRunning();
+    const bool plainAgent = ThisIs_Plain_AutoUpdate_Exe();
+    const bool xAgent = ThisIs_X_AutoUpdate_Exe();
+    AgentLog("X_ExeIsRunning=" + BoolText(xRunning));
+    AgentLog("ThisIs_Plain_AutoUpdate_Exe=" + BoolText(plainAgent));
+    AgentLog("ThisIs_X_AutoUpdate_Exe=" + BoolText(xAgent));
+
+    // Another process already plays this role: run nothing.
+    if (!FindWindowA(MainWindowClass.c_str(), nullptr)) {
+        if (plainAgent) {
+            AgentHook_CreateAndRun_X_Exe(xRunning);
+        } else if (xAgent) {
+            AgentLog("CheckTestMode");
+            AgentHook_CheckTestMode();
+            AgentLog("WinMain");
+            RunWinMain();
+            AgentLog("DeleteMySelf");
+            DeleteMySelf(false);
+        } else if (SpanRelaunchWanted()) {
+            StartSpanCopy();
+        } else {
+            RunWinMain();
+            if (ThisIs_SpanCopy()) DeleteMySelf(true);
+        }
+    }
+    if (plainAgent) AgentHook_HandleParamOK(xRunning);
+    AgentLog("DoRunStubWin() --- End");
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    InitSafeDllSearch();
+    InitDebugOutput();
+    SetInflatePumpHook(PumpOnce);
+    SetRecordPumpHook(PumpOnce);
+    Instance = instance;
+    const std::string raw = GetCommandLineA();
+    const std::string program = ProgramPath();
+
+    DebugLine(Pid(), " ==== STUB START ====> ", raw, "<");
+    StubFileInfo.reset(new TGFileInfo(program));
+    ThisIs_AutoUpdateProg = StubFileInfo->IsAutoUpdateProg();
+    SetAgentLogEnabled(ThisIs_AutoUpdateProg && StubFileInfo->AgentLogOn());
+    if (ThisIs_X_AutoUpdate_Exe()) SetAgentLogPrefix(" X ");
+    AgentLog("");
+    AgentLog("");
+    AgentLog("=== START === " + program);
+    AgentLog("CommandLine=" + raw);
+    AgentLog("Agent Version=" + GetExeVersion("", 1, 4));
+    DebugLine(Pid(), " ==== ThisIs_AutoUpdateProg=", ThisIs_AutoUpdateProg);
+    SetSetupFlowContext(StubFileInfo.get(), ThisIs_AutoUpdateProg);
+
+    DoRunStubWin();
+
+    SetSetupFlowContext(nullptr, ThisIs_AutoUpdateProg);
+    StubFileInfo.reset();
+    DebugLine(Pid(), " PeakWorkingSetSize=", PeakWorkingSet());
+    DebugLine(Pid(), " ==== STUB END ====> ", raw, "<");
+    DebugLine("");
+    AgentLog("=== EXIT === " + program);
+    AgentLog("");
+    ExitProcess(StubExitCode());
 }

@@ -90,3 +90,60 @@ def walk_records(image):
 def header_count(image):
     _, t = read_trailer(image)
     return t[1] or 2
+
+
+def volume_checksum(data, trailer_length=TRAILER):
+    """The checksum a volume of at most 51,200 bytes carries (1234 for a
+    larger one), as the stub computes it."""
+    s = len(data)
+    if s > 51200:
+        return 1234
+    start = 0
+    pointer = 0
+    if data[:2] == b"MZ" and data[256:258] == b"PE":
+        pointer = struct.unpack_from("<I", data, 252)[0]
+        if pointer > 0:
+            s = pointer
+    r = s - trailer_length
+    if pointer > 0:
+        r -= 512
+        start = 512
+    total = 0
+    pos = start
+    while True:
+        block = data[pos:pos + 4096]
+        pos += len(block)
+        for k in range(len(block) // 4):
+            r -= 4
+            if r > 4:
+                total = (total + struct.unpack_from("<I", block, 4 * k)[0]) & 0xFFFFFFFF
+        if r > 4:
+            total = (total + 1234) & 0xFFFFFFFF
+        if len(block) < 4096:
+            break
+    return struct.unpack("<i", struct.pack("<I", total))[0]
+
+
+def build_volume(records, file_count, more, headers=None):
+    """A plain volume file (no stub): optional header records, the records,
+    the trailer with its checksum."""
+    body = b""
+    hc = 2
+    for h in headers or ():
+        body += struct.pack("<i", len(h)) + h
+    image = body + b"".join(records)
+    image += trailer(0, file_count, 0x02 if more else 0, header_count=hc)
+    data = bytearray(image)
+    struct.pack_into("<i", data, len(data) - TRAILER + 16, volume_checksum(bytes(data)))
+    return bytes(data)
+
+
+def build_span_chain(stub, volumes_records, file_counts):
+    """A span-relaunch setup: the program with the settings only, then
+    ".001" (with the header records) onward."""
+    exe = build_exe(stub, [], 0, options=0x02 | 0x04)
+    vols = []
+    for i, recs in enumerate(volumes_records):
+        headers = (language_block(), b"||||||") if i == 0 else None
+        vols.append(build_volume(recs, file_counts[i], i + 1 < len(volumes_records), headers))
+    return exe, vols
