@@ -34,9 +34,9 @@ t0=$(date +%s.%N)
 "$build/host/bin/korvix-pack" build --stub "$bin/stub.exe" -o "$work/Setup.exe" \
   --engine "Engine.exe=$bin/standin_engine.exe" --file "engine.cfg=$work/engine.cfg" "${args[@]}" -q
 t1=$(date +%s.%N)
-plain=$(cat "$corpus"/* | wc -c)
+plain=$(cat "$corpus"/* "$bin/standin_engine.exe" "$work/engine.cfg" | wc -c)
 setup_size=$(stat -c %s "$work/Setup.exe")
-echo "== corpus $preset: $plain plain bytes in $(ls "$corpus" | wc -l) files;" \
+echo "== corpus $preset and the engine: $plain plain bytes in $(( $(ls "$corpus" | wc -l) + 2 )) files;" \
      "setup $setup_size bytes, packed in $(echo "$t1 - $t0" | bc) s"
 
 source "$root/scripts/xvfb.sh"
