@@ -104,11 +104,6 @@ void ReportFailedWrite(const std::string& path, const std::string& bytes)
                   "", 0, "");
 }
 
-bool EndsWithNoCaseText(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && SameText(text.substr(text.size() - tail.size()), tail);
-}
-
 // Writes the update-agent copy from the start of the first volume.
 void WriteExtractedAgentCopy(TPayloadFile& file, const TTrailer& trailer, uint64_t headerEnd,
                              const std::string& setupFile, const std::string& target,
@@ -171,7 +166,7 @@ bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer
     }
 
     if (j == 1 && !FileNamePart(job.AgentName).empty() &&
-        (EndsWithNoCaseText(job.SetupFile, ".exe") || EndsWithNoCaseText(job.SetupFile, ".exe.001")))
+        (EndsWithNoCase(".exe", job.SetupFile) || EndsWithNoCase(".exe.001", job.SetupFile)))
         WriteExtractedAgentCopy(file, trailer, headerEnd, job.SetupFile, job.TargetFolder, job.AgentName);
     return true;
 }
