@@ -1,0 +1,144 @@
+// ExtractPayload on containers built byte by byte: appending entries of the
+// same name, the main entry, volume chains, records that reach past the end,
+// damaged streams, the update-agent copy.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ContainerBuilder.h"
+#include "payload/StubSetup.h"
+#include "payload/UnPack.h"
+#include "payload/ZLibOpen.h"
+#include "support/Files.h"
+
+using namespace testpayload;
+
+namespace {
+
+int NewFileSteps = 0;
+int SetUps = 0;
+
+void CountProgress(int kind, int, int64_t, int64_t, int, const std::string&)
+{
+    (kind == 1 ? NewFileSteps : SetUps)++;
+}
+
+TExtractJob Job(const std::string& setup, const std::string& target)
+{
+    NewFileSteps = SetUps = 0;
+    TExtractJob job;
+    job.SetupFile = setup;
+    job.TargetFolder = target;
+    job.Progress = CountProgress;
+    job.DiskPrompt = "disk <DISK_NUM>";
+    return job;
+}
+
+std::string Header(const std::string& name) { return "|" + name + "|0|"; }
+
+// A plain volume file: records and a trailer, no stub.
+std::string Volume(const std::vector<std::string>& records, bool more)
+{
+    std::string s;
+    for (const auto& r : records) s += r;
+    TTrailer t;
+    t.SetU32(TRL_MAGIC, KContainerMagic);
+    t.SetU32(TRL_CHECKSUM, 1234);
+    t.SetU32(TRL_LENGTH, 74);
+    t.SetU32(TRL_FILE_COUNT, static_cast<uint32_t>(records.size()));
+    t.Bytes[TRL_HEADER_COUNT] = 2;
+    t.Bytes[TRL_OPTIONS] = more ? OPT_NEXT_VOLUME : 0;
+    return s + std::string(reinterpret_cast<const char*>(t.Bytes), KTrailerSize);
+}
+
+}  // namespace
+
+TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine)
+{
+    TTempDir dir;
+    TContainer c;
+    c.Files = {FileRecord(Header("a.txt"), "one "), StoredFileRecord(Header("a.txt"), "two"),
+               FileRecord("|Engine.exe* /silent|0|", "MZ"), Record(-12, "no separator"),
+               FileRecord(Header("b.bin"), std::string(3000, '\0'))};
+    std::string setup = dir.Write("Setup.exe", c.Build());
+    TExtractJob job = Job(setup, dir.File("out"));
+    ExtractPayload(job);
+    EXPECT_TRUE(job.IntegrityOK);
+    EXPECT_FALSE(job.VolumeDamaged);
+    EXPECT_EQ(job.MainEntry, "Engine.exe* /silent");
+    EXPECT_EQ(ReadFilePart(dir.File("out\\a.txt"), 0, false, 0), "one two");
+    EXPECT_EQ(FileSizeByName(dir.File("out\\b.bin")), 3000);
+    EXPECT_TRUE(FileExists(dir.File("out\\Engine.exe")));
+    EXPECT_EQ(NewFileSteps, 3);  // a.txt, Engine.exe, b.bin
+}
+
+TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes)
+{
+    TTempDir dir;
+    TContainer c;
+    c.Trailer.Bytes[TRL_OPTIONS] = OPT_NEXT_VOLUME;
+    c.Files = {FileRecord(Header("v1.txt"), "1")};
+    std::string setup = dir.Write("Setup.exe", c.Build());
+    // Two records at the start of volume 2: counted on from volume 1, so
+    // neither is taken for a header record.
+    dir.Write("Setup.exe.002", Volume({FileRecord(Header("v2a.txt"), "2a"), FileRecord(Header("v2b.txt"), "2b")}, true));
+    dir.Write("Setup.exe.003", Volume({FileRecord("|Engine.exe*|0|", "MZ")}, false));
+    TExtractJob job = Job(setup, dir.File("out"));
+    ExtractPayload(job);
+    EXPECT_TRUE(job.IntegrityOK);
+    EXPECT_EQ(job.Volumes, 3);
+    EXPECT_EQ(job.MainEntry, "Engine.exe*");
+    for (const char* f : {"v1.txt", "v2a.txt", "v2b.txt", "Engine.exe"})
+        EXPECT_TRUE(FileExists(dir.File(std::string("out\\") + f))) << f;
+    EXPECT_EQ(NewFileSteps, 4 + 2);  // four new files, two volume changes
+}
+
+TEST(ExtractPayload, RecordPastTheEndStopsTheVolumeAsDamaged)
+{
+    TTempDir dir;
+    TContainer c;
+    std::string cut = Record(-50000000, std::string(4000, 'x'));
+    c.Files = {FileRecord(Header("first.txt"), "ok"), cut, FileRecord("|Engine.exe*|0|", "MZ")};
+    std::string setup = dir.Write("Setup.exe", c.Build());
+    TExtractJob job = Job(setup, dir.File("out"));
+    ExtractPayload(job);
+    EXPECT_TRUE(job.VolumeDamaged);
+    EXPECT_FALSE(job.IntegrityOK);
+    EXPECT_TRUE(FileExists(dir.File("out\\first.txt")));
+    EXPECT_FALSE(FileExists(dir.File("out\\Engine.exe")));
+}
+
+TEST(ExtractPayload, DamagedStreamRaisesZLibError)
+{
+    TTempDir dir;
+    TContainer c;
+    std::string rec = FileRecord(Header("t.txt"), std::string(20000, 'a') + "tail");
+    for (size_t i = rec.size() / 2; i < rec.size() / 2 + 8; ++i) rec[i] ^= 0x5A;
+    c.Files = {rec};
+    std::string setup = dir.Write("Setup.exe", c.Build());
+    TExtractJob job = Job(setup, dir.File("out"));
+    EXPECT_THROW(ExtractPayload(job), EZLibError);
+}
+
+TEST(ExtractPayload, WritesTheUpdateAgentCopyFromTheFirstVolume)
+{
+    TTempDir dir;
+    TContainer c;
+    c.SetPointer = true;
+    c.Files = {FileRecord(Header("f.txt"), "f")};
+    std::string image = c.Build();
+    std::string setup = dir.Write("Setup.exe", image);
+    TExtractJob job = Job(setup, dir.File("out"));
+    job.AgentName = "Agent.exe";
+    ExtractPayload(job);
+    std::string copy = ReadFilePart(dir.File("out\\Agent.exe"), 0, false, 0);
+    ASSERT_FALSE(copy.empty());
+    EXPECT_EQ(PayloadEndFromBytes(copy), 0u);
+    // The copy: the stub and the header records, then the trailer marked
+    // as an agent copy; the reader finds its header texts.
+    TGFileInfo info(dir.File("out\\Agent.exe"));
+    EXPECT_TRUE(info.IsAutoUpdateProg());
+    EXPECT_EQ(info.GetAgentExeName(), "Agent.exe");
+    EXPECT_EQ(copy.size(), image.size() - FileRecord(Header("f.txt"), "f").size());
+}
