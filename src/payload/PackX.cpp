@@ -578,16 +578,16 @@ std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages)
   return block;
 }
 
-std::string BuildUpdateSettings(const TUpdateSpec& spec, TPackRandom& random)
+std::string BuildUpdateSettings(const TUpdateItems& items, TPackRandom& random)
 {
-  return SUB::FromItems({spec.Server, spec.InfoFile, spec.AgentExe,
-                         ScrambleToken(spec.Token, random), spec.Hidden ? "1" : "0"});
+  return SUB::FromItems({items.Server, items.InfoFile, items.AgentExe,
+                         ScrambleToken(items.Token, random), items.Hidden ? "1" : "0"});
 }
 
-std::string BuildDownloadSettings(const TDownloadSpec& spec, TPackRandom& random)
+std::string BuildDownloadSettings(const TDownloadItems& items, TPackRandom& random)
 {
-  return SUB::FromItems({spec.Location, spec.FileName, spec.Always ? "1" : "0",
-                         ScrambleToken(spec.Token, random), spec.Size});
+  return SUB::FromItems({items.Location, items.FileName, items.Always ? "1" : "0",
+                         ScrambleToken(items.Token, random), items.Size});
 }
 
 // ======================================================================

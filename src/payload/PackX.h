@@ -74,7 +74,7 @@ bool CheckLanguage(const TPackLanguage& language, std::string& error);
 // record without entries, so every text takes its built-in default.
 std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages);
 
-struct TUpdateSpec {
+struct TUpdateItems {
   std::string Server;    // item 0: location of the update server
   std::string InfoFile;  // item 1: update descriptor (.INFO) file name
   std::string AgentExe;  // item 2: update agent's file name
@@ -82,7 +82,7 @@ struct TUpdateSpec {
   bool Hidden = false;   // item 4: "1" runs the setup hidden
 };
 
-struct TDownloadSpec {
+struct TDownloadItems {
   bool Given = false;    // download settings are written (header count 3)
   std::string Location;  // item 0: folder URL of the real setup file
   std::string FileName;  // item 1: its file name
@@ -94,8 +94,8 @@ struct TDownloadSpec {
 // The five-item lists, delimited by "|" (or the first delimiter that no item
 // holds). Tokens are always stored scrambled, an empty one too, so that two
 // setups without a token still agree.
-std::string BuildUpdateSettings(const TUpdateSpec& spec, TPackRandom& random);
-std::string BuildDownloadSettings(const TDownloadSpec& spec, TPackRandom& random);
+std::string BuildUpdateSettings(const TUpdateItems& items, TPackRandom& random);
+std::string BuildDownloadSettings(const TDownloadItems& items, TPackRandom& random);
 
 // ---------------------------------------------------------------------------
 // File records.
@@ -151,8 +151,8 @@ struct TPackProject {
   std::string Stub;
   std::string Output;
   std::vector<TPackLanguage> Languages;
-  TUpdateSpec Update;
-  TDownloadSpec Download;
+  TUpdateItems Update;
+  TDownloadItems Download;
   std::vector<TPackEntry> Entries;
   uint8_t Options = 0;          // option bits of trailer byte 65
   bool Internet = false;        // byte 66

@@ -127,7 +127,7 @@ TEST(PackHeaders, LanguageTextParsing)
 TEST(PackHeaders, SettingsListsPickAFreeDelimiter)
 {
   TPackRandom random(1);
-  TUpdateSpec u{"http://host/upd/", "Product.info", "Agent.exe", "TOK", true};
+  TUpdateItems u{"http://host/upd/", "Product.info", "Agent.exe", "TOK", true};
   std::string s = BuildUpdateSettings(u, random);
   EXPECT_EQ(s[0], '|');
   EXPECT_EQ(SUB::Count(s), 5);
@@ -136,7 +136,7 @@ TEST(PackHeaders, SettingsListsPickAFreeDelimiter)
   EXPECT_EQ(UnscrambleToken(SUB::Item(s, 3)), "TOK");
   EXPECT_EQ(SUB::Item(s, 4), "1");
 
-  TDownloadSpec d;
+  TDownloadItems d;
   d.Given = true;
   d.Location = "\\\\server\\share|x";  // holds "|": another delimiter is chosen
   d.FileName = "Real.exe";
