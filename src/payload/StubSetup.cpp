@@ -151,8 +151,7 @@ bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer
         std::string bytes;
         if (!ParseFileRecord(content, entry, bytes)) continue;
         content.clear();
-        if (entry.Header.find('*') != std::string::npos) job.MainEntry = entry.Header;
-        if (entry.Item0.find('*') != std::string::npos) job.MainEntry = entry.Item0;
+        if (entry.IsMain()) job.MainEntry = entry.MainEntry;
         std::string path = WithBackslash(job.TargetFolder, false) + "\\" + entry.FileName;
         if (!EntryNameIsSafe(entry.FileName)) {
             // Never written: a name that would leave the extraction folder
