@@ -159,16 +159,12 @@ void DebugLine(const std::string& line)
 
 void DebugPiece(std::string& out, long long v)
 {
-    char b[32];
-    std::snprintf(b, sizeof b, "%lld", v);
-    out += b;
+    out += IntToStr(v);
 }
 
 void DebugPiece(std::string& out, unsigned long long v)
 {
-    char b[32];
-    std::snprintf(b, sizeof b, "%llu", v);
-    out += b;
+    out += UIntToStr(v);
 }
 
 DebugSink SetDebugSink(DebugSink sink)
@@ -270,8 +266,8 @@ std::string GetAgentLogPath()
 std::string AgentLogLine(const std::string& dateTime, unsigned long threadId,
                          const std::string& prefix, const std::string& message)
 {
-    char id[32];
-    std::snprintf(id, sizeof id, "%5lu", threadId);
+    std::string id = UIntToStr(threadId);
+    if (id.size() < 5) id.insert(0, 5 - id.size(), ' ');
     return dateTime + " " + id + prefix + message;
 }
 

@@ -421,11 +421,10 @@ std::string GetExeVersion(const std::string& file, int width, int count)
         if (!Version().query(res.data(), "\\", reinterpret_cast<LPVOID*>(&ffi), &len) || !ffi ||
             len < sizeof(VS_FIXEDFILEINFO))
             return result;
-        char text[64];
-        std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(ffi->dwFileVersionMS),
-                      LOWORD(ffi->dwFileVersionMS), HIWORD(ffi->dwFileVersionLS),
-                      LOWORD(ffi->dwFileVersionLS));
-        result = text;
+        result = UIntToStr(HIWORD(ffi->dwFileVersionMS)) + "." +
+                 UIntToStr(LOWORD(ffi->dwFileVersionMS)) + "." +
+                 UIntToStr(HIWORD(ffi->dwFileVersionLS)) + "." +
+                 UIntToStr(LOWORD(ffi->dwFileVersionLS));
         if (width > 1 || count < 4) result = NormalizeVersion(result, width, count);
     } catch (const std::exception& e) {
         LogException(e, "Utils.GetExeVersion()");
@@ -446,11 +445,10 @@ std::string GetProductVersion(const std::string& file, int width, int count)
                              reinterpret_cast<LPVOID*>(&trans), &len) ||
             !trans || len < 4)
             return result;
-        char query[96];
-        std::snprintf(query, sizeof query, "\\StringFileInfo\\%.4X%.4X\\%s", trans[0], trans[1],
-                      "ProductVersion");
+        const std::string query =
+            "\\StringFileInfo\\" + HexDigits(trans[0], 4) + HexDigits(trans[1], 4) + "\\ProductVersion";
         char* value = nullptr;
-        if (!Version().query(res.data(), query, reinterpret_cast<LPVOID*>(&value), &len) || !value)
+        if (!Version().query(res.data(), query.c_str(), reinterpret_cast<LPVOID*>(&value), &len) || !value)
             return result;
         result.assign(value, std::strlen(value));
         result = ReplaceChar(result, ',', '.');

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "text/KSUB.h"
 
@@ -107,19 +108,100 @@ std::string TimeText(double value, const std::string& timeSep)
     return TwoDigits(h) + timeSep + TwoDigits(n) + timeSep + TwoDigits(s);
 }
 
+// Unsigned big number, 32-bit limbs, least significant first: just what the
+// exact decimal expansion of a double needs.
+using BigNum = std::vector<uint32_t>;
+
+void BigMul(BigNum& n, uint32_t f, uint32_t add = 0)
+{
+    uint64_t carry = add;
+    for (uint32_t& limb : n) {
+        carry += static_cast<uint64_t>(limb) * f;
+        limb = static_cast<uint32_t>(carry);
+        carry >>= 32;
+    }
+    if (carry)
+        n.push_back(static_cast<uint32_t>(carry));
+}
+
+bool BigBit(const BigNum& n, size_t bit)
+{
+    return bit / 32 < n.size() && (n[bit / 32] >> (bit % 32) & 1u);
+}
+
+// Drops the lowest `bits` bits and rounds the rest to nearest, ties to even.
+void BigShiftRound(BigNum& n, size_t bits)
+{
+    if (bits == 0)
+        return;
+    const bool half = BigBit(n, bits - 1);
+    bool below = false;
+    for (size_t b = 0; b + 1 < bits && !below; ++b)
+        below = BigBit(n, b);
+    BigNum out;
+    for (size_t i = bits / 32; i < n.size(); ++i) {
+        uint64_t v = n[i] >> (bits % 32);
+        if (bits % 32 && i + 1 < n.size())
+            v |= static_cast<uint64_t>(n[i + 1]) << (32 - bits % 32);
+        out.push_back(static_cast<uint32_t>(v));
+    }
+    n.swap(out);
+    if (half && (below || BigBit(n, 0))) {
+        n.push_back(0);
+        for (uint32_t& limb : n)
+            if (++limb != 0)
+                break;
+    }
+}
+
+std::string BigDecimal(BigNum n)
+{
+    std::string digits;
+    while (!n.empty()) {
+        uint64_t rem = 0;
+        for (size_t i = n.size(); i-- > 0;) {
+            const uint64_t cur = rem << 32 | n[i];
+            n[i] = static_cast<uint32_t>(cur / 1000000000u);
+            rem = cur % 1000000000u;
+        }
+        while (!n.empty() && n.back() == 0)
+            n.pop_back();
+        for (int k = 0; k < 9 && (rem || !n.empty()); ++k, rem /= 10)
+            digits.insert(digits.begin(), static_cast<char>('0' + rem % 10));
+    }
+    return digits;
+}
+
+// printf's "%.*f": the exact binary value rounded to `decimals` places, ties
+// to even; "inf" and "nan" with their sign.
 std::string FormatFixed(double value, int decimals)
 {
     if (decimals < 0)
         decimals = 0;
     if (decimals > 30)
         decimals = 30;
-    int n = std::snprintf(nullptr, 0, "%.*f", decimals, value);
-    if (n <= 0)
-        return std::string();
-    std::string out(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(&out[0], out.size(), "%.*f", decimals, value);
-    out.resize(static_cast<size_t>(n));
-    return out;
+    const std::string sign = std::signbit(value) ? "-" : "";
+    if (std::isnan(value))
+        return sign + "nan";
+    if (std::isinf(value))
+        return sign + "inf";
+    int exp = 0;
+    const double frac = std::frexp(std::fabs(value), &exp);
+    // |value| = mant * 2^(exp - 53) exactly.
+    const uint64_t mant = static_cast<uint64_t>(std::ldexp(frac, 53));
+    exp -= 53;
+    BigNum n{static_cast<uint32_t>(mant), static_cast<uint32_t>(mant >> 32)};
+    for (int i = 0; i < decimals; ++i)
+        BigMul(n, 10);
+    for (; exp > 0; --exp)
+        BigMul(n, 2);
+    BigShiftRound(n, static_cast<size_t>(-exp));
+    std::string digits = BigDecimal(n);
+    if (digits.size() <= static_cast<size_t>(decimals))
+        digits.insert(0, static_cast<size_t>(decimals) + 1 - digits.size(), '0');
+    if (decimals > 0)
+        digits.insert(digits.size() - static_cast<size_t>(decimals), 1, '.');
+    return sign + digits;
 }
 
 uint64_t SplitMix64(uint64_t x)
@@ -244,11 +326,35 @@ int64_t StrToInt64Def(const std::string& s, int64_t def)
     return static_cast<int64_t>(v);
 }
 
-std::string IntToStr(int64_t v)
+std::string UIntToStr(uint64_t v)
 {
     char buf[24];
-    std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
-    return buf;
+    char* p = buf + sizeof buf;
+    *--p = '\0';
+    do {
+        *--p = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    return p;
+}
+
+std::string IntToStr(int64_t v)
+{
+    if (v >= 0)
+        return UIntToStr(static_cast<uint64_t>(v));
+    return "-" + UIntToStr(0 - static_cast<uint64_t>(v));
+}
+
+std::string HexDigits(uint64_t v, int width)
+{
+    std::string s;
+    do {
+        s.insert(s.begin(), "0123456789ABCDEF"[v & 15]);
+        v >>= 4;
+    } while (v);
+    if (static_cast<int>(s.size()) < width)
+        s.insert(0, static_cast<size_t>(width) - s.size(), '0');
+    return s;
 }
 
 // ---------------------------------------------------------------- dates

@@ -46,6 +46,9 @@ size_t Pos(const std::string& sub, const std::string& text);
 // allowed. Anything else, an empty text or an overflow gives `def`.
 int64_t StrToInt64Def(const std::string& s, int64_t def);
 std::string IntToStr(int64_t v);
+std::string UIntToStr(uint64_t v);
+// Upper-case hexadecimal digits, zero-padded to at least `width`.
+std::string HexDigits(uint64_t v, int width = 0);
 
 // ---------------------------------------------------------------- dates
 
