@@ -10,70 +10,47 @@
 TEST(MsgBoxText, CaptionLineUpperCasesOnlyTheKnownCaptions)
 {
   EXPECT_EQ(CaptionLine("Confirm"), "CONFIRM");
-  EXPECT_EQ(CaptionLine("Error"), "ERROR");
   EXPECT_EQ(CaptionLine("Attention"), "ATTENTION");
   EXPECT_EQ(CaptionLine("My Product 2.0"), "My Product 2.0");
-  // Case-sensitive: a differently written caption stays as it is.
-  EXPECT_EQ(CaptionLine("confirm"), "confirm");
+  EXPECT_EQ(CaptionLine("confirm"), "confirm");  // case-sensitive
 }
 
-TEST(MsgBoxText, BoldSpansAreCutOutWithTheirPositions)
+TEST(MsgBoxText, BoldSpansAreCutOutAndStrayTagsVanish)
 {
-  std::vector<TBoldSpan> spans;
-  EXPECT_EQ(ExtractBoldSpans("a<B>bold</b> c<b>D</B>", spans), "abold cD");
-  ASSERT_EQ(spans.size(), 2u);
-  EXPECT_EQ(spans[0].Start, 1);
-  EXPECT_EQ(spans[0].End, 5);
-  EXPECT_EQ(spans[1].Start, 7);
-  EXPECT_EQ(spans[1].End, 8);
-}
-
-TEST(MsgBoxText, UnclosedAndStrayTagsVanishWithoutSpans)
-{
-  std::vector<TBoldSpan> spans;
-  EXPECT_EQ(ExtractBoldSpans("<b>x</b> plain <B>open", spans), "x plain open");
-  ASSERT_EQ(spans.size(), 1u);
-  EXPECT_EQ(spans[0].Start, 0);
-  EXPECT_EQ(spans[0].End, 1);
-
-  EXPECT_EQ(ExtractBoldSpans("end</B></b> only", spans), "end only");
-  EXPECT_TRUE(spans.empty());
-
-  // "<b></b>" gives an empty span; text without tags is untouched.
-  EXPECT_EQ(ExtractBoldSpans("<b></b>z", spans), "z");
-  ASSERT_EQ(spans.size(), 1u);
-  EXPECT_EQ(spans[0].Start, spans[0].End);
-  EXPECT_EQ(ExtractBoldSpans("<<no tags>>", spans), "<<no tags>>");
-  EXPECT_TRUE(spans.empty());
+  const struct {
+    const char *Text, *Plain;
+    std::vector<std::pair<int, int>> Spans;
+  } cases[] = {
+      {"a<B>bold</b> c<b>D</B>", "abold cD", {{1, 5}, {7, 8}}},
+      {"<b>x</b> plain <B>open", "x plain open", {{0, 1}}},  // unclosed: no span
+      {"end</B></b> only", "end only", {}},
+      {"<b></b>z", "z", {{0, 0}}},
+      {"<<no tags>>", "<<no tags>>", {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<TBoldSpan> spans;
+    EXPECT_EQ(ExtractBoldSpans(c.Text, spans), c.Plain);
+    std::vector<std::pair<int, int>> got;
+    for (const TBoldSpan& s : spans) got.push_back({s.Start, s.End});
+    EXPECT_EQ(got, c.Spans) << c.Text;
+  }
 }
 
 TEST(MsgBoxText, ButtonSets)
 {
-  int items[3], results[3];
-  ASSERT_EQ(MsgBoxButtons(0x10, items, results), 1);
-  EXPECT_EQ(items[0], 0);
-  EXPECT_EQ(results[0], 1);
-
-  ASSERT_EQ(MsgBoxButtons(0x22, items, results), 3);  // abort, retry, ignore
-  EXPECT_EQ(items[0], 4);
-  EXPECT_EQ(items[2], 6);
-  EXPECT_EQ(results[0], 3);
-  EXPECT_EQ(results[1], 4);
-  EXPECT_EQ(results[2], 5);
-
-  ASSERT_EQ(MsgBoxButtons(3, items, results), 3);  // yes, no, cancel
-  EXPECT_EQ(results[2], 2);
-  EXPECT_EQ(items[2], 1);
-
-  ASSERT_EQ(MsgBoxButtons(0x24, items, results), 2);
-  EXPECT_EQ(items[0], 2);
-  EXPECT_EQ(items[1], 3);
-  EXPECT_EQ(results[1], 7);
-
-  ASSERT_EQ(MsgBoxButtons(5, items, results), 2);  // retry, cancel
-  EXPECT_EQ(results[0], 4);
-  EXPECT_EQ(results[1], 2);
-
-  EXPECT_EQ(MsgBoxButtons(6, items, results), 0);
-  EXPECT_EQ(MsgBoxButtons(0x0F, items, results), 0);
+  // Set: caption items and result codes, left to right.
+  const struct {
+    unsigned Flags;
+    std::vector<int> Items, Results;
+  } cases[] = {
+      {0x10, {0}, {1}},       {0x01, {0, 1}, {1, 2}}, {0x22, {4, 5, 6}, {3, 4, 5}},
+      {0x03, {2, 3, 1}, {6, 7, 2}}, {0x24, {2, 3}, {6, 7}}, {0x05, {5, 1}, {4, 2}},
+      {0x06, {}, {}},         {0x0F, {}, {}},
+  };
+  for (const auto& c : cases) {
+    int items[3], results[3];
+    int n = MsgBoxButtons(c.Flags, items, results);
+    EXPECT_EQ(std::vector<int>(items, items + n), c.Items) << c.Flags;
+    EXPECT_EQ(std::vector<int>(results, results + n), c.Results) << c.Flags;
+  }
 }

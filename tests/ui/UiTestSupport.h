@@ -1,7 +1,7 @@
-// Helpers of the window tests: programs beside the test program, child
-// processes with a time limit, waiting for windows.
+// Helpers of the window tests: reading windows and their places.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -9,93 +9,27 @@
 
 namespace uitest {
 
-// Folder of the running test program, with a trailing backslash.
-inline std::string BinDir()
-{
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string p(path);
-  return p.substr(0, p.find_last_of('\\') + 1);
-}
-
-// A started child process; killed if still running when dropped.
-class TChild {
-public:
-  TChild() {}
-  ~TChild()
-  {
-    if (FInfo.hProcess) {
-      if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(FInfo.hProcess, 99);
-      CloseHandle(FInfo.hProcess);
-      CloseHandle(FInfo.hThread);
-    }
-  }
-  TChild(const TChild&) = delete;
-  TChild& operator=(const TChild&) = delete;
-
-  bool Start(const std::string& program, const std::string& arguments)
-  {
-    std::string cmd = "\"" + program + "\" " + arguments;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    std::vector<char> buf(cmd.begin(), cmd.end());
-    buf.push_back(0);
-    return CreateProcessA(program.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &si, &FInfo) != 0;
-  }
-  // Exit code, or -1 when the process did not end within timeoutMs.
-  long Wait(DWORD timeoutMs)
-  {
-    if (!FInfo.hProcess || WaitForSingleObject(FInfo.hProcess, timeoutMs) != WAIT_OBJECT_0)
-      return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(FInfo.hProcess, &code);
-    return (long)code;
-  }
-  DWORD Pid() const { return FInfo.dwProcessId; }
-
-private:
-  PROCESS_INFORMATION FInfo = {};
-};
-
-// Polls until `found` gives a window or the time is up.
-template <typename F>
-HWND PollWindow(F found, DWORD timeoutMs)
-{
-  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(25)) {
-    if (HWND w = found()) return w;
-  }
-  return nullptr;
-}
-
 inline std::string TextOf(HWND w)
 {
-  LRESULT n = SendMessageA(w, WM_GETTEXTLENGTH, 0, 0);
-  std::string s((size_t)n + 1, '\0');
-  n = SendMessageA(w, WM_GETTEXT, s.size(), (LPARAM)&s[0]);
-  s.resize(n > 0 ? (size_t)n : 0);
+  std::string s(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');
+  s.resize(SendMessageA(w, WM_GETTEXT, s.size(), (LPARAM)&s[0]));
   return s;
-}
-
-inline std::string ClassOf(HWND w)
-{
-  char buf[256] = {};
-  GetClassNameA(w, buf, sizeof buf);
-  return buf;
 }
 
 // Children of `parent` of the given class (any case), in creation order.
 inline std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls)
 {
-  struct Ctx {
+  struct TCtx {
     const char* Cls;
     std::vector<HWND> Found;
   } ctx{cls, {}};
   EnumChildWindows(
       parent,
       [](HWND w, LPARAM lp) -> BOOL {
-        auto* c = (Ctx*)lp;
-        if (lstrcmpiA(ClassOf(w).c_str(), c->Cls) == 0) c->Found.push_back(w);
+        auto* c = (TCtx*)lp;
+        char name[64] = {};
+        GetClassNameA(w, name, sizeof name);
+        if (lstrcmpiA(name, c->Cls) == 0) c->Found.push_back(w);
         return TRUE;
       },
       (LPARAM)&ctx);
@@ -111,11 +45,22 @@ inline RECT ClientRectOf(HWND child)
   return r;
 }
 
-inline RECT WorkArea()
+inline void ExpectPlace(HWND child, int left, int top, int width, int height)
 {
-  RECT wa;
+  RECT r = ClientRectOf(child);
+  EXPECT_EQ(r.left, left);
+  EXPECT_EQ(r.top, top);
+  EXPECT_EQ(r.right - r.left, width);
+  EXPECT_EQ(r.bottom - r.top, height);
+}
+
+inline void ExpectCentredInWorkArea(HWND w)
+{
+  RECT r, wa;
+  GetWindowRect(w, &r);
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0);
-  return wa;
+  EXPECT_EQ(r.left, wa.left + (wa.right - wa.left - (r.right - r.left)) / 2);
+  EXPECT_EQ(r.top, wa.top + (wa.bottom - wa.top - (r.bottom - r.top)) / 2);
 }
 
 }  // namespace uitest

@@ -1,0 +1,71 @@
+// The key sender of the end-to-end tests: waits for the stub's message box
+// (window class "KMsgBox"), prints its title and text, and presses one of its
+// buttons by caption, as a user would.
+//
+//   boxclick.exe <timeout-seconds> <button caption, e.g. &Yes> [count] [delay-ms]
+//
+// Answers `count` boxes in a row (default 1), each within the timeout. The
+// delay (default 300 ms) lies between printing a box and pressing the button,
+// so that a caller can look at the files while the box is open. Exit code 0
+// when every box was answered, 1 when one did not appear, 2 when the button
+// was not found.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string TextOf(HWND w)
+{
+  std::string s(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');
+  s.resize(SendMessageA(w, WM_GETTEXT, s.size(), (LPARAM)&s[0]));
+  return s;
+}
+
+// Finds the button with the caption and the text control of a box.
+struct TSearch {
+  const char* Caption;
+  HWND Button, Text;
+};
+
+BOOL CALLBACK EachChild(HWND w, LPARAM lp)
+{
+  auto* s = (TSearch*)lp;
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Button") == 0 && lstrcmpiA(TextOf(w).c_str(), s->Caption) == 0) s->Button = w;
+  if (lstrcmpiA(cls, "RichEdit") == 0 || lstrcmpiA(cls, "RichEdit20A") == 0) s->Text = w;
+  return TRUE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  if (argc < 3) return 3;
+  int timeoutMs = std::atoi(argv[1]) * 1000;
+  int count = argc > 3 ? std::atoi(argv[3]) : 1;
+  int delayMs = argc > 4 ? std::atoi(argv[4]) : 300;
+  for (int i = 0; i < count; ++i) {
+    HWND box = nullptr;
+    for (int t = 0; t < timeoutMs && !(box = FindWindowA("KMsgBox", nullptr)); t += 50) Sleep(50);
+    if (!box) return std::puts("no box"), 1;
+    Sleep(300);  // let the box finish its layout and focus
+    TSearch s = {argv[2], nullptr, nullptr};
+    EnumChildWindows(box, EachChild, (LPARAM)&s);
+    std::string text = s.Text ? TextOf(s.Text) : "";
+    for (char& c : text)
+      if (c == '\r' || c == '\n') c = ' ';
+    std::printf("title=%s\ntext=%s\n", TextOf(box).c_str(), text.c_str());
+    std::fflush(stdout);
+    if (delayMs > 300) Sleep(delayMs - 300);
+    if (!s.Button) return std::printf("no button %s\n", argv[2]), 2;
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(s.Button), BN_CLICKED), (LPARAM)s.Button);
+    std::printf("clicked %s\n", argv[2]);
+    std::fflush(stdout);
+    for (int t = 0; t < 10000 && IsWindow(box); t += 50) Sleep(50);  // this box goes first
+  }
+  return 0;
+}
