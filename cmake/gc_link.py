@@ -16,7 +16,11 @@ until the set of kept code no longer grows.  Finally the program's exception
 table is checked: sorted, no empty entries, and every kept code section that
 has unwind records keeps them.
 
-Usage: gc_link.py <compiler> <link arguments...>   (as CMake's link launcher)
+Usage: gc_link.py [--driver=<compiler>] <compiler> <link arguments...>
+(as CMake's link launcher).  --driver links with another compiler driver of
+the same toolchain: the stub takes the C++ runtime of the win32 thread model,
+which needs no POSIX thread library; its objects never use threads of the
+C++ library themselves.
 """
 import os
 import re
@@ -143,6 +147,10 @@ def check(exe, kept, dropped):
 
 def main():
     args = sys.argv[1:]
+    driver = [a for a in args if a.startswith("--driver=")]
+    args = [a for a in args if not a.startswith("--driver=")]
+    if driver:
+        args[0] = driver[-1][len("--driver="):]
     out = args[args.index("-o") + 1]
     work = out + ".gc"
     os.makedirs(work, exist_ok=True)

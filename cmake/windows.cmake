@@ -30,11 +30,12 @@ add_executable(stub WIN32 ${KORVIX_ROOT}/src/startup/Stub.cpp)
 target_link_libraries(stub PRIVATE korvix_win)
 # The default linker script keeps every function's unwind records and with
 # them every function of each object the stub touches; this link drops unused
-# functions together with their records (see cmake/gc_link.py). The link map
+# functions together with their records (see cmake/gc_link.py), and takes the
+# C++ runtime of the win32 thread model (no POSIX thread library). The link map
 # stays in the build tree for bench/stub_size.sh.
 function(korvix_gc_link target)
   set_target_properties(${target} PROPERTIES
-    CXX_LINKER_LAUNCHER "${Python3_EXECUTABLE};${KORVIX_ROOT}/cmake/gc_link.py")
+    CXX_LINKER_LAUNCHER "${Python3_EXECUTABLE};${KORVIX_ROOT}/cmake/gc_link.py;--driver=${TOOLCHAIN_PREFIX}-g++-win32")
   target_link_options(${target} PRIVATE "-Wl,-Map=${CMAKE_BINARY_DIR}/${target}.map")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KORVIX_ROOT}/cmake/gc_link.py)
 endfunction()

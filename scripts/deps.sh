@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-need=(cmake make g++ python3 git mingw-w64 g++-mingw-w64-x86-64-posix
+need=(cmake make g++ python3 git mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32
       libz-mingw-w64-dev zlib1g-dev googletest libgtest-dev
       wine64 xvfb xauth x11-utils xdotool imagemagick
       clang libclang-rt-14-dev osslsigncode openssl)
