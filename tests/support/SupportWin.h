@@ -9,10 +9,7 @@
 
 // The helper program and the stand-in RICHED32.DLL built with the tests.
 inline std::string ProbePath() { return ProgramFolder(true) + "support_probe.exe"; }
-inline std::string FakeRichEditPath()
-{
-    return ProgramFolder(true) + "..\\support_fixture\\RICHED32.dll";
-}
+inline std::string FakeRichEditPath() { return ProgramFolder(true) + "..\\support_fixture\\RICHED32.dll"; }
 
 // A fresh, empty folder under the temporary folder; removed again on scope exit.
 struct ScratchDir {
@@ -26,14 +23,3 @@ struct ScratchDir {
     std::string operator/(const std::string& name) const { return path + "\\" + name; }
 };
 
-// Waits up to timeoutMs for a condition, polling every 50 ms.
-template <typename Cond>
-bool WaitFor(Cond cond, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (!cond()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(50);
-    }
-    return true;
-}

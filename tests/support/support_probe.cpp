@@ -1,7 +1,6 @@
 // Helper program for the support tests under Wine: each mode exercises one
 // behaviour that needs a process of its own (captured output, self-deletion,
 // DLL search, debug lines for the viewer, the Windows version).
-#include "support/ExecPipe.h"
 #include "support/Files.h"
 #include "support/KDebug.h"
 #include "support/Win64.h"
@@ -10,28 +9,23 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <string>
 
-namespace {
-
-int LoadReport(HMODULE m)
+static int LoadReport(HMODULE m)
 {
     char path[MAX_PATH] = {0};
     if (m) GetModuleFileNameA(m, path, sizeof path);
-    bool marker = m && GetProcAddress(m, "KorvixFakeMarker");
+    const bool marker = m && GetProcAddress(m, "KorvixFakeMarker");
     std::printf("loaded=%d marker=%d path=%s\n", m ? 1 : 0, marker ? 1 : 0, path);
     return 0;
 }
 
-}  // namespace
-
 int main(int argc, char** argv)
 {
-    std::string mode = argc > 1 ? argv[1] : "";
-    std::string arg = argc > 2 ? argv[2] : "";
+    const std::string mode = argc > 1 ? argv[1] : "", arg = argc > 2 ? argv[2] : "";
+    _setmode(_fileno(stdout), _O_BINARY);
     if (mode == "loadsafe") {
         InitSafeDllSearch();
         return LoadReport(LoadSystemLibrary("RICHED32.DLL"));
@@ -40,38 +34,26 @@ int main(int argc, char** argv)
     if (mode == "loadproc") {
         HMODULE m = nullptr;
         FARPROC p = LoadProc("RICHED32.DLL", "KorvixFakeMarker", m);
-        std::printf("proc=%d module=%d\n", p ? 1 : 0, m ? 1 : 0);
-        return 0;
+        return std::printf("proc=%d module=%d\n", p ? 1 : 0, m ? 1 : 0) < 0;
     }
-    if (mode == "out") {
-        _setmode(_fileno(stdout), _O_BINARY);
-        long n = std::atol(arg.c_str());
-        std::string s(static_cast<std::size_t>(n), ' ');
-        for (long i = 0; i < n; ++i) s[i] = static_cast<char>('A' + i % 26);
-        std::fwrite(s.data(), 1, s.size(), stdout);
-        return 0;
+    if (mode == "out") {  // n bytes "ABC...ZAB..."
+        std::string s(std::strtoul(arg.c_str(), nullptr, 10), ' ');
+        for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<char>('A' + i % 26);
+        return std::fwrite(s.data(), 1, s.size(), stdout) != s.size();
     }
-    if (mode == "err") {
-        std::fputs(arg.c_str(), stderr);
-        return argc > 3 ? std::atoi(argv[3]) : 0;
-    }
-    if (mode == "oem") {
-        _setmode(_fileno(stdout), _O_BINARY);
-        std::fwrite("\x81x", 1, 2, stdout);  // u with diaeresis in the OEM page 437
-        return 0;
-    }
+    if (mode == "err") return std::fputs(arg.c_str(), stderr), argc > 3 ? std::atoi(argv[3]) : 0;
+    if (mode == "oem") return std::fwrite("\x81x", 1, 2, stdout) != 2;  // u with diaeresis, page 437
     if (mode == "exit") return std::atoi(arg.c_str());
     if (mode == "selfdelete") return DeleteMySelf(arg == "1") ? 0 : 1;
     if (mode == "lines") {
-        int n = std::atoi(arg.c_str());
-        for (int i = 1; i <= n; ++i) DebugLine("line ", i);
+        for (int i = 1; i <= std::atoi(arg.c_str()); ++i) DebugLine("line ", i);
         DebugLine(std::string(300, 'L'));
         return 0;
     }
     if (mode == "osname") {
         std::string vt, name, sp;
         std::uint32_t build = 0;
-        std::uint32_t code = GetOsName(vt, name, sp, build);
+        const std::uint32_t code = GetOsName(vt, name, sp, build);
         std::printf("version=%s name=%s code=%u is64=%d\n", vt.c_str(), name.c_str(), code,
                     Is64BitWindows() ? 1 : 0);
         return 0;
