@@ -1,65 +1,63 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the container fuzz target: small containers
 (stub-like image, header records, file records, 74-byte trailer), a signed
-one, a volume file, and bare zlib streams."""
+one, a volume file, records with hostile lengths, a bare zlib stream and a
+scrambled inform text."""
 import os
 import struct
 import sys
 import zlib
 
-MAGIC = 0x4A3B2C1D
+LANG = b"\x02\x01LangID=1033\x01s1=Extracting\x01\x02"
+UPD = b"|http://u/|Product.info|Agent.exe|cbbdbdbefdfcsvce|0|"
+DL = b"|http://d/|Real.exe|1|cbbdbdbefdfcsvce|999|"
+FILES = [(b"|Engine.exe*|1|", b"MZ" * 20, True), (b"|a.txt|0|", b"hello", False)]
 
 
-def record(data, compressed):
-    if compressed:
-        z = zlib.compress(data, 9)
-        return struct.pack("<i", len(z)) + z
-    return struct.pack("<i", -len(data)) + data
+def record(r):
+    """A header text, a file (entry header, bytes, compressed) or a bare length word."""
+    if isinstance(r, int):
+        return struct.pack("<i", r) + b"x" * 16
+    if isinstance(r, bytes):
+        return struct.pack("<i", len(r)) + r
+    content = r[0] + b"\x00" + r[1]
+    z = zlib.compress(content, 9) if r[2] else content
+    return struct.pack("<i", len(z) if r[2] else -len(z)) + z
 
 
-def container(headers, files, exe=True, pointer=False, tail=b"", options=0, internet=0):
-    image = bytearray(b"\x90" * 300)
+def container(headers, files, exe=True, pointer=False, tail=b"", options=0):
+    body = bytearray(b"\x90" * 300)
     if exe:
-        image[0:2] = b"MZ"
-        image[256:258] = b"PE"
-    image[248:256] = bytes(8)
-    body = bytes(image)
+        body[0:2], body[256:260] = b"MZ", b"PE\0\0"
+    body[248:256] = bytes(8)
     area = len(body)
-    for h in headers:
-        body += struct.pack("<i", len(h)) + h
-    for name, data, compressed in files:
-        body += record(name + b"\x00" + data, compressed)
+    body += b"".join(record(r) for r in headers + files)
     trailer = bytearray(74)
     trailer[1] = len(headers)
-    struct.pack_into("<IIIi", trailer, 4, area, len(files), MAGIC, 1234)
-    for k in range(9):
-        struct.pack_into("<I", trailer, 28 + 4 * k, 1000 * (k + 1))
-    trailer[65] = options
-    trailer[66] = internet
+    struct.pack_into("<IIIi", trailer, 4, area, len(files), 0x4A3B2C1D, 1234)
+    struct.pack_into("<9I", trailer, 28, *(1000 * (k + 1) for k in range(9)))
+    trailer[65], trailer[66] = options, options & 1
     struct.pack_into("<I", trailer, 70, 74)
-    out = bytearray(body + bytes(trailer))
+    body += trailer
     if pointer:
-        struct.pack_into("<II", out, 248, 0, len(out))
-    return bytes(out) + tail
+        struct.pack_into("<II", body, 248, 0, len(body))
+    return bytes(body) + tail
 
 
 def main(out):
     os.makedirs(out, exist_ok=True)
-    lang = b"\x02\x01LangID=1033\x01s1=Extracting\x01\x02"
-    upd = b"|http://u/|Product.info|Agent.exe|cbbdbdbefdfcsvce|0|"
-    dl = b"|http://d/|Real.exe|1|cbbdbdbefdfcsvce|999|"
+    inform = b"h|cbbdbdbefdfcsvce|a|b|body"
     seeds = {
-        "plain": container([lang, upd], [(b"|Engine.exe*|1|", b"MZ" * 20, True),
-                                        (b"|a.txt|0|", b"hello", False)]),
-        "three": container([lang, upd, dl], [(b"|x|2|", b"abc" * 50, True)], options=0x1F,
-                           internet=1),
-        "signed": container([lang, upd], [(b"|s*|3|", b"s" * 100, True)], pointer=True,
-                            tail=b"SIG" * 40),
-        "volume": container([lang, upd], [(b"|v|4|", bytes(range(256)), True)], exe=False),
-        "empty": container([b"", b""], []),
+        "plain": container([LANG, UPD], FILES),
+        "three": container([LANG, UPD, DL], FILES, options=0x1F),
+        "signed": container([LANG, UPD], FILES, pointer=True, tail=b"SIG" * 40),
+        "volume": container([LANG, UPD], FILES, exe=False),
+        # Lengths far beyond the file: the readers stop without allocating.
+        "hostile": container([LANG, UPD], FILES[:1] + [-2**31, 2**31 - 1]),
+        "hostile_header": container([LANG, -2**31], FILES),
         "stream": zlib.compress(b"plain text " * 100, 6),
-        "scrambled": b"Scrambled=01!" + bytes((c ^ ((i + 1 + (33 if i % 2 == 0 else -33)) & 0xFF))
-                                              for i, c in enumerate(b"h|cbbdbdbefdfcsvce|a|b|body")),
+        "scrambled": b"Scrambled=01!" + bytes(c ^ ((i + 1 + (33 if i % 2 == 0 else -33)) & 0xFF)
+                                              for i, c in enumerate(inform)),
     }
     for name, data in seeds.items():
         with open(os.path.join(out, name), "wb") as f:

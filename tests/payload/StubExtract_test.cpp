@@ -16,17 +16,13 @@ using namespace testpayload;
 
 namespace {
 
-int NewFileSteps = 0;
-int SetUps = 0;
+int NewFileSteps = 0;  // progress steps of kind 1: a new file or a volume change
 
-void CountProgress(int kind, int, int64_t, int64_t, int, const std::string&)
-{
-    (kind == 1 ? NewFileSteps : SetUps)++;
-}
+void CountProgress(int kind, int, int64_t, int64_t, int, const std::string&) { NewFileSteps += kind == 1; }
 
 TExtractJob Job(const std::string& setup, const std::string& target)
 {
-    NewFileSteps = SetUps = 0;
+    NewFileSteps = 0;
     TExtractJob job;
     job.SetupFile = setup;
     job.TargetFolder = target;
@@ -40,16 +36,12 @@ std::string Header(const std::string& name) { return "|" + name + "|0|"; }
 // A plain volume file: records and a trailer, no stub.
 std::string Volume(const std::vector<std::string>& records, bool more)
 {
-    std::string s;
-    for (const auto& r : records) s += r;
-    TTrailer t;
-    t.SetU32(TRL_MAGIC, KContainerMagic);
-    t.SetU32(TRL_CHECKSUM, 1234);
-    t.SetU32(TRL_LENGTH, 74);
-    t.SetU32(TRL_FILE_COUNT, static_cast<uint32_t>(records.size()));
-    t.Bytes[TRL_HEADER_COUNT] = 2;
-    t.Bytes[TRL_OPTIONS] = more ? OPT_NEXT_VOLUME : 0;
-    return s + std::string(reinterpret_cast<const char*>(t.Bytes), KTrailerSize);
+    TContainer v;
+    v.Image.clear();
+    v.Headers.clear();
+    v.Files = records;
+    v.Trailer.Bytes[TRL_OPTIONS] = more ? OPT_NEXT_VOLUME : 0;
+    return v.Build();
 }
 
 }  // namespace

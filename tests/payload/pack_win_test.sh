@@ -4,32 +4,30 @@
 # usage: pack_win_test.sh WINE-RUN KORVIX-PACK.EXE STUB.EXE
 set -euo pipefail
 run=$1
-pack=$2
-stub=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-cp "$pack" korvix-pack.exe
-cp "$stub" stub.exe
+cp "$2" korvix-pack.exe
+cp "$3" stub.exe
 printf 'engine' > Engine.exe
 seq 1 50000 > numbers.txt
 head -c 70000 /dev/urandom > data.bin
 printf 's0=Demo\n' > en.txt
 fails=0
-fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+fail() { echo "FAIL: $*"; cat out.txt; fails=$((fails + 1)); }
 for round in 1 2; do
-  "$run" korvix-pack.exe build --stub stub.exe -o Setup.exe --engine Engine.exe \
-    --file numbers.txt --file data.bin --language English=en.txt \
-    --set update.token=T$round > out.txt 2>&1 || { fail "build $round"; cat out.txt; }
+  "$run" korvix-pack.exe build --stub stub.exe -o Setup.exe --engine Engine.exe --file numbers.txt \
+    --file data.bin --language English=en.txt --set update.token=T$round > out.txt 2>&1 || fail "build $round"
 done
-"$run" korvix-pack.exe list --tokens Setup.exe > list.txt 2>&1 || { fail "list"; cat list.txt; }
+"$run" korvix-pack.exe list --tokens Setup.exe > out.txt 2>&1 || fail "list"
 for want in "Engine.exe\*" "numbers.txt" "data.bin" "T2" "every checksum matches"; do
-  grep -q -- "$want" list.txt || fail "listing lacks '$want'"
+  grep -q -- "$want" out.txt || fail "listing lacks '$want'"
 done
-ls Setup.exe.*tmp >/dev/null 2>&1 && fail "temporary files left"
-if "$run" korvix-pack.exe build --stub stub.exe -o Bad.exe --file "..\\x.txt=data.bin" \
-     > out.txt 2>&1; then fail "bad entry name accepted"; fi
-grep -q 'holds ".."' out.txt || { fail "bad name message"; cat out.txt; }
-[ -e Bad.exe ] && fail "a setup was left after a failed build"
+! ls Setup.exe.*tmp >/dev/null 2>&1 || fail "temporary files left"
+if "$run" korvix-pack.exe build --stub stub.exe -o Bad.exe --file "..\\x.txt=data.bin" > out.txt 2>&1; then
+  fail "bad entry name accepted"
+fi
+grep -q 'holds ".."' out.txt || fail "bad name message"
+[ ! -e Bad.exe ] || fail "a setup was left after a failed build"
 [ "$fails" -eq 0 ] && echo "korvix-pack.exe tests passed"
 [ "$fails" -eq 0 ]
