@@ -72,23 +72,17 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayload)
     return info.HasPayload() && !info.LanguageBlock().empty();
   };
   ASSERT_TRUE(reads(good));
-  for (uint32_t len : {0u, 1u, 3u, 0x7FFFFFFFu, 0xFFFFFFFFu, (uint32_t)good.size() + 1}) {
+  // Trailer lengths that cannot hold a trailer or reach before the file,
+  // record areas at or past the trailer, payload-end pointers past the file.
+  const size_t n = good.size(), len = n - 4, area = n - 74 + TRL_RECORD_AREA;
+  const std::pair<size_t, uint32_t> patches[] = {
+      {len, 0}, {len, 1}, {len, 3}, {len, 0x7FFFFFFF}, {len, 0xFFFFFFFF}, {len, (uint32_t)n + 1},
+      {area, (uint32_t)n - 10}, {area, (uint32_t)n + 100}, {area, 0xFFFFFFF0}, {252, (uint32_t)n + 4096},
+      {248, 0xFFFFFFFF}};
+  for (const auto& patch : patches) {
     std::string b = good;
-    PutU32(b, b.size() - 4, len);
-    EXPECT_FALSE(reads(b)) << "trailer length " << len;
-  }
-  // Record area at or past the trailer, or far outside the file.
-  for (uint32_t off : {(uint32_t)good.size() - 10, (uint32_t)good.size() + 100, 0xFFFFFFF0u}) {
-    std::string b = good;
-    PutU32(b, b.size() - 74 + TRL_RECORD_AREA, off);
-    EXPECT_FALSE(reads(b)) << "record area " << off;
-  }
-  // A payload-end pointer past the file's end.
-  for (uint32_t high : {0u, 0xFFFFFFFFu}) {
-    std::string b = good;
-    PutU32(b, 248, high);
-    PutU32(b, 252, (uint32_t)good.size() + 4096);
-    EXPECT_FALSE(reads(b)) << high;
+    PutU32(b, patch.first, patch.second);
+    EXPECT_FALSE(reads(b)) << patch.first << ": " << patch.second;
   }
   // A shorter trailer leaves the later fields 0; header count 0 reads as 2.
   std::string b = good.substr(0, good.size() - 74 + 36) + U32(40);
@@ -263,8 +257,7 @@ TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts)
   // The same tokens encoded differently still match; only kinds 2 and 3 compare.
   std::string other = setup("other.exe", "UPD-1", "DL-7");
   EXPECT_TRUE(self.CheckToken(other, 2));
-  EXPECT_FALSE(self.CheckToken(other, 1));
-  EXPECT_FALSE(self.CheckToken(other, 4));
+  EXPECT_FALSE(self.CheckToken(other, 1) || self.CheckToken(other, 4));
   EXPECT_TRUE(self.SameDownloadToken(TGFileInfo(other)));
   std::string changed = setup("changed.exe", "UPD-2", "DL-7 ");
   EXPECT_FALSE(self.CheckToken(changed, 2));
