@@ -29,10 +29,9 @@ TEST(FileVersion, FixedAndProductVersionsOfTheRunningProgram)
     EXPECT_EQ("5.1", GetExeVersion("", 1, 2));
     EXPECT_EQ("1. 2. 33", GetProductVersion(""));
     EXPECT_EQ("0001.0002.0033.0000", GetProductVersion("", 4, 4));
-    ScratchDir d("korvix_version");
-    WriteTextFile(d / "plain.txt", "no resource here", 0, false);
-    EXPECT_EQ("", GetExeVersion(d / "plain.txt"));
-    EXPECT_EQ("", GetProductVersion(d / "plain.txt"));
+    EXPECT_EQ("", GetExeVersion(ProbePath()));  // a program without a version resource
+    EXPECT_EQ("", GetProductVersion(ProbePath()));
+    EXPECT_EQ("", GetExeVersion(ProgramFolder(true) + "no such file.exe"));
 }
 
 TEST(RegistryText, ValueTypesRootsAndDefaults)
