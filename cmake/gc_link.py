@@ -67,7 +67,7 @@ def read_map(path):
             if m and (m.group(1) or pending):
                 name = m.group(1) or pending
                 if name.startswith(".") and name != "*fill*":
-                    target.add((m.group(4).strip(), name))
+                    target.add((stable(m.group(4).strip()), name))
             pending = None
     return kept, dropped
 
@@ -79,7 +79,16 @@ def code_of(section):
     return None
 
 
+def stable(name):
+    """LTO output objects get new temporary names each pass; their partition
+    number is what identifies them."""
+    m = re.search(r"(\.ltrans\d+\.ltrans\.o)$", name)
+    return "*" + m.group(1) if m else name
+
+
 def file_spec(name):
+    if name.startswith("*"):
+        return name
     m = re.match(r"^(.*)\(([^()]*)\)$", name)
     if m:
         return "*%s:%s" % (os.path.basename(m.group(1)), m.group(2))

@@ -20,6 +20,9 @@ find_library(ZLIB_STATIC NAMES libz.a z REQUIRED)
 find_path(ZLIB_INCLUDE zlib.h REQUIRED)
 
 add_library(korvix_win STATIC ${KORVIX_PORTABLE_SOURCES} ${KORVIX_WIN_SOURCES})
+# Fat LTO objects: the stub links them with link-time optimisation, every
+# other program links their ordinary code.
+target_compile_options(korvix_win PRIVATE -flto -ffat-lto-objects)
 target_include_directories(korvix_win PUBLIC ${KORVIX_ROOT}/src ${ZLIB_INCLUDE})
 target_link_libraries(korvix_win PUBLIC ${ZLIB_STATIC}
   comctl32 gdi32 user32 advapi32 shell32 version ole32)
@@ -30,13 +33,16 @@ add_executable(stub WIN32 ${KORVIX_ROOT}/src/startup/Stub.cpp)
 target_link_libraries(stub PRIVATE korvix_win)
 # The default linker script keeps every function's unwind records and with
 # them every function of each object the stub touches; this link drops unused
-# functions together with their records (see cmake/gc_link.py), and takes the
-# C++ runtime of the win32 thread model (no POSIX thread library). The link map
+# functions together with their records (see cmake/gc_link.py), optimises the
+# whole program at link time, and takes the C++ runtime of the win32 thread
+# model (no POSIX thread library). The link map
 # stays in the build tree for bench/stub_size.sh.
 function(korvix_gc_link target)
   set_target_properties(${target} PROPERTIES
     CXX_LINKER_LAUNCHER "${Python3_EXECUTABLE};${KORVIX_ROOT}/cmake/gc_link.py;--driver=${TOOLCHAIN_PREFIX}-g++-win32")
-  target_link_options(${target} PRIVATE "-Wl,-Map=${CMAKE_BINARY_DIR}/${target}.map")
+  target_compile_options(${target} PRIVATE -flto)
+  target_link_options(${target} PRIVATE -flto -flto-partition=one -Os
+    "-Wl,-Map=${CMAKE_BINARY_DIR}/${target}.map")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KORVIX_ROOT}/cmake/gc_link.py)
 endfunction()
 korvix_gc_link(stub)

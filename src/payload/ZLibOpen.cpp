@@ -13,7 +13,9 @@
 // zlib's CRC-32, which inflate needs for gzip streams only (the program's
 // streams are zlib streams). The Windows programs link zlib statically; this
 // definition keeps the library's own, with its 12 KB of tables, out of them.
-// Same function, same results, one 1 KB table built on first use.
+// Same function, same results, one 1 KB table built on first use. (A
+// program that needs another function of zlib's crc32 or adler32 object
+// fails to link with a duplicate definition, never silently.)
 extern "C" uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len)
 {
   struct Table {
@@ -35,6 +37,28 @@ extern "C" uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len)
   while (len--)
     c = table.v[(c ^ *buf++) & 0xFF] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
+}
+
+// zlib's Adler-32 (the check of every zlib stream), without the library's
+// combine functions that share its object file.
+extern "C" uLong ZEXPORT adler32(uLong adler, const Bytef* buf, uInt len)
+{
+  if (!buf)
+    return 1;
+  uint32_t a = static_cast<uint32_t>(adler) & 0xFFFF;
+  uint32_t b = static_cast<uint32_t>(adler) >> 16 & 0xFFFF;
+  while (len) {
+    // 5552 bytes at most between reductions keep the sums within 32 bits.
+    uInt n = len < 5552 ? len : 5552;
+    len -= n;
+    while (n--) {
+      a += *buf++;
+      b += a;
+    }
+    a %= 65521;
+    b %= 65521;
+  }
+  return b << 16 | a;
 }
 #endif
 
