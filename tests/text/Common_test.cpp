@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 
 #include "text/Common.h"
 
@@ -107,6 +111,45 @@ TEST(CommonDates, DateTextsRoundTripIncludingDaysBefore1899AndClamp)
     int y, m, d;
     DecodeDate(Now(), y, m, d);
     EXPECT_EQ(DateStampText(-1).substr(7), ZeroPad(y, 4));  // -1 is now
+}
+
+// Fixed-point texts are computed without printf; they must match "%.*f"
+// exactly: ties to even on the exact binary value, every digit of huge and
+// tiny values, the sign of negative zero and of values rounded to zero.
+TEST(CommonNumbers, FixedPointTextsMatchPrintf)
+{
+    auto printfText = [](double v, int d) {
+        char b[2048];
+        std::snprintf(b, sizeof b, "%.*f", d, v);
+        return std::string(b);
+    };
+    const double tricky[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.15, 2.675, 1.005,
+                             9.995, -0.001, 1e22, 1e23, DBL_MAX, -DBL_MAX, DBL_MIN,
+                             4.9e-324, 1e15 + 0.5, 1205632.7109375, INFINITY, -INFINITY};
+    for (double v : tricky)
+        for (int d = 0; d <= 30; ++d)
+            ASSERT_EQ(FloatText(v, d, false), printfText(v, d)) << v << " " << d;
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 20000; ++i) {
+        const uint64_t bits = rng();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        if (std::isnan(v)) continue;
+        const int d = static_cast<int>(rng() % 31);
+        ASSERT_EQ(FloatText(v, d, false), printfText(v, d)) << v << " " << d;
+    }
+    EXPECT_EQ(FloatText(2.5, -3, false), "2");  // decimals clamped to 0..30
+    EXPECT_EQ(FloatText(0.1, 40, false), printfText(0.1, 30));
+}
+
+TEST(CommonNumbers, IntegerTexts)
+{
+    EXPECT_EQ(IntToStr(INT64_MIN), "-9223372036854775808");
+    EXPECT_EQ(IntToStr(0), "0");
+    EXPECT_EQ(UIntToStr(UINT64_MAX), "18446744073709551615");
+    EXPECT_EQ(HexDigits(0x4B0, 4), "04B0");
+    EXPECT_EQ(HexDigits(0x12345, 4), "12345");
+    EXPECT_EQ(HexDigits(0), "0");
 }
 
 }  // namespace
