@@ -161,10 +161,12 @@ def main():
     if driver:
         args[0] = driver[-1][len("--driver="):]
     out = args[args.index("-o") + 1]
-    work = out + ".gc"
-    os.makedirs(work, exist_ok=True)
     user_map = [a for a in args if a.startswith("-Wl,-Map=")]
     args = [a for a in args if not a.startswith("-Wl,-Map=")]
+    # Scripts and maps of the passes: next to the requested map, else next
+    # to the program.
+    work = (user_map[-1][len("-Wl,-Map="):] if user_map else out) + ".passes"
+    os.makedirs(work, exist_ok=True)
     base = default_script(args[0])
     keep, drop = set(), set()
     seen = None
