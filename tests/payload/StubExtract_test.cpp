@@ -20,12 +20,13 @@ int NewFileSteps = 0;  // progress steps of kind 1: a new file or a volume chang
 
 void CountProgress(int kind, int, int64_t, int64_t, int, const std::string&) { NewFileSteps += kind == 1; }
 
-TExtractJob Job(const std::string& setup, const std::string& target)
+// The job for the setup `c`, written as Setup.exe, extracted into "out".
+TExtractJob Job(const TTempDir& dir, const TContainer& c)
 {
     NewFileSteps = 0;
     TExtractJob job;
-    job.SetupFile = setup;
-    job.TargetFolder = target;
+    job.SetupFile = dir.Write("Setup.exe", c.Build());
+    job.TargetFolder = dir.File("out");
     job.Progress = CountProgress;
     job.DiskPrompt = "disk <DISK_NUM>";
     return job;
@@ -53,8 +54,7 @@ TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine)
     c.Files = {FileRecord(Header("a.txt"), "one "), StoredFileRecord(Header("a.txt"), "two"),
                FileRecord("|Engine.exe* /silent|0|", "MZ"), Record(-12, "no separator"),
                FileRecord(Header("b.bin"), std::string(3000, '\0'))};
-    std::string setup = dir.Write("Setup.exe", c.Build());
-    TExtractJob job = Job(setup, dir.File("out"));
+    TExtractJob job = Job(dir, c);
     ExtractPayload(job);
     EXPECT_TRUE(job.IntegrityOK);
     EXPECT_FALSE(job.VolumeDamaged);
@@ -71,12 +71,11 @@ TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes)
     TContainer c;
     c.Trailer.Bytes[TRL_OPTIONS] = OPT_NEXT_VOLUME;
     c.Files = {FileRecord(Header("v1.txt"), "1")};
-    std::string setup = dir.Write("Setup.exe", c.Build());
     // Two records at the start of volume 2: counted on from volume 1, so
     // neither is taken for a header record.
     dir.Write("Setup.exe.002", Volume({FileRecord(Header("v2a.txt"), "2a"), FileRecord(Header("v2b.txt"), "2b")}, true));
     dir.Write("Setup.exe.003", Volume({FileRecord("|Engine.exe*|0|", "MZ")}, false));
-    TExtractJob job = Job(setup, dir.File("out"));
+    TExtractJob job = Job(dir, c);
     ExtractPayload(job);
     EXPECT_TRUE(job.IntegrityOK);
     EXPECT_EQ(job.Volumes, 3);
@@ -92,8 +91,7 @@ TEST(ExtractPayload, RecordPastTheEndStopsTheVolumeAsDamaged)
     TContainer c;
     std::string cut = Record(-50000000, std::string(4000, 'x'));
     c.Files = {FileRecord(Header("first.txt"), "ok"), cut, FileRecord("|Engine.exe*|0|", "MZ")};
-    std::string setup = dir.Write("Setup.exe", c.Build());
-    TExtractJob job = Job(setup, dir.File("out"));
+    TExtractJob job = Job(dir, c);
     ExtractPayload(job);
     EXPECT_TRUE(job.VolumeDamaged);
     EXPECT_FALSE(job.IntegrityOK);
@@ -108,8 +106,7 @@ TEST(ExtractPayload, DamagedStreamRaisesZLibError)
     std::string rec = FileRecord(Header("t.txt"), std::string(20000, 'a') + "tail");
     for (size_t i = rec.size() / 2; i < rec.size() / 2 + 8; ++i) rec[i] ^= 0x5A;
     c.Files = {rec};
-    std::string setup = dir.Write("Setup.exe", c.Build());
-    TExtractJob job = Job(setup, dir.File("out"));
+    TExtractJob job = Job(dir, c);
     EXPECT_THROW(ExtractPayload(job), EZLibError);
 }
 
@@ -119,9 +116,7 @@ TEST(ExtractPayload, WritesTheUpdateAgentCopyFromTheFirstVolume)
     TContainer c;
     c.SetPointer = true;
     c.Files = {FileRecord(Header("f.txt"), "f")};
-    std::string image = c.Build();
-    std::string setup = dir.Write("Setup.exe", image);
-    TExtractJob job = Job(setup, dir.File("out"));
+    TExtractJob job = Job(dir, c);
     job.AgentName = "Agent.exe";
     ExtractPayload(job);
     std::string copy = ReadFilePart(dir.File("out\\Agent.exe"), 0, false, 0);
@@ -132,5 +127,5 @@ TEST(ExtractPayload, WritesTheUpdateAgentCopyFromTheFirstVolume)
     TGFileInfo info(dir.File("out\\Agent.exe"));
     EXPECT_TRUE(info.IsAutoUpdateProg());
     EXPECT_EQ(info.GetAgentExeName(), "Agent.exe");
-    EXPECT_EQ(copy.size(), image.size() - FileRecord(Header("f.txt"), "f").size());
+    EXPECT_EQ(copy.size(), c.Build().size() - c.Files[0].size());
 }
