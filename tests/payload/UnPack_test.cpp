@@ -59,7 +59,7 @@ TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable)
   EXPECT_FALSE(IsExeContainer(dir.Write("tiny", "MZ")));
 }
 
-TEST(ContainerLayout, HostileTrailerReadsAsNoPayload)
+TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
 {
   TTempDir dir;
   TContainer c;
@@ -84,12 +84,20 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayload)
     PutU32(b, patch.first, patch.second);
     EXPECT_FALSE(reads(b)) << patch.first << ": " << patch.second;
   }
-  // A shorter trailer leaves the later fields 0; header count 0 reads as 2.
-  std::string b = good.substr(0, good.size() - 74 + 36) + U32(40);
+  auto trailerOf = [&](const std::string& bytes) {
+    TPayloadFile f(dir.Write("t", bytes));
+    TTrailer t;
+    EXPECT_EQ(bytes.size(), ReadTrailer(f, t));
+    return t;
+  };
+  // A longer trailer region: its first 70 bytes are read, 74 recorded.
+  TTrailer t = trailerOf(good.substr(0, n - 4) + std::string(6, 'Q') + U32(80));
+  EXPECT_EQ(777u, t.SpaceRequired(8));
+  EXPECT_EQ(74u, t.Length());
+  // A shorter one leaves the later fields 0; header count 0 reads as 2.
+  std::string b = good.substr(0, n - 74 + 36) + U32(40);
   b[b.size() - 40 + TRL_HEADER_COUNT] = 0;
-  TPayloadFile f(dir.Write("short", b));
-  TTrailer t;
-  EXPECT_EQ(b.size(), ReadTrailer(f, t));
+  t = trailerOf(b);
   EXPECT_TRUE(t.MagicOK());
   EXPECT_EQ(2, t.HeaderCount());
   EXPECT_EQ(0u, t.SpaceRequired(8));
