@@ -1,14 +1,12 @@
 // The key sender of the end-to-end tests: waits for the stub's message box
-// (window class "KMsgBox"), prints its title and text, and presses one of its
-// buttons by caption, as a user would.
+// (class "KMsgBox"), prints its title and text, and presses a button by
+// caption as a user would, for `count` boxes in a row (default 1).
 //
-//   boxclick.exe <timeout-seconds> <button caption, e.g. &Yes> [count] [delay-ms]
+//   boxclick.exe <timeout-seconds> <caption, e.g. &Yes> [count] [delay-ms]
 //
-// Answers `count` boxes in a row (default 1), each within the timeout. The
-// delay (default 300 ms) lies between printing a box and pressing the button,
-// so that a caller can look at the files while the box is open. Exit code 0
-// when every box was answered, 1 when one did not appear, 2 when the button
-// was not found.
+// The delay (default 300 ms) between printing a box and pressing lets a caller
+// look at the files while the box is open. Exit code 0 when every box was
+// answered, 1 when one did not appear, 2 when the button was not found.
 #include <windows.h>
 
 #include <cstdio>

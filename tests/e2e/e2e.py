@@ -5,15 +5,7 @@ engine's report tells what it received and saw.
 
 usage: e2e.py BUILD_DIR CASE     (BUILD_DIR holds host/ and win/)
 """
-import glob
-import hashlib
-import os
-import re
-import shutil
-import struct
-import subprocess
-import sys
-import time
+import glob, hashlib, os, re, shutil, struct, subprocess, sys, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import container  # noqa: E402
@@ -62,11 +54,9 @@ class Case:
         self.problems = []
         self._temp = None
 
-    def exe(self, name):
-        return os.path.join(self.bin, name + ".exe")
+    def exe(self, name): return os.path.join(self.bin, name + ".exe")
 
-    def path(self, name):
-        return os.path.join(self.dir, name)
+    def path(self, name): return os.path.join(self.dir, name)
 
     def check(self, cond, text):
         print(("ok    " if cond else "FAIL  ") + text)
@@ -86,26 +76,15 @@ class Case:
 
     # -- inputs
     def write(self, name, data, t=None):
-        path = self.path(name)
-        with open(path, "wb") as f:
+        with open(self.path(name), "wb") as f:
             f.write(data)
         if t:
-            set_time(path, t)
-        return path
+            set_time(self.path(name), t)
+        return self.path(name)
 
     def engine_cfg(self, **settings):
         settings.setdefault("report", winpath(self.report_path))
         return self.write("engine.cfg", "".join(f"{k}={v}\r\n" for k, v in settings.items()).encode())
-
-    def sample_files(self):
-        files = {
-            "readme.txt": b"Korvix demo product\r\nline two\r\n" * 40,
-            "data.bin": bytes((i * 7919 + (i >> 3) * 31) & 0xFF for i in range(300000)),
-            "empty.dat": b"",
-            "zeros.img": b"\x00" * 1_000_000,
-            "all bytes.raw": bytes(range(256)) * 64,
-        }
-        return {name: self.write(name, data) for name, data in files.items()}
 
     def pack(self, name, files, t, sets=(), volume_size=None, **cfg):
         """Packs the files, the stand-in engine and its engine.cfg of `cfg`."""
@@ -147,8 +126,6 @@ class Case:
             lines.append(raw.decode("latin-1").rstrip("\r\n"))
             if on_box and lines[-1].startswith("text="):
                 on_box()
-        if clicker:
-            clicker.wait()
         rc = self.wait(proc, timeout)
         return rc, time.time() - t0, lines
 
@@ -174,16 +151,12 @@ class Case:
         """The engine's report, consumed; None when the engine did not run."""
         if not os.path.exists(self.report_path):
             return None
-        rep = {"files": {}}
         with open(self.report_path, "rb") as f:
-            for line in f.read().decode("latin-1").splitlines():
-                key, _, value = line.partition("=")
-                if key == "file":
-                    name, size, digest = value.split("\t")
-                    rep["files"][name] = (int(size), digest)
-                else:
-                    rep[key] = value
+            pairs = [line.partition("=")[::2] for line in f.read().decode("latin-1").splitlines()]
         os.remove(self.report_path)
+        rep = {k: v for k, v in pairs if k != "file"}
+        rep["files"] = {n: (int(size), digest) for n, size, digest in
+                        (v.split("\t") for k, v in pairs if k == "file")}
         return rep
 
     def check_files(self, rep, files):
@@ -202,7 +175,10 @@ def case_plain(c):
     byte-identical, the command line exactly, exit code 42 passed on, the
     engine's dialog waited for, the folder gone, the shortcut removed, the
     diagnostic lines."""
-    files = c.sample_files()
+    files = {name: c.write(name, data) for name, data in (
+        ("readme.txt", b"Korvix demo product\r\nline two\r\n" * 40),
+        ("data.bin", bytes((i * 7919 + (i >> 3) * 31) & 0xFF for i in range(300000))),
+        ("empty.dat", b""), ("zeros.img", b"\x00" * 1_000_000), ("all bytes.raw", bytes(range(256)) * 64))}
     link = c.write("StartUp.lnk", b"link")
     c.write("Product.original", f"[UnInstall]\r\nStartUpLink={winpath(link)}\r\n".encode())
     c.write("Product.info", b"[NewSetup]\r\nRemoveStartUpShortcut=1\r\n")

@@ -99,13 +99,9 @@ TEST(MainWindow, TitlePlacesProgressAndClosing)
   } cases[] = {
       {"korvix_mw_plain.exe", "", "Korvix Installation Suite", "Extracting Files...", 70, 416,
        false},
-      {"korvix_mw_rtl.exe",
-       "\x02\x01Hebrew\x01"
-       "Charset=177\x01"
-       "FontSize=9\x01"
-       "FontName=Arial\x01"
-       "s0=Korvix Test Product\x01"
-       "s1=Extracting (rtl)\x01\x02",
+      {"korvix_mw_rtl.exe",  // the language record: name, then key=value entries
+       "\x02\x01Hebrew\x01" "Charset=177\x01" "FontSize=9\x01" "FontName=Arial\x01"
+       "s0=Korvix Test Product\x01" "s1=Extracting (rtl)\x01\x02",
        "Korvix Test Product", "Extracting (rtl)", 122, 70, true},
   };
   for (const auto& c : cases) {
