@@ -213,7 +213,10 @@ std::string InternetAgentImage(const std::string& image)
     uint64_t len = out.size();
     uint32_t p = static_cast<uint32_t>(PayloadEndFromBytes(out));
     if (p < len && len - p < 10000) out.resize(p);
-    if (out.size() >= KTrailerSize) out[out.size() - KTrailerSize + TRL_IS_AGENT] = 1;
+    // The trailer ends at the payload end, also when a long tail (a signature
+    // with its padding) is kept: the agent mark goes there, never into the tail.
+    uint64_t end = (p > 0 && p <= out.size()) ? p : out.size();
+    if (end >= KTrailerSize) out[end - KTrailerSize + TRL_IS_AGENT] = 1;
     return out;
 }
 

@@ -73,7 +73,8 @@ TEST(StubSetup, AgentCopiesCarryTheAgentMarkAndNoPointer)
     EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);
     copy = InternetAgentImage(image(20000));
     ASSERT_EQ(copy.size(), 25000u);
-    EXPECT_EQ(copy[25000 - 74 + TRL_IS_AGENT], 1);
+    EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);  // the trailer, not the kept tail
+    EXPECT_EQ(copy.substr(5000), image(20000).substr(5000));
 
     // The copy made while extracting: head and header records, the pointer
     // cleared, then the trailer with length 74.
