@@ -24,10 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
                                   "/korvix_fuzz_" + std::to_string(getpid()) + ".bin";
   FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f)
-    return 0;
-  bool written = std::fwrite(data, 1, size, f) == size;
-  if (std::fclose(f) != 0 || !written)
+  if (!f || (std::fwrite(data, 1, size, f) != size) | (std::fclose(f) != 0))
     return 0;
   std::string bytes(reinterpret_cast<const char*>(data), size);
 

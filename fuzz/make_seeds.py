@@ -25,7 +25,7 @@ def record(r):
     return struct.pack("<i", len(z) if r[2] else -len(z)) + z
 
 
-def container(headers, files, exe=True, pointer=False, tail=b"", options=0):
+def container(headers, files=FILES, exe=True, pointer=False, tail=b"", options=0):
     body = bytearray(b"\x90" * 300)
     if exe:
         body[0:2], body[256:260] = b"MZ", b"PE\0\0"
@@ -48,13 +48,12 @@ def main(out):
     os.makedirs(out, exist_ok=True)
     inform = b"h|cbbdbdbefdfcsvce|a|b|body"
     seeds = {
-        "plain": container([LANG, UPD], FILES),
-        "three": container([LANG, UPD, DL], FILES, options=0x1F),
-        "signed": container([LANG, UPD], FILES, pointer=True, tail=b"SIG" * 40),
-        "volume": container([LANG, UPD], FILES, exe=False),
+        "plain": container([LANG, UPD, DL], options=0x1F),
+        "signed": container([LANG, UPD], pointer=True, tail=b"SIG" * 40),
+        "volume": container([LANG, UPD], exe=False),
         # Lengths far beyond the file: the readers stop without allocating.
         "hostile": container([LANG, UPD], FILES[:1] + [-2**31, 2**31 - 1]),
-        "hostile_header": container([LANG, -2**31], FILES),
+        "hostile_header": container([LANG, -2**31]),
         "stream": zlib.compress(b"plain text " * 100, 6),
         "scrambled": b"Scrambled=01!" + bytes(c ^ ((i + 1 + (33 if i % 2 == 0 else -33)) & 0xFF)
                                               for i, c in enumerate(inform)),

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the container fuzz target: `fuzz/run.sh SECONDS` for a given time, or
+# Runs the container fuzz target (built by the native build as
+# build/host/bin/container_fuzz): `fuzz/run.sh SECONDS` for a given time, or
 # `fuzz/run.sh --runs N` for a fixed number of inputs (the test command).
-# The target is built by the native build (build/host/bin/container_fuzz).
 # Limits: 512 MB resident, no single allocation above 128 MB, inputs of at
 # most 32 KiB, 10 s per input.
 set -euo pipefail
@@ -9,15 +9,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVIX_BUILD:-$root/build}
 bin=${KORVIX_FUZZ_BIN:-$build/host/bin/container_fuzz}
 seeds=${KORVIX_FUZZ_SEEDS:-$build/host/fuzz/seeds}
-if [ ! -x "$bin" ]; then
-  echo "fuzz target $bin not built (clang missing?)" >&2
-  exit 1
-fi
-limit=()
-case "${1:-60}" in
-  --runs) limit=(-runs="${2:?number of runs}" -seed=1) ;;
-  *) limit=(-max_total_time="${1:-60}") ;;
-esac
+[ -x "$bin" ] || { echo "fuzz target $bin not built (clang missing?)" >&2; exit 1; }
+limit=(-max_total_time="${1:-60}")
+[ "${1:-}" != --runs ] || limit=(-runs="${2:?number of runs}" -seed=1)
 work=$(mktemp -d /tmp/korvix_fuzz_corpus.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"

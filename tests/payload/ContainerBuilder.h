@@ -22,12 +22,7 @@ inline void PutU32(std::string& s, size_t at, uint32_t v)
     s[at + i] = (char)(v >> (8 * i));
 }
 
-inline std::string U32(uint32_t v)
-{
-  std::string s;
-  PutU32(s, 0, v);
-  return s;
-}
+inline std::string U32(uint32_t v) { std::string s; PutU32(s, 0, v); return s; }
 
 // A record: the 32-bit length as given, then the data.
 inline std::string Record(int32_t length, const std::string& data) { return U32((uint32_t)length) + data; }
@@ -37,8 +32,7 @@ inline std::string Deflate(const std::string& plain, int level = 6)
   uLongf n = compressBound(plain.size());
   std::string out(n, '\0');
   compress2((Bytef*)&out[0], &n, (const Bytef*)plain.data(), plain.size(), level);
-  out.resize(n);
-  return out;
+  return out.substr(0, n);
 }
 
 // File records (entry header, 0x00, file bytes), compressed or stored.
@@ -101,25 +95,19 @@ public:
   TTempDir()
   {
     static int counter = 0;
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     FPath = (std::filesystem::temp_directory_path() /
-             ("korvix_payload_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
-              "_" + std::to_string(++counter))).string();
+             ("korvix_payload_" + std::to_string(stamp) + "_" + std::to_string(++counter))).string();
     std::filesystem::create_directories(FPath);
   }
-  ~TTempDir()
-  {
-    std::error_code ec;
-    std::filesystem::remove_all(FPath, ec);
-  }
+  ~TTempDir() { std::error_code ec; std::filesystem::remove_all(FPath, ec); }
   const std::string& Path() const { return FPath; }
   std::string File(const std::string& name) const { return (std::filesystem::path(FPath) / name).string(); }
   std::string Write(const std::string& name, const std::string& bytes) const
   {
     std::string path = File(name);
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
-      std::fclose(f);
-    }
+    if (FILE* f = std::fopen(path.c_str(), "wb"))
+      std::fwrite(bytes.data(), 1, bytes.size(), f), std::fclose(f);
     return path;
   }
 

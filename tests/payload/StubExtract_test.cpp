@@ -20,8 +20,8 @@ int NewFileSteps = 0;  // progress steps of kind 1: a new file or a volume chang
 
 void CountProgress(int kind, int, int64_t, int64_t, int, const std::string&) { NewFileSteps += kind == 1; }
 
-// The job for the setup `c`, written as Setup.exe, extracted into "out".
-TExtractJob Job(const TTempDir& dir, const TContainer& c)
+// Extracts the setup `c`, written as Setup.exe, into "out".
+TExtractJob Extract(const TTempDir& dir, const TContainer& c, const std::string& agent = "")
 {
     NewFileSteps = 0;
     TExtractJob job;
@@ -29,6 +29,8 @@ TExtractJob Job(const TTempDir& dir, const TContainer& c)
     job.TargetFolder = dir.File("out");
     job.Progress = CountProgress;
     job.DiskPrompt = "disk <DISK_NUM>";
+    job.AgentName = agent;
+    ExtractPayload(job);
     return job;
 }
 
@@ -54,8 +56,7 @@ TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine)
     c.Files = {FileRecord(Header("a.txt"), "one "), StoredFileRecord(Header("a.txt"), "two"),
                FileRecord("|Engine.exe* /silent|0|", "MZ"), Record(-12, "no separator"),
                FileRecord(Header("b.bin"), std::string(3000, '\0'))};
-    TExtractJob job = Job(dir, c);
-    ExtractPayload(job);
+    TExtractJob job = Extract(dir, c);
     EXPECT_TRUE(job.IntegrityOK);
     EXPECT_FALSE(job.VolumeDamaged);
     EXPECT_EQ(job.MainEntry, "Engine.exe* /silent");
@@ -75,8 +76,7 @@ TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes)
     // neither is taken for a header record.
     dir.Write("Setup.exe.002", Volume({FileRecord(Header("v2a.txt"), "2a"), FileRecord(Header("v2b.txt"), "2b")}, true));
     dir.Write("Setup.exe.003", Volume({FileRecord("|Engine.exe*|0|", "MZ")}, false));
-    TExtractJob job = Job(dir, c);
-    ExtractPayload(job);
+    TExtractJob job = Extract(dir, c);
     EXPECT_TRUE(job.IntegrityOK);
     EXPECT_EQ(job.Volumes, 3);
     EXPECT_EQ(job.MainEntry, "Engine.exe*");
@@ -91,8 +91,7 @@ TEST(ExtractPayload, RecordPastTheEndStopsTheVolumeAsDamaged)
     TContainer c;
     std::string cut = Record(-50000000, std::string(4000, 'x'));
     c.Files = {FileRecord(Header("first.txt"), "ok"), cut, FileRecord("|Engine.exe*|0|", "MZ")};
-    TExtractJob job = Job(dir, c);
-    ExtractPayload(job);
+    TExtractJob job = Extract(dir, c);
     EXPECT_TRUE(job.VolumeDamaged);
     EXPECT_FALSE(job.IntegrityOK);
     EXPECT_TRUE(FileExists(dir.File("out\\first.txt")));
@@ -106,8 +105,7 @@ TEST(ExtractPayload, DamagedStreamRaisesZLibError)
     std::string rec = FileRecord(Header("t.txt"), std::string(20000, 'a') + "tail");
     for (size_t i = rec.size() / 2; i < rec.size() / 2 + 8; ++i) rec[i] ^= 0x5A;
     c.Files = {rec};
-    TExtractJob job = Job(dir, c);
-    EXPECT_THROW(ExtractPayload(job), EZLibError);
+    EXPECT_THROW(Extract(dir, c), EZLibError);
 }
 
 TEST(ExtractPayload, WritesTheUpdateAgentCopyFromTheFirstVolume)
@@ -116,9 +114,7 @@ TEST(ExtractPayload, WritesTheUpdateAgentCopyFromTheFirstVolume)
     TContainer c;
     c.SetPointer = true;
     c.Files = {FileRecord(Header("f.txt"), "f")};
-    TExtractJob job = Job(dir, c);
-    job.AgentName = "Agent.exe";
-    ExtractPayload(job);
+    Extract(dir, c, "Agent.exe");
     std::string copy = ReadFilePart(dir.File("out\\Agent.exe"), 0, false, 0);
     ASSERT_FALSE(copy.empty());
     EXPECT_EQ(PayloadEndFromBytes(copy), 0u);

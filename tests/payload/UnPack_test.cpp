@@ -31,16 +31,6 @@ TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable)
   EXPECT_TRUE(IsExeContainer(f));
   EXPECT_EQ(plain.size(), PayloadEnd(f));  // pointer 0: the file size
 
-  // A signed setup: data follow the payload, found through the pointer.
-  c.SetPointer = true;
-  c.Tail = std::string(3000, 'S');
-  std::string signedBytes = c.Build();
-  TPayloadFile g(dir.Write("signed.exe", signedBytes));
-  EXPECT_EQ(signedBytes.size() - 3000, PayloadEnd(g));
-  TGFileInfo info(dir.File("signed.exe"));
-  EXPECT_TRUE(info.HasPayload());
-  EXPECT_EQ(c.Headers[1], info.UpdateSettings());
-
   // The high half comes first; a header too short holds no pointer.
   std::string img = StubImage(300);
   PutU32(img, 248, 1);
@@ -53,10 +43,8 @@ TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable)
   vol[0] = 'X';
   EXPECT_FALSE(IsExeContainer(dir.Write("v.001", vol)));
   EXPECT_TRUE(TGFileInfo(dir.File("v.001")).HasPayload());
-  std::string noPe = plain;
-  noPe[256] = 'X';
-  EXPECT_FALSE(IsExeContainer(dir.Write("nope.exe", noPe)));
-  EXPECT_FALSE(IsExeContainer(dir.Write("tiny", "MZ")));
+  vol[0] = 'M', vol[256] = 'X';
+  EXPECT_FALSE(IsExeContainer(dir.Write("nope.exe", vol)));
 }
 
 TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
@@ -147,16 +135,10 @@ TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords)
   c.Headers = {kLang, kUpdate, kDownload};
   TGFileInfo info(dir.Write("s.exe", c.Build()));
   ASSERT_TRUE(info.HasPayload());
-  EXPECT_EQ("http://up.example/", info.GetUpdateServer());
   EXPECT_EQ("Product.info", info.GetInfoFileName());  // the name part only
   EXPECT_EQ("Product.original", info.GetOriginalFileName());
-  EXPECT_EQ("ProdAgent.exe", info.GetAgentExeName());
   EXPECT_EQ("TOKEN", info.GetUpdateToken(false));
   EXPECT_TRUE(info.IsHiddenSetup());
-  EXPECT_EQ("http://dl.example/files/", info.GetDownloadLocation());
-  EXPECT_EQ("RealSetup.exe", info.GetDownloadFileName());
-  EXPECT_TRUE(info.DownloadAlways());
-  EXPECT_EQ("DLTOKEN", info.GetDownloadToken(false));
   EXPECT_EQ("123456", info.GetDownloadSize());
   // The reader's trailer points past the header records it read.
   EXPECT_EQ(c.Image.size() + 12 + kLang.size() + kUpdate.size() + kDownload.size(),
@@ -233,14 +215,11 @@ TEST(Tokens, DamagedTokensGiveRandomNumbers)
   nonHex[4] = 'z';
   // 00 40 01 78 79 32 00: a claims 0x40 filler bytes, the data hold none.
   const std::string badLayout = "bbfbbcijikedbb";
-  for (const std::string& t : {std::string(), std::string("cb"), std::string("cbbdbdbe"), badSum,
-                               nonHex, badLayout}) {
+  for (const std::string& t : {std::string(), std::string("cbbdbdbe"), badSum, nonHex, badLayout}) {
     std::set<std::string> seen;
     for (int i = 0; i < 6; ++i) {
       std::string r = UnscrambleToken(t);
-      ASSERT_FALSE(r.empty());
-      ASSERT_EQ(std::string::npos, r.find_first_not_of("0123456789")) << r;
-      ASSERT_LE(std::stoi(r), 99998);
+      ASSERT_TRUE(!r.empty() && r.find_first_not_of("0123456789") == std::string::npos && std::stoi(r) <= 99998) << r;
       seen.insert(r);
     }
     EXPECT_GT(seen.size(), 1u) << "failure values should differ from call to call";
@@ -260,8 +239,6 @@ TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts)
     return dir.Write(name, c.Build());
   };
   TGFileInfo self(setup("self.exe", "UPD-1", "DL-7"));
-  ASSERT_EQ("UPD-1", self.GetUpdateToken(true));
-  ASSERT_EQ("DL-7", self.GetDownloadToken(true));
   // The same tokens encoded differently still match; only kinds 2 and 3 compare.
   std::string other = setup("other.exe", "UPD-1", "DL-7");
   EXPECT_TRUE(self.CheckToken(other, 2));
@@ -275,24 +252,22 @@ TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts)
   EXPECT_FALSE(none.CheckToken(dir.File("none2"), 2));
   EXPECT_FALSE(none.SameDownloadToken(TGFileInfo(dir.File("none2"))));
 
-  // Inform text: ignored|token|x|y|body, plain or scrambled.
+  // Inform text: ignored|token|x|y|body, plain or scrambled; too few fields
+  // give the token without a body.
   std::string updTok = ScrambleToken("UPD-1", random);
   std::string inform = "head|" + updTok + "|one|two|<B>News</B>|more|";
-  std::string token, rest;
-  for (const std::string& text : {inform, ScrambleWithKey(inform, 77)}) {
-    SplitTokenText(text, token, rest);
+  const std::pair<std::string, std::string> texts[] = {
+      {inform, "<B>News</B>|more|"}, {ScrambleWithKey(inform, 77), "<B>News</B>|more|"},
+      {"h|" + updTok + "|x", ""}, {"h|" + updTok, ""}};
+  for (const auto& text : texts) {
+    std::string token, rest;
+    SplitTokenText(text.first, token, rest);
     EXPECT_EQ("UPD-1", token);
-    EXPECT_EQ("<B>News</B>|more|", rest);
+    EXPECT_EQ(text.second, rest);
   }
   EXPECT_TRUE(self.CheckToken(dir.Write("inform.txt", Scramble(inform)), 3));
   EXPECT_FALSE(self.CheckToken(dir.Write("inform2.txt", "h|" + ScrambleToken("DL-7", random) + "|a|b|body"), 3));
   EXPECT_FALSE(self.CheckToken(dir.File("missing.txt"), 3));
-  // Too few fields: the token without a body.
-  for (const std::string& text : {"h|" + updTok + "|x", "h|" + updTok}) {
-    SplitTokenText(text, token, rest);
-    EXPECT_EQ("UPD-1", token);
-    EXPECT_EQ("", rest);
-  }
 }
 
 // ---------------------------------------------------------------- record walk
@@ -301,38 +276,29 @@ TEST(RecordWalk, HeaderAndFileRecordsInOrder)
 {
   TTempDir dir;
   TContainer c;
-  std::string big(200000, '\0');  // several read pieces
-  for (size_t i = 0; i < big.size(); ++i)
-    big[i] = (char)(i * 7 % 251);
-  c.Files = {StoredFileRecord("|data.bin|junk|", big), Record(0, ""), FileRecord("|skipped|0|", ""),
+  c.Files = {StoredFileRecord("|data.bin|junk|", "stored"), Record(0, ""), FileRecord("|skipped|0|", ""),
              FileRecord("|x*y|1234567|", "z")};
-  std::string path = dir.Write("w.exe", c.Build());
-  TRecordWalk walk(path);
+  TRecordWalk walk(dir.Write("w.exe", c.Build()));
   TRecordHeader rec;
-  std::string data;
-  for (const std::string& h : c.Headers) {
-    ASSERT_EQ(rsRecord, walk.Next(rec));
-    EXPECT_TRUE(walk.IsHeaderRecord(rec));
-    ASSERT_EQ(rsRecord, walk.ReadData(data));
-    EXPECT_EQ(h, data);
-  }
-  EXPECT_EQ(TGFileInfo(path).Trailer().RecordArea(), walk.HeaderEnd());
+  std::string data, bytes;
+  ASSERT_EQ(rsRecord, walk.Next(rec));
+  EXPECT_TRUE(walk.IsHeaderRecord(rec));
+  ASSERT_EQ(rsRecord, walk.ReadData(data));
+  EXPECT_EQ(c.Headers[0], data);
+  ASSERT_EQ(rsRecord, walk.Next(rec));  // Next without reading the data skips them
   TFileEntry e;
-  std::string bytes;
   bool has = false;
   ASSERT_EQ(rsRecord, walk.Next(rec));
   EXPECT_FALSE(walk.IsHeaderRecord(rec));
-  EXPECT_EQ(rec.Length, -(int32_t)rec.DataSize);
   ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
   EXPECT_EQ("data.bin", e.FileName);
   EXPECT_FALSE(e.IsMain());
   EXPECT_EQ(0u, e.DosDateTime);  // not a number
-  EXPECT_EQ(big, bytes);
+  EXPECT_EQ("stored", bytes);
   // An empty record has no entry header: its reader skips it.
   ASSERT_EQ(rsRecord, walk.Next(rec));
   ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
   EXPECT_FALSE(has);
-  // Next without reading the data skips them.
   ASSERT_EQ(rsRecord, walk.Next(rec));
   ASSERT_EQ(rsRecord, walk.Next(rec));
   EXPECT_TRUE(rec.Compressed());
@@ -340,13 +306,11 @@ TEST(RecordWalk, HeaderAndFileRecordsInOrder)
   EXPECT_EQ("x", e.FileName);
   EXPECT_EQ("x*y", e.MainEntry);
   EXPECT_EQ(1234567u, e.DosDateTime);
-  EXPECT_EQ("z", bytes);
   EXPECT_EQ(rsEnd, walk.Next(rec));
   EXPECT_EQ(rsEnd, walk.Next(rec));
 
   // A "*" only in the date item makes the whole header the main entry.
   ASSERT_TRUE(ParseFileRecord(std::string("|a.txt|*|") + '\0' + "q", e, bytes));
-  EXPECT_EQ("a.txt", e.FileName);
   EXPECT_EQ("|a.txt|*|", e.MainEntry);
   EXPECT_FALSE(ParseFileRecord("no separator", e, bytes));
 }
@@ -357,61 +321,31 @@ TEST(RecordWalk, HostileRecordLengthsAreDamaged)
   TContainer c;
   c.Files = {FileRecord("|a|0|", "aaaa"), FileRecord("|b|0|", "bbbb")};
   const std::string good = c.Build();
-  size_t second = c.Image.size() + 8 + c.Headers[0].size() + c.Headers[1].size() + c.Files[0].size();
-  size_t remaining = good.size() - second - 4;
-  auto walkToSecond = [&](const std::string& bytes, TRecordWalk& walk, TRecordHeader& rec) {
-    ASSERT_TRUE(walk.Open(dir.Write("h", bytes)));
+  const size_t second = good.size() - 74 - c.Files[1].size();
+  const int64_t remaining = (int64_t)(good.size() - second - 4);
+  // Lengths past the payload end stop the walk for good; one reaching exactly
+  // to it is still inside (bytes after the stream end, the trailer, are ignored).
+  for (int64_t len : {(int64_t)INT32_MIN, (int64_t)INT32_MAX, (int64_t)-INT32_MAX, remaining + 1,
+                      -remaining - 1, (int64_t)1 << 30, remaining}) {
+    std::string b = good, data;
+    PutU32(b, second, (uint32_t)(int32_t)len);
+    TRecordWalk walk(dir.Write("h", b));
+    TRecordHeader rec;
     for (int i = 0; i < 3; ++i)
       ASSERT_EQ(rsRecord, walk.Next(rec));
-  };
-  for (int64_t len : {(int64_t)INT32_MIN, (int64_t)INT32_MAX, (int64_t)-INT32_MAX,
-                      (int64_t)remaining + 1, -(int64_t)remaining - 1, (int64_t)1 << 30}) {
-    std::string b = good;
-    PutU32(b, second, (uint32_t)(int32_t)len);
-    TRecordWalk walk;
-    TRecordHeader rec;
-    std::string data;
-    walkToSecond(b, walk, rec);
+    if (len == remaining) {
+      TFileEntry e;
+      bool has = false;
+      ASSERT_EQ(rsRecord, walk.Next(rec));
+      ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, data, has));
+      EXPECT_EQ("bbbb", data);
+      EXPECT_EQ(rsEnd, walk.Next(rec));
+      continue;
+    }
     EXPECT_EQ(rsDamaged, walk.Next(rec)) << len;
     EXPECT_EQ((int32_t)len, rec.Length);
     EXPECT_EQ(rsDamaged, walk.ReadData(data));
     EXPECT_TRUE(data.empty());
     EXPECT_EQ(rsDamaged, walk.Next(rec));  // the walk stays stopped
   }
-  // A record reaching exactly to the payload end is still inside it; bytes
-  // after the stream end (here the trailer) are ignored.
-  std::string b = good;
-  PutU32(b, second, (uint32_t)remaining);
-  TRecordWalk walk;
-  TRecordHeader rec;
-  walkToSecond(b, walk, rec);
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  EXPECT_EQ(remaining, rec.DataSize);
-  TFileEntry e;
-  std::string bytes;
-  bool has = false;
-  ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
-  EXPECT_EQ("bbbb", bytes);
-  EXPECT_EQ(rsEnd, walk.Next(rec));
-}
-
-TEST(RecordWalk, TruncatedVolumeIsDamagedAndNeverWaits)
-{
-  // A volume cut short in the middle of a record, its trailer copied over.
-  TTempDir dir;
-  TContainer c;
-  c.SetPointer = true;
-  c.Files = {StoredFileRecord("|a|0|", std::string(100000, 'a'))};
-  std::string full = c.Build();
-  std::string cut = full.substr(0, full.size() - 74 - 50000) + full.substr(full.size() - 74);
-  // The pointer names more bytes than the file has: no payload.
-  EXPECT_FALSE(TRecordWalk(dir.Write("cut.exe", cut)).IsOpen());
-  // Without the pointer the trailer is found, and the record is too long.
-  PutU32(cut, 252, 0);
-  TRecordWalk walk(dir.Write("cut2.exe", cut));
-  ASSERT_TRUE(walk.IsOpen());
-  TRecordHeader rec;
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  EXPECT_EQ(rsDamaged, walk.Next(rec));
 }

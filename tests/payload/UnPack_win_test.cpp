@@ -1,5 +1,5 @@
 // The container reader on Windows: file access through CreateFileA with
-// sharing, Windows paths, the drive's cluster size.
+// sharing, Windows paths.
 #include "payload/UnPack.h"
 
 #include <windows.h>
@@ -28,34 +28,15 @@ TEST(WinContainer, ReadsSignedSetupWhileOthersWriteItAndKeepsNoFileOpen)
     TRecordWalk walk(path);
     TRecordHeader rec;
     TFileEntry e;
-    std::string bytes;
+    std::string bytes, all;
     bool has = false;
-    for (int i = 0; i < 3; ++i)
-      ASSERT_EQ(rsRecord, walk.Next(rec));
-    ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
-    EXPECT_EQ(std::string(300000, 'e'), bytes);
-    ASSERT_EQ(rsRecord, walk.Next(rec));
-    ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
-    EXPECT_EQ("bee", bytes);
-    EXPECT_EQ(rsEnd, walk.Next(rec));
+    for (int i = 0; walk.Next(rec) == rsRecord; ++i)
+      if (i >= 2 && walk.ReadFileRecord(e, bytes, has) == rsRecord)
+        all += bytes;
+    EXPECT_EQ(std::string(300000, 'e') + "bee", all);
   }
   CloseHandle(other);
   EXPECT_TRUE(DeleteFileA(path.c_str()));
   EXPECT_FALSE(TGFileInfo(path).HasPayload());
   EXPECT_FALSE(TGFileInfo(dir.Path()).HasPayload());  // a folder
-}
-
-TEST(WinContainer, ClusterSizeOfTheDrive)
-{
-  DWORD spc = 0, bps = 0, f = 0, t = 0;
-  ASSERT_TRUE(GetDiskFreeSpaceA("C:\\", &spc, &bps, &f, &t));
-  EXPECT_EQ((int64_t)spc * bps, ClusterSize("C:\\Windows\\whatever.txt"));
-  EXPECT_EQ((int64_t)spc * bps, ClusterSize("c:\\"));
-  EXPECT_EQ(0, ClusterSize("Q:\\nothing"));
-  EXPECT_EQ(0, ClusterSize(""));
-  TTempDir dir;
-  TContainer c;
-  for (int k = 0; k <= 8; ++k)
-    c.Trailer.SetU32(TRL_SPACE + 4 * k, 10 * (k + 1));
-  EXPECT_EQ(10.0, TGFileInfo(dir.Write("s.exe", c.Build())).GetSpaceRequired("Q:\\nothing"));  // failed query: entry 0
 }

@@ -10,19 +10,17 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+run() { rc=0; "$@" >out.txt 2>err.txt || rc=$?; }
 expect_rc() {  # expect_rc RC DESCRIPTION COMMAND...
-  local want=$1 what=$2 rc=0; shift 2
-  "$@" >out.txt 2>err.txt || rc=$?
+  local want=$1 what=$2; shift 2; run "$@"
   [ "$rc" -eq "$want" ] || { fail "$what: exit $rc, wanted $want"; cat out.txt err.txt; }
 }
 expect_out() {  # expect_out TEXT...: every text is in out.txt
   for want in "$@"; do grep -q -- "$want" out.txt || { fail "output lacks '$want'"; cat out.txt; }; done
 }
 expect_error() {  # expect_error FRAGMENT COMMAND...: non-zero exit, message, no setup
-  local fragment=$1 rc=0; shift
-  "$@" >out.txt 2>err.txt || rc=$?
-  [ "$rc" -ne 0 ] || fail "$fragment: exit 0"
-  grep -q -- "$fragment" err.txt || { fail "message lacks '$fragment'"; cat err.txt; }
+  local fragment=$1; shift; run "$@"
+  [ "$rc" -ne 0 ] && grep -q -- "$fragment" err.txt || { fail "'$fragment': exit $rc"; cat err.txt; }
   ! ls bad.exe* >/dev/null 2>&1 || fail "$fragment: a setup or temporary file was left"
 }
 
@@ -70,19 +68,12 @@ expect_out "volume 4: out/Multi.exe.003" "download settings$"
 python3 - <<'EOF'
 import struct
 d = open("out/Demo.exe", "rb").read()
-pos = struct.unpack_from("<I", d, len(d) - 74 + 4)[0]
-for _ in range(2):
-    pos += 4 + abs(struct.unpack_from("<i", d, pos)[0])
-t = bytearray(d[-74:]); t[69] = 1
-img = bytearray(d[:pos]); img[252:256] = bytes(4)
-open("agent.exe", "wb").write(bytes(img + t))
-dmg = bytearray(d)
-for _ in range(3):                   # numbers.txt, the compressed record
-    n = struct.unpack_from("<i", d, pos)[0]
-    if n > 0:
-        dmg[pos + 4 + n // 2] ^= 0xFF
-    pos += 4 + abs(n)
-open("dmg.exe", "wb").write(bytes(dmg))
+ends = [struct.unpack_from("<I", d, len(d) - 74 + 4)[0]]
+for _ in range(5):
+    ends.append(ends[-1] + 4 + abs(struct.unpack_from("<i", d, ends[-1])[0]))
+open("agent.exe", "wb").write(d[:252] + bytes(4) + d[256:ends[2]] + d[-74:-5] + b"\1" + d[-4:])
+n = struct.unpack_from("<i", d, ends[4])[0]  # numbers.txt, the compressed record
+open("dmg.exe", "wb").write(d[:ends[4] + 4 + n // 2] + b"\xAA" * 8 + d[ends[4] + 12 + n // 2:])
 EOF
 expect_rc 1 "damaged record" "$pack" list dmg.exe
 expect_out "DAMAGED: "
@@ -103,7 +94,6 @@ expect_error "holds \"|\"" "$pack" "${base[@]}" --file "a|b=files/data.bin"
 expect_error "stub not found" "$pack" build --stub none.exe -o bad.exe --file files/data.bin
 expect_error "not a setup stub" "$pack" build --stub files/data.bin -o bad.exe
 expect_error "already carries a payload" "$pack" build --stub out/Demo.exe -o bad.exe
-expect_error "unknown setting" "$pack" "${base[@]}" --set options.colour=1
 expect_error "not a Korvix setup" "$pack" list files/data.bin
 
 # A signed setup: the signature follows the payload, the pointer still finds

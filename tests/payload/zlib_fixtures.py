@@ -16,24 +16,18 @@ def main(out):
                 f.write(data)
 
     rnd = random.Random(1234)
-    text = b"".join(b"line %d: the quick brown fox jumps over the lazy dog\r\n" % i
-                    for i in range(4000))
+    text = b"".join(b"line %d: the quick brown fox jumps over the lazy dog\r\n" % i for i in range(4000))
     noise = bytes(rnd.getrandbits(8) for _ in range(150000))
-    plains = {"empty": b"", "one": b"x", "text": text, "noise": noise,
-              "mixed": b"".join(text[i:i + 700] + noise[i:i + 300] for i in range(0, 100000, 1000)),
-              "zeros": bytes(1024 * 1024),
-              "entry": b"|Engine.exe*|1234567|\x00MZ\x90\x00\x03" + bytes(range(256)) * 20}
+    plains = {"empty": b"", "one": b"x", "text": text, "noise": noise, "zeros": bytes(1024 * 1024),
+              "mixed": b"".join(text[i:i + 700] + noise[i:i + 300] for i in range(0, 100000, 1000))}
     for name, plain in plains.items():
         for level in (0, 1, 6, 9):
             put("%s_l%d" % (name, level), plain, zlib.compress(plain, level))
-        variants = {"huffman": zlib.compressobj(6, zlib.DEFLATED, 15, 9, zlib.Z_HUFFMAN_ONLY),
-                    "smallwindow": zlib.compressobj(9, zlib.DEFLATED, 9, 1, zlib.Z_FILTERED)}
-        for v, c in variants.items():
+        for v, c in (("huffman", zlib.compressobj(6, zlib.DEFLATED, 15, 9, zlib.Z_HUFFMAN_ONLY)),
+                     ("smallwindow", zlib.compressobj(9, zlib.DEFLATED, 9, 1, zlib.Z_FILTERED))):
             put(name + "_" + v, plain, c.compress(plain) + c.flush())
-        # Full flush points: several deflate blocks.
-        c = zlib.compressobj(6)
-        parts = [c.compress(plain[i:i + 5000]) + c.flush(zlib.Z_FULL_FLUSH)
-                 for i in range(0, len(plain), 5000)]
+        c = zlib.compressobj(6)  # full flush points: several deflate blocks
+        parts = [c.compress(plain[i:i + 5000]) + c.flush(zlib.Z_FULL_FLUSH) for i in range(0, len(plain), 5000)]
         put(name + "_flushed", plain, b"".join(parts) + c.flush())
 
     c = zlib.compressobj(6, zlib.DEFLATED, 15, 8, zlib.Z_DEFAULT_STRATEGY, zdict=text[:2000])
