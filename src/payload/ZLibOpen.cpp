@@ -118,7 +118,7 @@ struct TInflateGuard {
 }  // namespace
 
 EZLibError::EZLibError(int code, const std::string& message)
-    : std::runtime_error(message), FCode(code)
+    : FCode(code), FMessage(message)
 {
 }
 

@@ -8,14 +8,18 @@
 
 // The one error class that leaves its module: a failing zlib result. The
 // message is zlib's own text for the result code ("data error", ...).
-class EZLibError : public std::runtime_error {
+// Derived from std::exception directly: std::runtime_error would bring its
+// own string type into the stub (about 1 KB).
+class EZLibError : public std::exception {
 public:
   EZLibError(int code, const std::string& message);
   explicit EZLibError(int code);
   int Code() const { return FCode; }
+  const char* what() const noexcept override { return FMessage.c_str(); }
 
 private:
   int FCode;
+  std::string FMessage;
 };
 
 // zlib's standard message for a result code (empty for 0).
