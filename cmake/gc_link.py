@@ -99,14 +99,14 @@ def make_script(base, keep, drop, first):
     """The default script with KEEP for the .pdata in `keep` and /DISCARD/ for
     `drop`; the first pass keeps every .xdata so that what the unwind data
     refers to is there."""
-    def specs(items, fmt):
+    def section_rules(items, fmt):
         return "\n".join(fmt % (file_spec(f), s) for f, s in sorted(items))
     pdata = [x for x in keep if x[1].startswith(".pdata")]
     body = base.replace("KEEP(*(.pdata*))",
-                        "\n" + specs(pdata, "    KEEP(%s(%s))") + "\n    *(.pdata*)")
+                        "\n" + section_rules(pdata, "    KEEP(%s(%s))") + "\n    *(.pdata*)")
     if not first:
         body = body.replace("KEEP(*(.xdata*))", "*(.xdata*)")
-    discard = "  /DISCARD/ : {\n%s\n  }\n" % specs(drop, "    %s(%s)") if drop else ""
+    discard = "  /DISCARD/ : {\n%s\n  }\n" % section_rules(drop, "    %s(%s)") if drop else ""
     i = body.index("SECTIONS")
     i = body.index("{", i) + 1
     return body[:i] + "\n" + discard + body[i:]
