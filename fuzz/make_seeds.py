@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the container fuzz target: small containers
 (stub-like image, header records, file records, 74-byte trailer), a signed
-one, a volume file, records with hostile lengths, a bare zlib stream and a
+one, records with hostile lengths, a bare zlib stream and a
 scrambled inform text."""
 import os
 import struct
@@ -25,11 +25,9 @@ def record(r):
     return struct.pack("<i", len(z) if r[2] else -len(z)) + z
 
 
-def container(headers, files=FILES, exe=True, pointer=False, tail=b"", options=0):
+def container(headers, files=FILES, pointer=False, tail=b"", options=0):
     body = bytearray(b"\x90" * 300)
-    if exe:
-        body[0:2], body[256:260] = b"MZ", b"PE\0\0"
-    body[248:256] = bytes(8)
+    body[0:2], body[256:260], body[248:256] = b"MZ", b"PE\0\0", bytes(8)
     area = len(body)
     body += b"".join(record(r) for r in headers + files)
     trailer = bytearray(74)
@@ -50,7 +48,6 @@ def main(out):
     seeds = {
         "plain": container([LANG, UPD, DL], options=0x1F),
         "signed": container([LANG, UPD], pointer=True, tail=b"SIG" * 40),
-        "volume": container([LANG, UPD], exe=False),
         # Lengths far beyond the file: the readers stop without allocating.
         "hostile": container([LANG, UPD], FILES[:1] + [-2**31, 2**31 - 1]),
         "hostile_header": container([LANG, -2**31]),

@@ -139,18 +139,9 @@ TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords)
   EXPECT_EQ("Product.original", info.GetOriginalFileName());
   EXPECT_EQ("TOKEN", info.GetUpdateToken(false));
   EXPECT_TRUE(info.IsHiddenSetup());
-  EXPECT_EQ("123456", info.GetDownloadSize());
   // The reader's trailer points past the header records it read.
   EXPECT_EQ(c.Image.size() + 12 + kLang.size() + kUpdate.size() + kDownload.size(),
             info.Trailer().RecordArea());
-
-  // H = 2: the third record (a file record here) is not read as settings.
-  c.Headers = {kLang, "|a|b.c.info|x|y| 1|"};
-  c.Files = {StoredFileRecord(kDownload, "data")};
-  TGFileInfo two(dir.Write("t.exe", c.Build()));
-  EXPECT_EQ("", two.DownloadSettings());
-  EXPECT_EQ("b.original", two.GetOriginalFileName());
-  EXPECT_FALSE(two.IsHiddenSetup());  // " 1" is not exactly "1"
 }
 
 TEST(FileInfo, SpaceRequiredFollowsClusterSize)
