@@ -1086,6 +1086,38 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
     p.Options = b ? (uint8_t)(p.Options | mask) : (uint8_t)(p.Options & ~mask);
     return true;
   };
+  // Settings that are a plain text or a 0/1 flag.
+  const struct {
+    const char* Section;
+    const char* Key;
+    std::string* Text;
+    bool* Flag;
+  } items[] = {
+      {"options", "internet", nullptr, &p.Internet},
+      {"options", "ask_before_download", nullptr, &p.AskBeforeDownload},
+      {"options", "make_agent_copy", nullptr, &p.MakeAgentCopy},
+      {"options", "agent", nullptr, &p.IsAgent},
+      {"update", "server", &p.Update.Server, nullptr},
+      {"update", "info_file", &p.Update.InfoFile, nullptr},
+      {"update", "agent_exe", &p.Update.AgentExe, nullptr},
+      {"update", "token", &p.Update.Token, nullptr},
+      {"update", "hidden", nullptr, &p.Update.Hidden},
+      {"download", "location", &p.Download.Location, nullptr},
+      {"download", "file_name", &p.Download.FileName, nullptr},
+      {"download", "always", nullptr, &p.Download.Always},
+      {"download", "token", &p.Download.Token, nullptr},
+      {"download", "size", &p.Download.Size, nullptr},
+  };
+  for (const auto& item : items) {
+    if (s != item.Section || k != item.Key)
+      continue;
+    if (s == "download")
+      p.Download.Given = true;
+    if (item.Flag)
+      return boolValue(*item.Flag);
+    *item.Text = v;
+    return true;
+  }
   if (s == "setup") {
     if (k == "stub") {
       p.Stub = JoinPath(baseDir, v);
@@ -1141,53 +1173,8 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
       return bit(OPT_ACTIVITY_BAR);
     if (k == "agent_log")
       return bit(OPT_AGENT_LOG);
-    if (k == "internet")
-      return boolValue(p.Internet);
-    if (k == "ask_before_download")
-      return boolValue(p.AskBeforeDownload);
-    if (k == "make_agent_copy")
-      return boolValue(p.MakeAgentCopy);
-    if (k == "agent")
-      return boolValue(p.IsAgent);
-  } else if (s == "update") {
-    if (k == "server") {
-      p.Update.Server = v;
-      return true;
-    }
-    if (k == "info_file") {
-      p.Update.InfoFile = v;
-      return true;
-    }
-    if (k == "agent_exe") {
-      p.Update.AgentExe = v;
-      return true;
-    }
-    if (k == "token") {
-      p.Update.Token = v;
-      return true;
-    }
-    if (k == "hidden")
-      return boolValue(p.Update.Hidden);
   } else if (s == "download") {
     p.Download.Given = true;
-    if (k == "location") {
-      p.Download.Location = v;
-      return true;
-    }
-    if (k == "file_name") {
-      p.Download.FileName = v;
-      return true;
-    }
-    if (k == "always")
-      return boolValue(p.Download.Always);
-    if (k == "token") {
-      p.Download.Token = v;
-      return true;
-    }
-    if (k == "size") {
-      p.Download.Size = v;
-      return true;
-    }
     if (k == "size_of") {
       uint64_t size;
       int64_t mtime;
@@ -1201,7 +1188,7 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
     }
     if (k == "enabled")
       return boolValue(p.Download.Given);
-  } else {
+  } else if (s != "update") {
     error = "unknown section [" + section + "]";
     return false;
   }
