@@ -42,21 +42,36 @@ void WithOpenBox(std::function<void()> show, std::function<void(HWND)> probe, bo
   EXPECT_TRUE(GProbed);
 }
 
-// Posts `keys` to the box that `show` opens: Alt | c as WM_SYSCHAR, any
-// other as the key down of that virtual key. Returns what `show` returned.
+// Sends `keys` to the box that `show` opens from a key-sender process of its
+// own (ui_keysend.exe, next to this program), as the keyboard would deliver
+// them: Alt | c as WM_SYSCHAR, any other as the key down of that virtual key.
+// Returns what `show` returned.
 const unsigned Alt = 0x10000;
 
 template <typename Show>
 auto Press(const std::vector<unsigned>& keys, Show show)
 {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string cmd = self;
+  cmd = "\"" + cmd.substr(0, cmd.find_last_of('\\') + 1) + "ui_keysend.exe\" 30000";
+  for (unsigned k : keys)
+    cmd += (k & Alt) ? " alt:" + std::string(1, char(k & 0xFFFF)) : " vk:" + std::to_string(k);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
   decltype(show()) result{};
-  WithOpenBox([&] { result = show(); },
-              [&](HWND box) {
-                for (unsigned k : keys)
-                  PostMessageA(box, (k & Alt) ? WM_SYSCHAR : WM_KEYDOWN, k & 0xFFFF,
-                               (k & Alt) ? 0x20000001 : 1);
-              },
-              false);
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ADD_FAILURE() << "cannot start the key sender: " << cmd;
+    return result;
+  }
+  result = show();
+  DWORD code = 1;
+  WaitForSingleObject(pi.hProcess, 30000);
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(code, 0u) << "the key sender found no box";
   return result;
 }
 

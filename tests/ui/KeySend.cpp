@@ -1,0 +1,57 @@
+// Key sender of the message-box tests, run as a process of its own: waits
+// until a message box (class "KMsgBox") is visible with its buttons, then
+// sends it keys the way the keyboard would deliver them to its thread.
+//
+//   ui_keysend.exe <timeout-ms> <key>...
+//     alt:<c>   Alt with the character c (WM_SYSCHAR)
+//     vk:<n>    key down of virtual key n, decimal (WM_KEYDOWN)
+//     <C>       key down of the letter C
+//
+// Exit code 0 when the keys were sent, 1 when no box appeared in time.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+BOOL CALLBACK CountButton(HWND w, LPARAM lp)
+{
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Button") == 0) ++*reinterpret_cast<int*>(lp);
+  return TRUE;
+}
+
+HWND WaitForBox(int timeoutMs)
+{
+  for (DWORD start = GetTickCount(); int(GetTickCount() - start) < timeoutMs; Sleep(20)) {
+    HWND box = FindWindowA("KMsgBox", nullptr);
+    if (!box || !IsWindowVisible(box)) continue;
+    int buttons = 0;
+    EnumChildWindows(box, CountButton, reinterpret_cast<LPARAM>(&buttons));
+    if (buttons > 0) return box;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  if (argc < 2) return 2;
+  HWND box = WaitForBox(std::atoi(argv[1]));
+  if (!box) return 1;
+  // Posted keys wait in the box thread's queue until its modal loop runs,
+  // which starts only after every button exists and has its focus.
+  for (int i = 2; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strncmp(a, "alt:", 4) == 0)
+      PostMessageA(box, WM_SYSCHAR, (unsigned char)a[4], 0x20000001);
+    else if (std::strncmp(a, "vk:", 3) == 0)
+      PostMessageA(box, WM_KEYDOWN, std::atoi(a + 3), 1);
+    else
+      PostMessageA(box, WM_KEYDOWN, (unsigned char)a[0], 1);
+  }
+  return 0;
+}
