@@ -31,20 +31,6 @@ const TGFileInfo* FlowStubInfo = nullptr;
 bool FlowAutoUpdateProg = false;
 TInternetSetupHandler InternetHandler = nullptr;
 
-// Packed local DOS date (high word) and time (low word) of a file, 0 when
-// it cannot be read.
-uint32_t FileDosDateTime(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    FILETIME local;
-    WORD d = 0, t = 0;
-    if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
-        !FileTimeToDosDateTime(&local, &d, &t))
-        return 0;
-    return (static_cast<uint32_t>(d) << 16) | t;
-}
-
 std::string ReadIni(const std::string& file, const std::string& section, const std::string& key)
 {
     std::vector<char> buf(32769);

@@ -51,16 +51,21 @@ std::string SetupTempDirName(const std::string& tempFolder, uint16_t dosTime)
     return WithBackslash(tempFolder, true) + "SETUP_" + IntToStr(dosTime);
 }
 
-uint16_t FileDosTime(const std::string& path)
+uint32_t FileDosDateTime(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     FILETIME local;
-    WORD dosDate = 0, dosTime = 0;
+    WORD d = 0, t = 0;
     if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
-        !FileTimeToDosDateTime(&local, &dosDate, &dosTime))
+        !FileTimeToDosDateTime(&local, &d, &t))
         return 0;
-    return dosTime;
+    return (static_cast<uint32_t>(d) << 16) | t;
+}
+
+uint16_t FileDosTime(const std::string& path)
+{
+    return static_cast<uint16_t>(FileDosDateTime(path) & 0xFFFF);
 }
 
 std::string GetSetupTempDir()

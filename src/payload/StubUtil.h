@@ -55,6 +55,9 @@ private:
 // "SETUP_" folder name for a temporary folder and the low 16 bits of the
 // setup file's packed DOS date-time (its time of day).
 std::string SetupTempDirName(const std::string& tempFolder, uint16_t dosTime);
+// Packed local DOS date (high word) and time (low word) of a file, 0 when
+// it cannot be read.
+uint32_t FileDosDateTime(const std::string& path);
 // The packed local DOS time of day of a file, 0 when it cannot be read.
 uint16_t FileDosTime(const std::string& path);
 // The default extraction folder; on the first call an old folder of the same
