@@ -15,24 +15,26 @@
 namespace {
 
 volatile size_t GSink;
-void Use(const std::string& s) { GSink = GSink + s.size(); }
+void Use(const std::string& s) {
+  GSink = GSink + s.size();
+}
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
                                   "/korvix_fuzz_" + std::to_string(getpid()) + ".bin";
   FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f || (std::fwrite(data, 1, size, f) != size) | (std::fclose(f) != 0))
-    return 0;
+  if (!f || (std::fwrite(data, 1, size, f) != size) | (std::fclose(f) != 0)) return 0;
   std::string bytes(reinterpret_cast<const char*>(data), size);
 
   TGFileInfo info(path);
-  for (const std::string& s : {info.LanguageBlock(), info.GetOriginalFileName(), info.GetAgentExeName(),
-                               info.GetUpdateToken(true), info.GetDownloadToken(true)})
+  for (const std::string& s :
+       {info.LanguageBlock(), info.GetOriginalFileName(), info.GetAgentExeName(),
+        info.GetUpdateToken(true), info.GetDownloadToken(true)})
     Use(s);
-  GSink = GSink + info.IsHiddenSetup() + info.SameDownloadToken(info) + (size_t)info.Trailer().SpaceRequired(4);
+  GSink = GSink + info.IsHiddenSetup() + info.SameDownloadToken(info) +
+          (size_t)info.Trailer().SpaceRequired(4);
 
   TRecordWalk walk(path);
   TRecordHeader rec;

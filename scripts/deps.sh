@@ -4,7 +4,7 @@ set -euo pipefail
 need=(cmake make g++ python3 git mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32
       libz-mingw-w64-dev zlib1g-dev googletest libgtest-dev
       wine64 xvfb xauth x11-utils xdotool imagemagick
-      clang libclang-rt-14-dev osslsigncode openssl)
+      clang clang-format libclang-rt-14-dev osslsigncode openssl)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

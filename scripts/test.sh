@@ -6,6 +6,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVIX_BUILD:-$root/build}
 "$root/scripts/deps.sh"
+echo "== style"
+(cd "$root" && find src tools tests fuzz -name '*.cpp' -o -name '*.h' -o -name '*.c' |
+  xargs clang-format --dry-run -Werror)
 "$root/scripts/build.sh"
 echo "== native tests"
 host_rc=0

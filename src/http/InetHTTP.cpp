@@ -4,12 +4,10 @@ namespace {
 bool GAbort = false;
 }
 
-void HTTP_SetAbort(bool abort)
-{
+void HTTP_SetAbort(bool abort) {
   GAbort = abort;
 }
 
-bool HTTP_IsAborted()
-{
+bool HTTP_IsAborted() {
   return GAbort;
 }

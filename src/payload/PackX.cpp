@@ -32,105 +32,82 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-void PutU32(std::string& s, size_t at, uint32_t v)
-{
-  for (int i = 0; i < 4; ++i)
-    s[at + i] = (char)((v >> (8 * i)) & 0xFF);
+void PutU32(std::string& s, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + i] = (char)((v >> (8 * i)) & 0xFF);
 }
 
-std::string U32Bytes(uint32_t v)
-{
+std::string U32Bytes(uint32_t v) {
   std::string s(4, '\0');
   PutU32(s, 0, v);
   return s;
 }
 
-bool HasLineBreakOrNul(const std::string& s)
-{
+bool HasLineBreakOrNul(const std::string& s) {
   return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
-std::string Quoted(const std::string& s)
-{
+std::string Quoted(const std::string& s) {
   return "\"" + s + "\"";
 }
 
 // ------------------------------------------------------------------ files
 
 struct TFileCloser {
-  void operator()(std::FILE* f) const
-  {
-    if (f)
-      std::fclose(f);
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
   }
 };
 using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
-TFilePtr OpenFile(const std::string& path, const char* mode)
-{
+TFilePtr OpenFile(const std::string& path, const char* mode) {
   return TFilePtr(std::fopen(path.c_str(), mode));
 }
 
-bool IsRegularFile(const std::string& path, uint64_t& size, int64_t& mtime)
-{
+bool IsRegularFile(const std::string& path, uint64_t& size, int64_t& mtime) {
   std::error_code ec;
   fs::file_status st = fs::status(path, ec);
-  if (ec || !fs::is_regular_file(st))
-    return false;
+  if (ec || !fs::is_regular_file(st)) return false;
   size = fs::file_size(path, ec);
-  if (ec)
-    return false;
+  if (ec) return false;
   struct stat sb;
   mtime = (stat(path.c_str(), &sb) == 0) ? (int64_t)sb.st_mtime : 0;
   return true;
 }
 
-std::string ReadWholeFile(const std::string& path)
-{
+std::string ReadWholeFile(const std::string& path) {
   TFilePtr f = OpenFile(path, "rb");
-  if (!f)
-    throw EPackError("cannot open " + Quoted(path) + ": " + std::strerror(errno));
+  if (!f) throw EPackError("cannot open " + Quoted(path) + ": " + std::strerror(errno));
   std::string data;
   char buf[65536];
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0)
-    data.append(buf, n);
-  if (std::ferror(f.get()))
-    throw EPackError("cannot read " + Quoted(path));
+  while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) data.append(buf, n);
+  if (std::ferror(f.get())) throw EPackError("cannot read " + Quoted(path));
   return data;
 }
 
-void WriteAll(std::FILE* f, const std::string& data, const std::string& path)
-{
+void WriteAll(std::FILE* f, const std::string& data, const std::string& path) {
   if (!data.empty() && std::fwrite(data.data(), 1, data.size(), f) != data.size())
     throw EPackError("cannot write " + Quoted(path) + ": " + std::strerror(errno));
 }
 
 // Overwrites bytes of a closed file in place.
-void PatchFile(const std::string& path, long offset, const std::string& bytes)
-{
+void PatchFile(const std::string& path, long offset, const std::string& bytes) {
   TFilePtr f = OpenFile(path, "r+b");
   if (!f || std::fseek(f.get(), offset, SEEK_SET) != 0)
     throw EPackError("cannot update " + Quoted(path));
   WriteAll(f.get(), bytes, path);
-  if (std::fflush(f.get()) != 0)
-    throw EPackError("cannot write " + Quoted(path));
+  if (std::fflush(f.get()) != 0) throw EPackError("cannot write " + Quoted(path));
 }
 
-std::string BaseName(const std::string& path)
-{
+std::string BaseName(const std::string& path) {
   size_t p = path.find_last_of("/\\");
   return p == std::string::npos ? path : path.substr(p + 1);
 }
 
-std::string JoinPath(const std::string& baseDir, const std::string& path)
-{
-  if (baseDir.empty() || path.empty())
-    return path;
-  bool absolute = path[0] == '/' || path[0] == '\\' ||
-                  (path.size() > 1 && path[1] == ':');
-  if (absolute)
-    return path;
+std::string JoinPath(const std::string& baseDir, const std::string& path) {
+  if (baseDir.empty() || path.empty()) return path;
+  bool absolute = path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':');
+  if (absolute) return path;
   char last = baseDir.back();
   return (last == '/' || last == '\\') ? baseDir + path : baseDir + "/" + path;
 }
@@ -139,24 +116,21 @@ std::string JoinPath(const std::string& baseDir, const std::string& path)
 class TTempFiles {
 public:
   explicit TTempFiles(TPackRandom& random) : FRandom(random) {}
-  ~TTempFiles()
-  {
+  ~TTempFiles() {
     for (auto& t : FFiles) {
       std::error_code ec;
       fs::remove(t.first, ec);
     }
   }
   // A temporary name next to `finalPath`.
-  std::string Add(const std::string& finalPath)
-  {
+  std::string Add(const std::string& finalPath) {
     std::string tmp = finalPath + ".kpk" + IntToStr(FRandom.Range(10000, 99999)) + ".tmp";
     FFiles.emplace_back(tmp, finalPath);
     return tmp;
   }
   // Renames every temporary file to its final name, the setup program (the
   // first file) last, so that it never stands without its volumes.
-  void Commit()
-  {
+  void Commit() {
     for (auto it = FFiles.rbegin(); it != FFiles.rend(); ++it) {
       auto& t = *it;
       std::error_code ec;
@@ -188,21 +162,19 @@ struct TVolumeOut {
 
 struct TBuildState {
   const TPackProject* Project = nullptr;
-  std::string Stub;       // stub image
-  std::string Headers;    // the header records, length-prefixed
+  std::string Stub;     // stub image
+  std::string Headers;  // the header records, length-prefixed
   uint8_t HeaderCount = 2;
   std::array<uint32_t, 9> Space{};
   TPackReport* Report = nullptr;
 };
 
-void OpenVolume(TVolumeOut& v, const std::string& finalPath, bool withHeaders,
-                TBuildState& st, TTempFiles& temps)
-{
+void OpenVolume(TVolumeOut& v, const std::string& finalPath, bool withHeaders, TBuildState& st,
+                TTempFiles& temps) {
   v.Final = finalPath;
   v.Temp = temps.Add(finalPath);
   v.F = OpenFile(v.Temp, "wb");
-  if (!v.F)
-    throw EPackError("cannot create " + Quoted(v.Temp) + ": " + std::strerror(errno));
+  if (!v.F) throw EPackError("cannot create " + Quoted(v.Temp) + ": " + std::strerror(errno));
   v.Size = 0;
   v.Records = 0;
   v.Exe = withHeaders;
@@ -217,15 +189,13 @@ void OpenVolume(TVolumeOut& v, const std::string& finalPath, bool withHeaders,
   }
 }
 
-void WriteRecord(TVolumeOut& v, const std::string& record)
-{
+void WriteRecord(TVolumeOut& v, const std::string& record) {
   WriteAll(v.F.get(), record, v.Temp);
   v.Size += record.size();
   v.Records++;
 }
 
-void FinishVolume(TVolumeOut& v, bool nextFollows, bool relaunch, TBuildState& st)
-{
+void FinishVolume(TVolumeOut& v, bool nextFollows, bool relaunch, TBuildState& st) {
   const TPackProject& p = *st.Project;
   TTrailer t;
   t.Clear();
@@ -234,13 +204,10 @@ void FinishVolume(TVolumeOut& v, bool nextFollows, bool relaunch, TBuildState& s
   t.SetU32(TRL_FILE_COUNT, v.Records);
   t.SetU32(TRL_MAGIC, KContainerMagic);
   t.SetU32(TRL_CHECKSUM, (uint32_t)KNoVolumeChecksum);
-  for (int k = 0; k < 9; ++k)
-    t.SetU32(TRL_SPACE + 4 * k, st.Space[k]);
-  uint8_t options = p.Options & (uint8_t)~(OPT_NEXT_VOLUME | OPT_SPAN_RELAUNCH);
-  if (nextFollows)
-    options |= OPT_NEXT_VOLUME;
-  if (relaunch)
-    options |= OPT_SPAN_RELAUNCH;
+  for (int k = 0; k < 9; ++k) t.SetU32(TRL_SPACE + 4 * k, st.Space[k]);
+  uint8_t options = p.Options & (uint8_t) ~(OPT_NEXT_VOLUME | OPT_SPAN_RELAUNCH);
+  if (nextFollows) options |= OPT_NEXT_VOLUME;
+  if (relaunch) options |= OPT_SPAN_RELAUNCH;
   t.Bytes[TRL_OPTIONS] = options;
   t.Bytes[TRL_INTERNET] = p.Internet ? 1 : 0;
   t.Bytes[TRL_ASK_DOWNLOAD] = p.AskBeforeDownload ? 1 : 0;
@@ -277,15 +244,12 @@ void FinishVolume(TVolumeOut& v, bool nextFollows, bool relaunch, TBuildState& s
 // Reads a source file in order, keeping what was read but not yet packed.
 class TSourceReader {
 public:
-  TSourceReader(const std::string& path, uint64_t size) : FPath(path), FLeft(size)
-  {
+  TSourceReader(const std::string& path, uint64_t size) : FPath(path), FLeft(size) {
     FFile = OpenFile(path, "rb");
-    if (!FFile)
-      throw EPackError("cannot open " + Quoted(path) + ": " + std::strerror(errno));
+    if (!FFile) throw EPackError("cannot open " + Quoted(path) + ": " + std::strerror(errno));
   }
   // Tops the pending bytes up to `want` (or to the end of the file).
-  const std::string& Pending(size_t want)
-  {
+  const std::string& Pending(size_t want) {
     while (FPending.size() < want && FLeft > 0) {
       size_t n = (size_t)std::min<uint64_t>(want - FPending.size(), FLeft);
       size_t old = FPending.size();
@@ -293,16 +257,14 @@ public:
       size_t got = std::fread(&FPending[old], 1, n, FFile.get());
       FPending.resize(old + got);
       FLeft -= got;
-      if (got < n)
-        throw EPackError(Quoted(FPath) + " changed or could not be read while packing");
+      if (got < n) throw EPackError(Quoted(FPath) + " changed or could not be read while packing");
     }
     return FPending;
   }
   void Consume(size_t n) { FPending.erase(0, n); }
   bool Done() const { return FLeft == 0 && FPending.empty(); }
   // True when the file has grown since its size was taken.
-  bool Grew()
-  {
+  bool Grew() {
     char c;
     return std::fread(&c, 1, 1, FFile.get()) == 1;
   }
@@ -314,11 +276,9 @@ private:
   std::string FPending;
 };
 
-void CountRecord(TPackReport& report, bool compressed, size_t plain)
-{
+void CountRecord(TPackReport& report, bool compressed, size_t plain) {
   report.Records++;
-  if (!compressed)
-    report.Stored++;
+  if (!compressed) report.Stored++;
   report.PlainBytes += plain;
 }
 
@@ -332,8 +292,7 @@ struct TPacked {
 // threads and written in order, so the output does not depend on the
 // thread count.
 void PackIntoOneVolume(const TPackProject& p, const std::vector<uint64_t>& sizes,
-                       const std::vector<uint32_t>& dates, TVolumeOut& cur, TPackReport& report)
-{
+                       const std::vector<uint32_t>& dates, TVolumeOut& cur, TPackReport& report) {
   unsigned threads = p.Threads ? p.Threads : std::max(1u, std::thread::hardware_concurrency());
   std::deque<std::future<TPacked>> inFlight;
   auto writeDone = [&](size_t keep) {
@@ -371,8 +330,7 @@ void PackIntoOneVolume(const TPackProject& p, const std::vector<uint64_t>& sizes
       inFlight.push_back(std::async(std::launch::async, std::move(job)));
       writeDone(threads);
     }
-    if (src.Grew())
-      throw EPackError(Quoted(e.Source) + " changed while packing");
+    if (src.Grew()) throw EPackError(Quoted(e.Source) + " changed while packing");
   }
   writeDone(0);
 }
@@ -380,13 +338,11 @@ void PackIntoOneVolume(const TPackProject& p, const std::vector<uint64_t>& sizes
 // Smallest room at the end of a volume worth cutting a piece for.
 const uint64_t KMinCutRoom = 4096;
 
-std::string EntryDisplayName(const TPackEntry& e)
-{
+std::string EntryDisplayName(const TPackEntry& e) {
   return e.IsEngine ? e.Name + "*" + e.EngineArgs : e.Name;
 }
 
-bool ParseBool(const std::string& text, bool& value)
-{
+bool ParseBool(const std::string& text, bool& value) {
   std::string v = LowerCase(Trim(text));
   if (v == "1" || v == "true" || v == "yes" || v == "on") {
     value = true;
@@ -399,15 +355,12 @@ bool ParseBool(const std::string& text, bool& value)
   return false;
 }
 
-bool ParseUInt(const std::string& text, uint64_t& value)
-{
+bool ParseUInt(const std::string& text, uint64_t& value) {
   std::string v = Trim(text);
-  if (v.empty() || v.size() > 19)
-    return false;
+  if (v.empty() || v.size() > 19) return false;
   uint64_t r = 0;
   for (char c : v) {
-    if (c < '0' || c > '9')
-      return false;
+    if (c < '0' || c > '9') return false;
     r = r * 10 + (uint64_t)(c - '0');
   }
   value = r;
@@ -419,8 +372,7 @@ bool ParseUInt(const std::string& text, uint64_t& value)
 // ======================================================================
 // Random source
 
-TPackRandom::TPackRandom()
-{
+TPackRandom::TPackRandom() {
   std::random_device rd;
   uint64_t seed = ((uint64_t)rd() << 32) ^ rd() ^
                   (uint64_t)std::chrono::high_resolution_clock::now().time_since_epoch().count();
@@ -429,13 +381,11 @@ TPackRandom::TPackRandom()
 
 TPackRandom::TPackRandom(uint64_t seed) : FGen(seed) {}
 
-uint8_t TPackRandom::Byte()
-{
+uint8_t TPackRandom::Byte() {
   return (uint8_t)(FGen() & 0xFF);
 }
 
-uint32_t TPackRandom::Range(uint32_t low, uint32_t high)
-{
+uint32_t TPackRandom::Range(uint32_t low, uint32_t high) {
   return low + (uint32_t)(FGen() % ((uint64_t)high - low + 1));
 }
 
@@ -443,8 +393,7 @@ uint32_t TPackRandom::Range(uint32_t low, uint32_t high)
 // Tokens
 
 std::string ScrambleTokenWith(const std::string& plain, uint8_t k1, uint8_t k2,
-                              const std::string& fillA, const std::string& fillB)
-{
+                              const std::string& fillA, const std::string& fillB) {
   uint8_t a = (uint8_t)std::min<size_t>(fillA.size(), 255);
   uint8_t b = (uint8_t)(std::min<size_t>(fillB.size(), 254) + 1);
   std::string d;
@@ -462,8 +411,7 @@ std::string ScrambleTokenWith(const std::string& plain, uint8_t k1, uint8_t k2,
     d[i] = (char)((uint8_t)d[i] ^ k);
   uint8_t sum = 0;
   for (size_t i = 0; i < n; ++i)
-    if (i != n - 2)
-      sum = (uint8_t)(sum + (uint8_t)d[i]);
+    if (i != n - 2) sum = (uint8_t)(sum + (uint8_t)d[i]);
   d[n - 2] = (char)sum;
 
   static const char hex[] = "0123456789ABCDEF";
@@ -476,39 +424,32 @@ std::string ScrambleTokenWith(const std::string& plain, uint8_t k1, uint8_t k2,
   return out;
 }
 
-std::string ScrambleToken(const std::string& plain, TPackRandom& random)
-{
+std::string ScrambleToken(const std::string& plain, TPackRandom& random) {
   uint8_t k1 = random.Byte();
   uint8_t k2 = random.Byte();
   std::string fillA(random.Range(1, 8), '\0');
   std::string fillB(random.Range(1, 8) - 1, '\0');
-  for (char& c : fillA)
-    c = (char)random.Byte();
-  for (char& c : fillB)
-    c = (char)random.Byte();
+  for (char& c : fillA) c = (char)random.Byte();
+  for (char& c : fillB) c = (char)random.Byte();
   return ScrambleTokenWith(plain, k1, k2, fillA, fillB);
 }
 
 // ======================================================================
 // Header records
 
-bool ParseLanguageText(const std::string& text, TPackLanguage& language, std::string& error)
-{
+bool ParseLanguageText(const std::string& text, TPackLanguage& language, std::string& error) {
   std::string body = text;
-  if (body.compare(0, 3, "\xEF\xBB\xBF") == 0)
-    body.erase(0, 3);
+  if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
   size_t start = 0;
   int lineNo = 0;
   while (start <= body.size()) {
     size_t end = body.find('\n', start);
-    if (end == std::string::npos)
-      end = body.size();
+    if (end == std::string::npos) end = body.size();
     std::string line = body.substr(start, end - start);
     start = end + 1;
     ++lineNo;
     std::string t = Trim(line);
-    if (t.empty() || t[0] == ';' || t[0] == '#')
-      continue;
+    if (t.empty() || t[0] == ';' || t[0] == '#') continue;
     size_t eq = t.find('=');
     if (eq == std::string::npos) {
       error = "line " + IntToStr(lineNo) + ": no \"=\" in " + Quoted(t);
@@ -532,8 +473,7 @@ bool ParseLanguageText(const std::string& text, TPackLanguage& language, std::st
   return true;
 }
 
-bool CheckLanguage(const TPackLanguage& language, std::string& error)
-{
+bool CheckLanguage(const TPackLanguage& language, std::string& error) {
   static const std::string bad("\0\x01\x02\r\n", 5);
   if (Trim(language.Name).empty()) {
     error = "a language has no name";
@@ -558,11 +498,14 @@ bool CheckLanguage(const TPackLanguage& language, std::string& error)
   return true;
 }
 
-std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages)
-{
+std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages) {
   std::string block(1, '\x02');
   if (languages.empty())
-    return block + "\x01" "English" "\x01" "\x02";
+    return block +
+           "\x01"
+           "English"
+           "\x01"
+           "\x02";
   for (auto& lang : languages) {
     block += '\x01';
     block += lang.Name;
@@ -578,14 +521,12 @@ std::string BuildLanguageBlock(const std::vector<TPackLanguage>& languages)
   return block;
 }
 
-std::string BuildUpdateSettings(const TUpdateItems& items, TPackRandom& random)
-{
+std::string BuildUpdateSettings(const TUpdateItems& items, TPackRandom& random) {
   return SUB::FromItems({items.Server, items.InfoFile, items.AgentExe,
                          ScrambleToken(items.Token, random), items.Hidden ? "1" : "0"});
 }
 
-std::string BuildDownloadSettings(const TDownloadItems& items, TPackRandom& random)
-{
+std::string BuildDownloadSettings(const TDownloadItems& items, TPackRandom& random) {
   return SUB::FromItems({items.Location, items.FileName, items.Always ? "1" : "0",
                          ScrambleToken(items.Token, random), items.Size});
 }
@@ -593,8 +534,7 @@ std::string BuildDownloadSettings(const TDownloadItems& items, TPackRandom& rand
 // ======================================================================
 // File records
 
-bool CheckEntryName(const std::string& name, std::string& error)
-{
+bool CheckEntryName(const std::string& name, std::string& error) {
   if (name.empty()) {
     error = "an entry has an empty name";
     return false;
@@ -637,8 +577,7 @@ bool CheckEntryName(const std::string& name, std::string& error)
   std::string stem = UpperCase(Trim(name.substr(0, name.find('.'))));
   static const char* devices[] = {"CON", "PRN", "AUX", "NUL"};
   bool device = false;
-  for (const char* d : devices)
-    device = device || stem == d;
+  for (const char* d : devices) device = device || stem == d;
   if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
       stem[3] >= '1' && stem[3] <= '9')
     device = true;
@@ -650,42 +589,35 @@ bool CheckEntryName(const std::string& name, std::string& error)
 }
 
 std::string EntryHeader(const std::string& name, bool isEngine, const std::string& extra,
-                        uint32_t dosDateTime)
-{
+                        uint32_t dosDateTime) {
   std::string item0 = name;
-  if (isEngine)
-    item0 += "*" + extra;
+  if (isEngine) item0 += "*" + extra;
   return "|" + item0 + "|" + std::to_string(dosDateTime) + "|";
 }
 
-uint32_t DosDateTimeOf(int64_t unixTime)
-{
+uint32_t DosDateTimeOf(int64_t unixTime) {
   std::time_t t = (std::time_t)unixTime;
   std::tm tm{};
 #ifdef _WIN32
-  if (localtime_s(&tm, &t) != 0)
-    return 0;
+  if (localtime_s(&tm, &t) != 0) return 0;
 #else
-  if (!localtime_r(&t, &tm))
-    return 0;
+  if (!localtime_r(&t, &tm)) return 0;
 #endif
   int year = tm.tm_year + 1900;
-  if (year < 1980 || year > 2107)
-    return 0;
-  uint32_t date = ((uint32_t)(year - 1980) << 9) | ((uint32_t)(tm.tm_mon + 1) << 5) |
-                  (uint32_t)tm.tm_mday;
+  if (year < 1980 || year > 2107) return 0;
+  uint32_t date =
+      ((uint32_t)(year - 1980) << 9) | ((uint32_t)(tm.tm_mon + 1) << 5) | (uint32_t)tm.tm_mday;
   uint32_t time = ((uint32_t)tm.tm_hour << 11) | ((uint32_t)tm.tm_min << 5) |
                   (uint32_t)(std::min(tm.tm_sec, 59) / 2);
   return (date << 16) | time;
 }
 
-std::string PackRecord(const std::string& content, int level, bool& compressed)
-{
+std::string PackRecord(const std::string& content, int level, bool& compressed) {
   uLongf bound = compressBound((uLong)content.size());
   std::string out(4 + (size_t)bound, '\0');
   uLongf len = bound;
-  int rc = compress2((Bytef*)&out[4], &len, (const Bytef*)content.data(), (uLong)content.size(),
-                     level);
+  int rc =
+      compress2((Bytef*)&out[4], &len, (const Bytef*)content.data(), (uLong)content.size(), level);
   compressed = rc == Z_OK && len < content.size();
   if (compressed) {
     out.resize(4 + len);
@@ -696,8 +628,7 @@ std::string PackRecord(const std::string& content, int level, bool& compressed)
   return stored + content;
 }
 
-std::array<uint32_t, 9> SpaceRequiredTable(const std::vector<uint64_t>& sizes)
-{
+std::array<uint32_t, 9> SpaceRequiredTable(const std::vector<uint64_t>& sizes) {
   std::array<uint32_t, 9> table{};
   for (int k = 0; k < 9; ++k) {
     uint64_t cluster = k == 0 ? 1 : (256ull << k);
@@ -714,8 +645,7 @@ std::array<uint32_t, 9> SpaceRequiredTable(const std::vector<uint64_t>& sizes)
 // ======================================================================
 // Containers
 
-bool CheckStubImage(const std::string& head, std::string& error)
-{
+bool CheckStubImage(const std::string& head, std::string& error) {
   if (head.size() < 260 || head[0] != 'M' || head[1] != 'Z' ||
       head.compare(256, 4, std::string("PE\0\0", 4)) != 0) {
     error = "not a setup stub: it needs \"MZ\" at offset 0 and \"PE\" at offset 256";
@@ -728,27 +658,22 @@ bool CheckStubImage(const std::string& head, std::string& error)
   return true;
 }
 
-void SetPayloadEnd(std::string& image, uint64_t end)
-{
-  if (image.size() < 256)
-    return;
+void SetPayloadEnd(std::string& image, uint64_t end) {
+  if (image.size() < 256) return;
   PutU32(image, 248, (uint32_t)(end >> 32));
   PutU32(image, 252, (uint32_t)(end & 0xFFFFFFFFu));
 }
 
-std::string VolumeFileName(const std::string& base, int j)
-{
+std::string VolumeFileName(const std::string& base, int j) {
   std::string num = std::to_string(j);
-  while (num.size() < 3)
-    num = "0" + num;
+  while (num.size() < 3) num = "0" + num;
   return base + "." + num;
 }
 
 // ======================================================================
 // The build
 
-bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std::string& error)
-{
+bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std::string& error) {
   if (p.Output.empty()) {
     error = "no output file given";
     return false;
@@ -768,18 +693,16 @@ bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std
     return false;
   }
   for (auto& lang : p.Languages)
-    if (!CheckLanguage(lang, error))
-      return false;
+    if (!CheckLanguage(lang, error)) return false;
 
   const TPackEntry* engine = nullptr;
   for (size_t i = 0; i < p.Entries.size(); ++i) {
     const TPackEntry& e = p.Entries[i];
-    if (!CheckEntryName(e.Name, error))
-      return false;
+    if (!CheckEntryName(e.Name, error)) return false;
     if (e.IsEngine) {
       if (engine) {
-        error = "two entries are marked \"*\" as the engine: " + Quoted(engine->Name) +
-                " and " + Quoted(e.Name);
+        error = "two entries are marked \"*\" as the engine: " + Quoted(engine->Name) + " and " +
+                Quoted(e.Name);
         return false;
       }
       engine = &e;
@@ -800,10 +723,9 @@ bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std
     }
   }
 
-  const std::string* texts[] = {&p.Update.Server,     &p.Update.InfoFile,
-                                &p.Update.AgentExe,   &p.Update.Token,
-                                &p.Download.Location, &p.Download.FileName,
-                                &p.Download.Token,    &p.Download.Size};
+  const std::string* texts[] = {&p.Update.Server,  &p.Update.InfoFile,   &p.Update.AgentExe,
+                                &p.Update.Token,   &p.Download.Location, &p.Download.FileName,
+                                &p.Download.Token, &p.Download.Size};
   for (const std::string* t : texts)
     if (HasLineBreakOrNul(*t)) {
       error = "a setting holds a line break or a NUL byte: " + Quoted(*t);
@@ -816,8 +738,8 @@ bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std
       return false;
     }
   }
-  if (p.Internet && (!p.Download.Given || p.Download.Location.empty() ||
-                     p.Download.FileName.empty())) {
+  if (p.Internet &&
+      (!p.Download.Given || p.Download.Location.empty() || p.Download.FileName.empty())) {
     error = "an internet setup needs the download location and file name";
     return false;
   }
@@ -836,11 +758,9 @@ bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std
   return true;
 }
 
-bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& error)
-{
+bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& error) {
   report = TPackReport();
-  if (!CheckProject(project, report.Warnings, error))
-    return false;
+  if (!CheckProject(project, report.Warnings, error)) return false;
   try {
     TPackRandom random = project.HasSeed ? TPackRandom(project.Seed) : TPackRandom();
     TBuildState st;
@@ -856,11 +776,9 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
     // Header records: stored, positive length.
     std::vector<std::string> headers = {BuildLanguageBlock(project.Languages),
                                         BuildUpdateSettings(project.Update, random)};
-    if (project.Download.Given)
-      headers.push_back(BuildDownloadSettings(project.Download, random));
+    if (project.Download.Given) headers.push_back(BuildDownloadSettings(project.Download, random));
     st.HeaderCount = (uint8_t)headers.size();
-    for (auto& h : headers)
-      st.Headers += U32Bytes((uint32_t)h.size()) + h;
+    for (auto& h : headers) st.Headers += U32Bytes((uint32_t)h.size()) + h;
 
     // Sizes and dates as they are now; a file that changes while it is
     // packed stops the build.
@@ -878,8 +796,7 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
     std::error_code ec;
     fs::path parent = fs::path(project.Output).parent_path();
     if (!parent.empty() && !fs::is_directory(parent, ec) && !fs::create_directories(parent, ec))
-      throw EPackError("cannot create the folder " + Quoted(parent.string()) + ": " +
-                       ec.message());
+      throw EPackError("cannot create the folder " + Quoted(parent.string()) + ": " + ec.message());
     TTempFiles temps(random);
     const bool relaunch = (project.Options & OPT_SPAN_RELAUNCH) != 0;
     const bool multi = project.VolumeSize > 0;
@@ -894,8 +811,7 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
       OpenVolume(head, project.Output, true, st, temps);
       FinishVolume(head, true, true, st);
       OpenVolume(cur, VolumeFileName(project.Output, 1), true, st, temps);
-      if (multi)
-        limit = project.VolumeSize > head.Size ? project.VolumeSize - head.Size : 0;
+      if (multi) limit = project.VolumeSize > head.Size ? project.VolumeSize - head.Size : 0;
     } else {
       // The setup program is volume 1; the stub names the next one ".002".
       OpenVolume(cur, project.Output, true, st, temps);
@@ -906,8 +822,7 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
                        std::to_string(cur.Size + KTrailerSize + (relaunch ? st.Stub.size() : 0)) +
                        " bytes and more)");
 
-    if (!multi)
-      PackIntoOneVolume(project, sizes, dates, cur, report);
+    if (!multi) PackIntoOneVolume(project, sizes, dates, cur, report);
     for (size_t i = 0; multi && i < project.Entries.size(); ++i) {
       const TPackEntry& e = project.Entries[i];
       std::string header = EntryHeader(e.Name, e.IsEngine, e.EngineArgs, dates[i]) + '\0';
@@ -920,8 +835,8 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
         bool fresh = cur.Records == 0;
         for (;;) {
           bool compressed = false;
-          std::string rec = PackRecord(header + pending.substr(0, piece), project.Level,
-                                       compressed);
+          std::string rec =
+              PackRecord(header + pending.substr(0, piece), project.Level, compressed);
           if (cur.Size + rec.size() + KTrailerSize <= limit) {
             WriteRecord(cur, rec);
             CountRecord(report, compressed, piece);
@@ -949,8 +864,7 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
           piece = pending.size();
         }
       }
-      if (src.Grew())
-        throw EPackError(Quoted(e.Source) + " changed while packing");
+      if (src.Grew()) throw EPackError(Quoted(e.Source) + " changed while packing");
     }
     FinishVolume(cur, false, false, st);
     temps.Commit();
@@ -961,14 +875,11 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
     for (int j = 1; j < 100000; ++j) {
       std::string old = VolumeFileName(project.Output, j);
       bool written = false;
-      for (auto& v : report.Volumes)
-        written = written || v.Path == old;
+      for (auto& v : report.Volumes) written = written || v.Path == old;
       std::error_code ec;
-      if (written)
-        continue;
+      if (written) continue;
       if (!fs::exists(old, ec)) {
-        if (j > ours)
-          break;
+        if (j > ours) break;
         continue;
       }
       fs::remove(old, ec);
@@ -988,11 +899,9 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
 // ======================================================================
 // Project file
 
-bool ParseSize(const std::string& text, uint64_t& size)
-{
+bool ParseSize(const std::string& text, uint64_t& size) {
   std::string t = Trim(text);
-  if (t.empty())
-    return false;
+  if (t.empty()) return false;
   uint64_t mult = 1;
   char last = UpCase(t.back());
   if (last == 'K' || last == 'M' || last == 'G') {
@@ -1000,15 +909,13 @@ bool ParseSize(const std::string& text, uint64_t& size)
     t.pop_back();
   }
   uint64_t n;
-  if (!ParseUInt(t, n) || n > UINT64_MAX / mult)
-    return false;
+  if (!ParseUInt(t, n) || n > UINT64_MAX / mult) return false;
   size = n * mult;
   return true;
 }
 
 bool AddLanguageFile(TPackProject& project, const std::string& name, const std::string& path,
-                     std::string& error)
-{
+                     std::string& error) {
   TPackLanguage lang;
   lang.Name = Trim(name);
   uint64_t size;
@@ -1026,15 +933,13 @@ bool AddLanguageFile(TPackProject& project, const std::string& name, const std::
     error = ex.what();
     return false;
   }
-  if (!CheckLanguage(lang, error))
-    return false;
+  if (!CheckLanguage(lang, error)) return false;
   project.Languages.push_back(lang);
   return true;
 }
 
 bool AddFileLine(TPackProject& project, const std::string& line, const std::string& baseDir,
-                 std::string& error)
-{
+                 std::string& error) {
   std::string t = Trim(line);
   std::string entry, source;
   size_t eq = t.rfind('=');
@@ -1050,8 +955,7 @@ bool AddFileLine(TPackProject& project, const std::string& line, const std::stri
   }
   TPackEntry e;
   e.Source = JoinPath(baseDir, source);
-  if (entry.empty())
-    entry = BaseName(source);
+  if (entry.empty()) entry = BaseName(source);
   size_t star = entry.find('*');
   if (star != std::string::npos) {
     e.IsEngine = true;
@@ -1064,8 +968,7 @@ bool AddFileLine(TPackProject& project, const std::string& line, const std::stri
 }
 
 bool ApplySetting(TPackProject& p, const std::string& section, const std::string& key,
-                  const std::string& value, const std::string& baseDir, std::string& error)
-{
+                  const std::string& value, const std::string& baseDir, std::string& error) {
   std::string s = LowerCase(Trim(section));
   std::string k = LowerCase(Trim(key));
   std::string v = Trim(value);
@@ -1109,12 +1012,9 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
       {"download", "size", &p.Download.Size, nullptr},
   };
   for (const auto& item : items) {
-    if (s != item.Section || k != item.Key)
-      continue;
-    if (s == "download")
-      p.Download.Given = true;
-    if (item.Flag)
-      return boolValue(*item.Flag);
+    if (s != item.Section || k != item.Key) continue;
+    if (s == "download") p.Download.Given = true;
+    if (item.Flag) return boolValue(*item.Flag);
     *item.Text = v;
     return true;
   }
@@ -1165,14 +1065,10 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
       return true;
     }
   } else if (s == "options") {
-    if (k == "ask_temp_drive")
-      return bit(OPT_TEMP_DRIVE_INFO);
-    if (k == "span_relaunch")
-      return bit(OPT_SPAN_RELAUNCH);
-    if (k == "activity_bar")
-      return bit(OPT_ACTIVITY_BAR);
-    if (k == "agent_log")
-      return bit(OPT_AGENT_LOG);
+    if (k == "ask_temp_drive") return bit(OPT_TEMP_DRIVE_INFO);
+    if (k == "span_relaunch") return bit(OPT_SPAN_RELAUNCH);
+    if (k == "activity_bar") return bit(OPT_ACTIVITY_BAR);
+    if (k == "agent_log") return bit(OPT_AGENT_LOG);
   } else if (s == "download") {
     p.Download.Given = true;
     if (k == "size_of") {
@@ -1186,8 +1082,7 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
       p.Download.Size = std::to_string(size);
       return true;
     }
-    if (k == "enabled")
-      return boolValue(p.Download.Given);
+    if (k == "enabled") return boolValue(p.Download.Given);
   } else if (s != "update") {
     error = "unknown section [" + section + "]";
     return false;
@@ -1197,23 +1092,19 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
 }
 
 bool ParseProject(const std::string& text, const std::string& baseDir, TPackProject& project,
-                  std::string& error)
-{
+                  std::string& error) {
   std::string section;
   size_t start = 0;
   int lineNo = 0;
   std::string body = text;
-  if (body.compare(0, 3, "\xEF\xBB\xBF") == 0)
-    body.erase(0, 3);
+  if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
   while (start <= body.size()) {
     size_t end = body.find('\n', start);
-    if (end == std::string::npos)
-      end = body.size();
+    if (end == std::string::npos) end = body.size();
     std::string t = Trim(body.substr(start, end - start));
     start = end + 1;
     ++lineNo;
-    if (t.empty() || t[0] == ';' || t[0] == '#')
-      continue;
+    if (t.empty() || t[0] == ';' || t[0] == '#') continue;
     // A ";" after a blank starts a comment.
     for (size_t i = 1; i < t.size(); ++i)
       if (t[i] == ';' && (t[i - 1] == ' ' || t[i - 1] == '\t')) {
@@ -1229,8 +1120,7 @@ bool ParseProject(const std::string& text, const std::string& baseDir, TPackProj
       section = LowerCase(Trim(t.substr(1, t.size() - 2)));
       static const char* known[] = {"setup", "options", "update", "download", "languages", "files"};
       bool ok = false;
-      for (const char* k : known)
-        ok = ok || section == k;
+      for (const char* k : known) ok = ok || section == k;
       if (!ok) {
         error = where + "unknown section " + Quoted(t);
         return false;

@@ -154,14 +154,14 @@ struct TPackProject {
   TUpdateItems Update;
   TDownloadItems Download;
   std::vector<TPackEntry> Entries;
-  uint8_t Options = 0;          // option bits of trailer byte 65
-  bool Internet = false;        // byte 66
+  uint8_t Options = 0;             // option bits of trailer byte 65
+  bool Internet = false;           // byte 66
   bool AskBeforeDownload = false;  // byte 67
-  bool MakeAgentCopy = false;   // byte 68
-  bool IsAgent = false;         // byte 69
-  uint64_t VolumeSize = 0;      // 0: one file
-  int Level = 9;                // zlib level 1..9
-  unsigned Threads = 0;         // compressing threads, 0: one per processor
+  bool MakeAgentCopy = false;      // byte 68
+  bool IsAgent = false;            // byte 69
+  uint64_t VolumeSize = 0;         // 0: one file
+  int Level = 9;                   // zlib level 1..9
+  unsigned Threads = 0;            // compressing threads, 0: one per processor
   bool HasSeed = false;
   uint64_t Seed = 0;
 };
@@ -175,10 +175,10 @@ struct TPackVolume {
 
 struct TPackReport {
   std::vector<TPackVolume> Volumes;
-  uint32_t Records = 0;         // file records written
-  uint32_t Stored = 0;          // of which stored uncompressed
-  uint64_t PlainBytes = 0;      // file bytes packed
-  uint64_t OutputBytes = 0;     // all volumes together
+  uint32_t Records = 0;      // file records written
+  uint32_t Stored = 0;       // of which stored uncompressed
+  uint64_t PlainBytes = 0;   // file bytes packed
+  uint64_t OutputBytes = 0;  // all volumes together
   std::vector<std::string> Warnings;
 };
 

@@ -29,20 +29,20 @@ void SetSetupFlowContext(const TGFileInfo* stubFileInfo, bool autoUpdateProg);
 
 // Parameters and results of one extraction.
 struct TExtractJob {
-    std::string SetupFile;      // first container (the program or "/SpanDiskFName1=")
-    std::string TargetFolder;   // extraction folder
-    std::string AgentName;      // update-agent copy to write, or empty
-    TInflateProgress Progress = nullptr;
-    std::string DiskPrompt;     // next-volume prompt (s8), caption, buttons, charset
-    std::string DiskCaption;
-    std::string Buttons;
-    int Charset = 0;
-    bool ForcePrompt = false;   // prompt for every further volume
+  std::string SetupFile;     // first container (the program or "/SpanDiskFName1=")
+  std::string TargetFolder;  // extraction folder
+  std::string AgentName;     // update-agent copy to write, or empty
+  TInflateProgress Progress = nullptr;
+  std::string DiskPrompt;  // next-volume prompt (s8), caption, buttons, charset
+  std::string DiskCaption;
+  std::string Buttons;
+  int Charset = 0;
+  bool ForcePrompt = false;  // prompt for every further volume
 
-    bool IntegrityOK = false;   // out: false when a volume failed its check
-    bool VolumeDamaged = false; // out: a record reached past a volume's end
-    std::string MainEntry;      // out: the entry marked "*", with "*" and after
-    int Volumes = 0;            // out: volumes opened
+  bool IntegrityOK = false;    // out: false when a volume failed its check
+  bool VolumeDamaged = false;  // out: a record reached past a volume's end
+  std::string MainEntry;       // out: the entry marked "*", with "*" and after
+  int Volumes = 0;             // out: volumes opened
 };
 
 // Walks every file record of every volume and writes the files. Raises
@@ -51,8 +51,7 @@ void ExtractPayload(TExtractJob& job);
 
 // The next-volume step: advances j, names the next volume and prompts until
 // it exists (always once when forced); false when the user cancelled.
-bool NextVolumeStep(const std::string& base, int& j, const TExtractJob& job,
-                    std::string& nextPath);
+bool NextVolumeStep(const std::string& base, int& j, const TExtractJob& job, std::string& nextPath);
 
 // Extracts the setup file into the folder and runs its engine; true when the
 // engine took over (it deleted the hand-shake atom).

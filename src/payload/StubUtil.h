@@ -18,36 +18,35 @@ class TGFileInfo;
 // INVALID_HANDLE_VALUE are left alone).
 class TScopedHandle {
 public:
-    explicit TScopedHandle(HANDLE h = nullptr) : FHandle(h) {}
-    ~TScopedHandle() { Reset(); }
-    TScopedHandle(const TScopedHandle&) = delete;
-    TScopedHandle& operator=(const TScopedHandle&) = delete;
-    HANDLE Get() const { return FHandle; }
-    void Reset(HANDLE h = nullptr)
-    {
-        if (FHandle && FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
-        FHandle = h;
-    }
+  explicit TScopedHandle(HANDLE h = nullptr) : FHandle(h) {}
+  ~TScopedHandle() { Reset(); }
+  TScopedHandle(const TScopedHandle&) = delete;
+  TScopedHandle& operator=(const TScopedHandle&) = delete;
+  HANDLE Get() const { return FHandle; }
+  void Reset(HANDLE h = nullptr) {
+    if (FHandle && FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
+    FHandle = h;
+  }
 
 private:
-    HANDLE FHandle;
+  HANDLE FHandle;
 };
 
 // A global atom added on construction and deleted once on Release (or
 // destruction) when it still exists.
 class TGlobalAtom {
 public:
-    explicit TGlobalAtom(const std::string& name);
-    ~TGlobalAtom() { Release(); }
-    TGlobalAtom(const TGlobalAtom&) = delete;
-    TGlobalAtom& operator=(const TGlobalAtom&) = delete;
-    // True when no atom of this name exists any more.
-    bool Gone() const;
-    void Release();
+  explicit TGlobalAtom(const std::string& name);
+  ~TGlobalAtom() { Release(); }
+  TGlobalAtom(const TGlobalAtom&) = delete;
+  TGlobalAtom& operator=(const TGlobalAtom&) = delete;
+  // True when no atom of this name exists any more.
+  bool Gone() const;
+  void Release();
 
 private:
-    std::string FName;
-    bool FReleased = false;
+  std::string FName;
+  bool FReleased = false;
 };
 
 // ---------------------------------------------------------------- folders

@@ -27,14 +27,12 @@ void (*GReadPump)() = NoPump;
 // Records are read in pieces of this size, letting the windows run between.
 const size_t KReadPiece = 65536;
 
-uint32_t GetU32(const uint8_t* p)
-{
+uint32_t GetU32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
 }
 
 // Reads `count` bytes at `offset` into `out` in pieces, pumping between.
-bool ReadPieces(TPayloadFile& f, uint64_t offset, size_t count, std::string& out)
-{
+bool ReadPieces(TPayloadFile& f, uint64_t offset, size_t count, std::string& out) {
   out.resize(count);
   size_t done = 0;
   while (done < count) {
@@ -51,27 +49,21 @@ bool ReadPieces(TPayloadFile& f, uint64_t offset, size_t count, std::string& out
 }
 
 // A process-wide generator for the failure value of UnscrambleToken.
-uint32_t RandomBelow(uint32_t range)
-{
+uint32_t RandomBelow(uint32_t range) {
   static std::mt19937 gen((uint32_t)std::chrono::system_clock::now().time_since_epoch().count() ^
                           (uint32_t)std::chrono::steady_clock::now().time_since_epoch().count());
   return std::uniform_int_distribution<uint32_t>(0, range - 1)(gen);
 }
 
-int HexDigit(unsigned char c)
-{
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
+int HexDigit(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
 // The file-name part of a path: the text after the last backslash.
-std::string NamePart(const std::string& path)
-{
+std::string NamePart(const std::string& path) {
   size_t p = path.find_last_of('\\');
   return p == std::string::npos ? path : path.substr(p + 1);
 }
@@ -80,26 +72,20 @@ std::string NamePart(const std::string& path)
 
 // ---------------------------------------------------------------- TTrailer
 
-void TTrailer::Clear()
-{
+void TTrailer::Clear() {
   std::memset(Bytes, 0, sizeof Bytes);
 }
 
-uint32_t TTrailer::U32(int offset) const
-{
+uint32_t TTrailer::U32(int offset) const {
   return GetU32(Bytes + offset);
 }
 
-void TTrailer::SetU32(int offset, uint32_t value)
-{
-  for (int i = 0; i < 4; ++i)
-    Bytes[offset + i] = (uint8_t)(value >> (8 * i));
+void TTrailer::SetU32(int offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) Bytes[offset + i] = (uint8_t)(value >> (8 * i));
 }
 
-uint32_t TTrailer::SpaceRequired(int k) const
-{
-  if (k < 0 || k > 8)
-    return 0;
+uint32_t TTrailer::SpaceRequired(int k) const {
+  if (k < 0 || k > 8) return 0;
   return U32(TRL_SPACE + 4 * k);
 }
 
@@ -107,52 +93,42 @@ uint32_t TTrailer::SpaceRequired(int k) const
 
 #ifdef _WIN32
 
-bool TPayloadFile::Open(const std::string& path)
-{
+bool TPayloadFile::Open(const std::string& path) {
   Close();
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE)
-    return false;
+  if (h == INVALID_HANDLE_VALUE) return false;
   FHandle = h;
   return true;
 }
 
-void TPayloadFile::Close()
-{
+void TPayloadFile::Close() {
   if (FHandle) {
     CloseHandle(FHandle);
     FHandle = nullptr;
   }
 }
 
-bool TPayloadFile::IsOpen() const
-{
+bool TPayloadFile::IsOpen() const {
   return FHandle != nullptr;
 }
 
-uint64_t TPayloadFile::Size() const
-{
+uint64_t TPayloadFile::Size() const {
   LARGE_INTEGER n;
-  if (!FHandle || !GetFileSizeEx(FHandle, &n))
-    return 0;
+  if (!FHandle || !GetFileSizeEx(FHandle, &n)) return 0;
   return (uint64_t)n.QuadPart;
 }
 
-size_t TPayloadFile::ReadAt(uint64_t offset, void* buf, size_t count)
-{
-  if (!FHandle || offset > (uint64_t)INT64_MAX)
-    return 0;
+size_t TPayloadFile::ReadAt(uint64_t offset, void* buf, size_t count) {
+  if (!FHandle || offset > (uint64_t)INT64_MAX) return 0;
   LARGE_INTEGER pos;
   pos.QuadPart = (LONGLONG)offset;
-  if (!SetFilePointerEx(FHandle, pos, nullptr, FILE_BEGIN))
-    return 0;
+  if (!SetFilePointerEx(FHandle, pos, nullptr, FILE_BEGIN)) return 0;
   size_t done = 0;
   while (done < count) {
     DWORD want = count - done > 0x40000000 ? 0x40000000 : (DWORD)(count - done);
     DWORD got = 0;
-    if (!ReadFile(FHandle, static_cast<char*>(buf) + done, want, &got, nullptr) || got == 0)
-      break;
+    if (!ReadFile(FHandle, static_cast<char*>(buf) + done, want, &got, nullptr) || got == 0) break;
     done += got;
   }
   return done;
@@ -160,12 +136,10 @@ size_t TPayloadFile::ReadAt(uint64_t offset, void* buf, size_t count)
 
 #else
 
-bool TPayloadFile::Open(const std::string& path)
-{
+bool TPayloadFile::Open(const std::string& path) {
   Close();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return false;
+  if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
@@ -175,36 +149,30 @@ bool TPayloadFile::Open(const std::string& path)
   return true;
 }
 
-void TPayloadFile::Close()
-{
+void TPayloadFile::Close() {
   if (FFd >= 0) {
     ::close(FFd);
     FFd = -1;
   }
 }
 
-bool TPayloadFile::IsOpen() const
-{
+bool TPayloadFile::IsOpen() const {
   return FFd >= 0;
 }
 
-uint64_t TPayloadFile::Size() const
-{
+uint64_t TPayloadFile::Size() const {
   struct stat st;
-  if (FFd < 0 || fstat(FFd, &st) != 0)
-    return 0;
+  if (FFd < 0 || fstat(FFd, &st) != 0) return 0;
   return (uint64_t)st.st_size;
 }
 
-size_t TPayloadFile::ReadAt(uint64_t offset, void* buf, size_t count)
-{
-  if (FFd < 0 || offset > (uint64_t)INT64_MAX)
-    return 0;
+size_t TPayloadFile::ReadAt(uint64_t offset, void* buf, size_t count) {
+  if (FFd < 0 || offset > (uint64_t)INT64_MAX) return 0;
   size_t done = 0;
   while (done < count) {
-    ssize_t got = ::pread(FFd, static_cast<char*>(buf) + done, count - done, (off_t)(offset + done));
-    if (got <= 0)
-      break;
+    ssize_t got =
+        ::pread(FFd, static_cast<char*>(buf) + done, count - done, (off_t)(offset + done));
+    if (got <= 0) break;
     done += (size_t)got;
   }
   return done;
@@ -214,52 +182,42 @@ size_t TPayloadFile::ReadAt(uint64_t offset, void* buf, size_t count)
 
 // ---------------------------------------------------------------- container functions
 
-bool IsExeContainer(TPayloadFile& file)
-{
+bool IsExeContainer(TPayloadFile& file) {
   uint8_t mz[2], pe[2];
   return file.ReadExact(0, mz, 2) && mz[0] == 'M' && mz[1] == 'Z' && file.ReadExact(256, pe, 2) &&
          pe[0] == 'P' && pe[1] == 'E';
 }
 
-bool IsExeContainer(const std::string& path)
-{
+bool IsExeContainer(const std::string& path) {
   TPayloadFile f(path);
   return f.IsOpen() && IsExeContainer(f);
 }
 
-uint64_t PayloadEndFromHeader(TPayloadFile& file)
-{
+uint64_t PayloadEndFromHeader(TPayloadFile& file) {
   uint8_t w[8];
-  if (!file.ReadExact(248, w, 8))
-    return 0;
+  if (!file.ReadExact(248, w, 8)) return 0;
   return ((uint64_t)GetU32(w) << 32) | GetU32(w + 4);
 }
 
-uint64_t PayloadEndFromBytes(const void* bytes, size_t count)
-{
-  if (!bytes || count < 256)
-    return 0;
+uint64_t PayloadEndFromBytes(const void* bytes, size_t count) {
+  if (!bytes || count < 256) return 0;
   const uint8_t* p = static_cast<const uint8_t*>(bytes);
   return ((uint64_t)GetU32(p + 248) << 32) | GetU32(p + 252);
 }
 
-uint64_t PayloadEndFromBytes(const std::string& bytes)
-{
+uint64_t PayloadEndFromBytes(const std::string& bytes) {
   return PayloadEndFromBytes(bytes.data(), bytes.size());
 }
 
-uint64_t PayloadEnd(TPayloadFile& file)
-{
+uint64_t PayloadEnd(TPayloadFile& file) {
   if (IsExeContainer(file)) {
     uint64_t p = PayloadEndFromHeader(file);
-    if (p > 0)
-      return p;
+    if (p > 0) return p;
   }
   return file.Size();
 }
 
-uint64_t ReadTrailer(TPayloadFile& file, TTrailer& record)
-{
+uint64_t ReadTrailer(TPayloadFile& file, TTrailer& record) {
   uint64_t end = PayloadEnd(file);
   uint8_t w[4];
   if (end < 4 || !file.ReadExact(end - 4, w, 4))
@@ -268,39 +226,31 @@ uint64_t ReadTrailer(TPayloadFile& file, TTrailer& record)
   uint32_t m = len < (uint32_t)KTrailerSize ? len : (uint32_t)KTrailerSize;
   // A length that reaches before the file start, or that cannot even hold
   // itself, gives no trailer.
-  if (len >= 4 && (uint64_t)len <= end)
-    file.ReadAt(end - len, record.Bytes, m - 4);
+  if (len >= 4 && (uint64_t)len <= end) file.ReadAt(end - len, record.Bytes, m - 4);
   record.SetU32(TRL_LENGTH, m);
-  if (record.Bytes[TRL_HEADER_COUNT] == 0)
-    record.Bytes[TRL_HEADER_COUNT] = 2;
+  if (record.Bytes[TRL_HEADER_COUNT] == 0) record.Bytes[TRL_HEADER_COUNT] = 2;
   return end;
 }
 
-bool PayloadPresent(const TTrailer& trailer, uint64_t payloadEnd, uint64_t fileSize)
-{
-  if (!trailer.MagicOK() || payloadEnd > fileSize)
-    return false;
+bool PayloadPresent(const TTrailer& trailer, uint64_t payloadEnd, uint64_t fileSize) {
+  if (!trailer.MagicOK() || payloadEnd > fileSize) return false;
   uint64_t len = trailer.Length();
-  if (len < 4 || len > payloadEnd)
-    return false;
+  if (len < 4 || len > payloadEnd) return false;
   return trailer.RecordArea() <= payloadEnd - len;
 }
 
-int64_t ClusterSize(const std::string& path)
-{
+int64_t ClusterSize(const std::string& path) {
 #ifdef _WIN32
   DWORD spc = 0, bps = 0, freeClusters = 0, total = 0;
   std::string root = path.substr(0, 3);
-  if (root.empty() || !GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &total))
-    return 0;
+  if (root.empty() || !GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &total)) return 0;
   return (int64_t)spc * bps;
 #else
   // The file system holding the path, or its nearest existing parent.
   std::string p = path.empty() ? std::string(".") : path;
   struct statvfs st;
   while (statvfs(p.c_str(), &st) != 0) {
-    if (p == "/" || p == ".")
-      return 0;
+    if (p == "/" || p == ".") return 0;
     size_t slash = p.find_last_of('/');
     p = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
   }
@@ -308,8 +258,7 @@ int64_t ClusterSize(const std::string& path)
 #endif
 }
 
-std::string UnscrambleToken(const std::string& text)
-{
+std::string UnscrambleToken(const std::string& text) {
   // Whatever check fails below, the result is a random number, so that a
   // damaged token never equals a real one.
   std::string fail = IntToStr(RandomBelow(99999));
@@ -325,28 +274,22 @@ std::string UnscrambleToken(const std::string& text)
     }
   }
   size_t n = d.size();
-  if (n <= 4)
-    return fail;
+  if (n <= 4) return fail;
   // d[i - 1] is the byte at position i.
   unsigned sum = 0;
   for (size_t i = 0; i < n; ++i)
-    if (i != n - 2)
-      sum += (unsigned char)d[i];
-  if ((sum & 0xFF) != (unsigned char)d[n - 2])
-    return fail;
+    if (i != n - 2) sum += (unsigned char)d[i];
+  if ((sum & 0xFF) != (unsigned char)d[n - 2]) return fail;
   unsigned char k = (unsigned char)d[0] ^ (unsigned char)d[n - 1];
-  for (size_t i = 1; i < n - 1; ++i)
-    d[i] = (char)((unsigned char)d[i] ^ k);
+  for (size_t i = 1; i < n - 1; ++i) d[i] = (char)((unsigned char)d[i] ^ k);
   size_t a = (unsigned char)d[1], b = (unsigned char)d[2];
   // Token bytes a + 4 .. n - b - 1 (1-based); a layout that does not fit is
   // damaged.
-  if (a + b + 4 > n)
-    return fail;
+  if (a + b + 4 > n) return fail;
   return d.substr(a + 3, n - a - b - 4);
 }
 
-void SplitTokenText(const std::string& text, std::string& token, std::string& rest)
-{
+void SplitTokenText(const std::string& text, std::string& token, std::string& rest) {
   std::string plain = Descramble(text);
   token.clear();
   rest.clear();
@@ -355,8 +298,7 @@ void SplitTokenText(const std::string& text, std::string& token, std::string& re
   int found = 0;
   for (; found < 4; ++found) {
     size_t p = plain.find('|', from);
-    if (p == std::string::npos)
-      break;
+    if (p == std::string::npos) break;
     bar[found] = p;
     from = p + 1;
   }
@@ -366,25 +308,21 @@ void SplitTokenText(const std::string& text, std::string& token, std::string& re
   else if (found == 1)
     field = plain.substr(bar[0] + 1);
   token = UnscrambleToken(field);
-  if (found == 4)
-    rest = plain.substr(bar[3] + 1);
+  if (found == 4) rest = plain.substr(bar[3] + 1);
 }
 
 // ---------------------------------------------------------------- record walk
 
-bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string& fileBytes)
-{
+bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string& fileBytes) {
   entry = TFileEntry();
   fileBytes.clear();
   size_t zero = content.find('\0');
-  if (zero == std::string::npos)
-    return false;
+  if (zero == std::string::npos) return false;
   entry.Header = content.substr(0, zero);
   fileBytes = content.substr(zero + 1);
   entry.Item0 = SUB::Item(entry.Header, 0, "");
   entry.FileName = entry.Item0;
-  if (entry.Header.find('*') != std::string::npos)
-    entry.MainEntry = entry.Header;
+  if (entry.Header.find('*') != std::string::npos) entry.MainEntry = entry.Header;
   size_t star = entry.Item0.find('*');
   if (star != std::string::npos) {
     entry.MainEntry = entry.Item0;
@@ -395,20 +333,17 @@ bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string&
   return true;
 }
 
-void SetRecordPumpHook(void (*hook)())
-{
+void SetRecordPumpHook(void (*hook)()) {
   GReadPump = hook ? hook : NoPump;
 }
 
-bool TRecordWalk::Open(const std::string& path)
-{
+bool TRecordWalk::Open(const std::string& path) {
   FValid = FDamaged = FHaveData = FCompressed = false;
   FTrailer.Clear();
   FEnd = FPos = FDataPos = FHeaderEnd = 0;
   FDataSize = 0;
   FCount = 0;
-  if (!FFile.Open(path))
-    return false;
+  if (!FFile.Open(path)) return false;
   uint64_t end = ReadTrailer(FFile, FTrailer);
   if (!PayloadPresent(FTrailer, end, FFile.Size())) {
     FFile.Close();
@@ -420,20 +355,16 @@ bool TRecordWalk::Open(const std::string& path)
   return true;
 }
 
-TRecordStatus TRecordWalk::Next(TRecordHeader& rec)
-{
+TRecordStatus TRecordWalk::Next(TRecordHeader& rec) {
   rec = TRecordHeader();
-  if (!FValid)
-    return rsEnd;
-  if (FDamaged)
-    return rsDamaged;
+  if (!FValid) return rsEnd;
+  if (FDamaged) return rsDamaged;
   if (FHaveData) {  // data of the previous record not read: skip them
     FHaveData = false;
     FPos = FDataPos + FDataSize;
   }
   // At most the trailer is left: the walk ends.
-  if (FPos >= FEnd || FEnd - FPos <= (uint64_t)KTrailerSize)
-    return rsEnd;
+  if (FPos >= FEnd || FEnd - FPos <= (uint64_t)KTrailerSize) return rsEnd;
   uint8_t w[4];
   if (!FFile.ReadExact(FPos, w, 4)) {
     FDamaged = true;
@@ -460,18 +391,14 @@ TRecordStatus TRecordWalk::Next(TRecordHeader& rec)
   FCompressed = n > 0;
   FHaveData = true;
   FPos = dataPos + size;
-  if (FCount == HeaderCount())
-    FHeaderEnd = FPos;
+  if (FCount == HeaderCount()) FHeaderEnd = FPos;
   return rsRecord;
 }
 
-TRecordStatus TRecordWalk::ReadData(std::string& data)
-{
+TRecordStatus TRecordWalk::ReadData(std::string& data) {
   data.clear();
-  if (!FValid || FDamaged)
-    return FDamaged ? rsDamaged : rsEnd;
-  if (!FHaveData)
-    return rsEnd;
+  if (!FValid || FDamaged) return FDamaged ? rsDamaged : rsEnd;
+  if (!FHaveData) return rsEnd;
   FHaveData = false;
   if (!ReadPieces(FFile, FDataPos, FDataSize, data)) {
     FDamaged = true;
@@ -481,29 +408,25 @@ TRecordStatus TRecordWalk::ReadData(std::string& data)
   return rsRecord;
 }
 
-TRecordStatus TRecordWalk::ReadFileRecord(TFileEntry& entry, std::string& fileBytes, bool& hasEntry)
-{
+TRecordStatus TRecordWalk::ReadFileRecord(TFileEntry& entry, std::string& fileBytes,
+                                          bool& hasEntry) {
   entry = TFileEntry();
   fileBytes.clear();
   hasEntry = false;
   bool compressed = FCompressed;
   std::string data;
   TRecordStatus st = ReadData(data);
-  if (st != rsRecord)
-    return st;
-  if (compressed)
-    data = InflateText(data);
+  if (st != rsRecord) return st;
+  if (compressed) data = InflateText(data);
   hasEntry = ParseFileRecord(data, entry, fileBytes);
   return rsRecord;
 }
 
 // ---------------------------------------------------------------- TGFileInfo
 
-TGFileInfo::TGFileInfo(const std::string& path)
-{
+TGFileInfo::TGFileInfo(const std::string& path) {
   TPayloadFile f;
-  if (path.empty() || !f.Open(path))
-    return;
+  if (path.empty() || !f.Open(path)) return;
   uint64_t end = ReadTrailer(f, FTrailer);
   if (!PayloadPresent(FTrailer, end, f.Size()))
     return;  // the trailer keeps the bytes that were read
@@ -516,8 +439,7 @@ TGFileInfo::TGFileInfo(const std::string& path)
   std::string got[3];
   for (int i = 0; i < count; ++i) {
     uint8_t w[4];
-    if (pos > end || end - pos < 4 || !f.ReadExact(pos, w, 4))
-      return;
+    if (pos > end || end - pos < 4 || !f.ReadExact(pos, w, 4)) return;
     int32_t n = (int32_t)GetU32(w);
     uint64_t size = n < 0 ? (uint64_t)(-(int64_t)n) : (uint64_t)n;
     if (size > end - pos - 4 || !ReadPieces(f, pos + 4, (size_t)size, got[i])) {
@@ -526,98 +448,80 @@ TGFileInfo::TGFileInfo(const std::string& path)
     }
     pos += size + 4;
   }
-  for (int i = 0; i < count; ++i)
-    texts[i]->swap(got[i]);
+  for (int i = 0; i < count; ++i) texts[i]->swap(got[i]);
   FTrailer.SetU32(TRL_RECORD_AREA, (uint32_t)pos);
   FHasPayload = true;
 }
 
-double TGFileInfo::GetSpaceRequired(const std::string& path) const
-{
+double TGFileInfo::GetSpaceRequired(const std::string& path) const {
   int64_t c = ClusterSize(path);
   double result = FTrailer.SpaceRequired(0);
   for (int k = 1; k <= 8; ++k)
-    if (c >= (int64_t)256 << k)
-      result = FTrailer.SpaceRequired(k);
+    if (c >= (int64_t)256 << k) result = FTrailer.SpaceRequired(k);
   return result;
 }
 
-std::string TGFileInfo::GetUpdateServer() const
-{
+std::string TGFileInfo::GetUpdateServer() const {
   return SUB::Item(FUpdateSettings, 0, "");
 }
 
-std::string TGFileInfo::GetInfoFileName() const
-{
+std::string TGFileInfo::GetInfoFileName() const {
   return NamePart(SUB::Item(FUpdateSettings, 1, ""));
 }
 
-std::string TGFileInfo::GetOriginalFileName() const
-{
+std::string TGFileInfo::GetOriginalFileName() const {
   std::string name = GetInfoFileName();
   size_t dot = name.find('.');
-  if (dot != std::string::npos)
-    name.erase(dot);
+  if (dot != std::string::npos) name.erase(dot);
   return name + ".original";
 }
 
-std::string TGFileInfo::GetAgentExeName() const
-{
+std::string TGFileInfo::GetAgentExeName() const {
   return SUB::Item(FUpdateSettings, 2, "");
 }
 
-std::string TGFileInfo::GetUpdateToken(bool plain) const
-{
+std::string TGFileInfo::GetUpdateToken(bool plain) const {
   std::string t = SUB::Item(FUpdateSettings, 3, "");
   return plain ? UnscrambleToken(t) : t;
 }
 
-bool TGFileInfo::IsHiddenSetup() const
-{
+bool TGFileInfo::IsHiddenSetup() const {
   return SUB::Item(FUpdateSettings, 4, "") == "1";
 }
 
-std::string TGFileInfo::GetDownloadLocation() const
-{
+std::string TGFileInfo::GetDownloadLocation() const {
   return SUB::Item(FDownloadSettings, 0, "");
 }
 
-std::string TGFileInfo::GetDownloadFileName() const
-{
+std::string TGFileInfo::GetDownloadFileName() const {
   return SUB::Item(FDownloadSettings, 1, "");
 }
 
-bool TGFileInfo::DownloadAlways() const
-{
+bool TGFileInfo::DownloadAlways() const {
   return SUB::Item(FDownloadSettings, 2, "") == "1";
 }
 
-std::string TGFileInfo::GetDownloadToken(bool plain) const
-{
+std::string TGFileInfo::GetDownloadToken(bool plain) const {
   std::string t = SUB::Item(FDownloadSettings, 3, "");
   return plain ? UnscrambleToken(t) : t;
 }
 
-std::string TGFileInfo::GetDownloadSize() const
-{
+std::string TGFileInfo::GetDownloadSize() const {
   return SUB::Item(FDownloadSettings, 4, "");
 }
 
-bool TGFileInfo::SameDownloadToken(const TGFileInfo& other) const
-{
+bool TGFileInfo::SameDownloadToken(const TGFileInfo& other) const {
   return GetDownloadToken(true) == other.GetDownloadToken(true);
 }
 
-bool TGFileInfo::CheckToken(const std::string& path, int kind) const
-{
+bool TGFileInfo::CheckToken(const std::string& path, int kind) const {
   if (kind == 2) {
     TGFileInfo other(path);
     return GetUpdateToken(true) == other.GetUpdateToken(true);
   }
   if (kind == 3) {
     TPayloadFile f(path);
-    if (!f.IsOpen())
-      return false;
+    if (!f.IsOpen()) return false;
     std::string text;
     ReadPieces(f, 0, (size_t)f.Size(), text);
     std::string token, rest;

@@ -125,27 +125,27 @@ void SplitTokenText(const std::string& text, std::string& token, std::string& re
 // Record walk over one container file.
 
 enum TRecordStatus {
-  rsRecord,   // a record header was read (Next) or its data (ReadData)
-  rsEnd,      // no further record: at most the trailer is left
-  rsDamaged   // the length word or the data reach past the payload end or
-              // the file's end, or a read failed; the walk stops here
+  rsRecord,  // a record header was read (Next) or its data (ReadData)
+  rsEnd,     // no further record: at most the trailer is left
+  rsDamaged  // the length word or the data reach past the payload end or
+             // the file's end, or a read failed; the walk stops here
 };
 
 struct TRecordHeader {
-  uint64_t Offset = 0;      // offset of the length word
-  int32_t Length = 0;       // as stored: > 0 zlib stream, <= 0 stored plain
-  uint32_t DataSize = 0;    // |Length|
-  int Index = 0;            // 1-based, counted from the first header record
+  uint64_t Offset = 0;    // offset of the length word
+  int32_t Length = 0;     // as stored: > 0 zlib stream, <= 0 stored plain
+  uint32_t DataSize = 0;  // |Length|
+  int Index = 0;          // 1-based, counted from the first header record
   bool Compressed() const { return Length > 0; }
 };
 
 // The parsed content of a file record: entry header, one 0x00, file bytes.
 struct TFileEntry {
-  std::string Header;     // the entry header list, e.g. "|Engine.exe*|12345|"
-  std::string Item0;      // item 0 as stored
-  std::string FileName;   // item 0 before any "*"
-  std::string MainEntry;  // item 0 when it holds "*"; the header when only
-                          // the header does; else empty
+  std::string Header;        // the entry header list, e.g. "|Engine.exe*|12345|"
+  std::string Item0;         // item 0 as stored
+  std::string FileName;      // item 0 before any "*"
+  std::string MainEntry;     // item 0 when it holds "*"; the header when only
+                             // the header does; else empty
   uint32_t DosDateTime = 0;  // item 1 as a number, 0 when not a number
   bool IsMain() const { return !MainEntry.empty(); }
 };
@@ -190,9 +190,9 @@ public:
 private:
   TPayloadFile FFile;
   TTrailer FTrailer;
-  uint64_t FEnd = 0;        // payload end, bounded by the file size
-  uint64_t FPos = 0;        // next length word
-  uint64_t FDataPos = 0;    // data of the current record
+  uint64_t FEnd = 0;      // payload end, bounded by the file size
+  uint64_t FPos = 0;      // next length word
+  uint64_t FDataPos = 0;  // data of the current record
   uint32_t FDataSize = 0;
   bool FHaveData = false;
   bool FCompressed = false;

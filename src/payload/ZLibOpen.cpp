@@ -16,35 +16,28 @@
 // Same function, same results, one 1 KB table built on first use. (A
 // program that needs another function of zlib's crc32 or adler32 object
 // fails to link with a duplicate definition, never silently.)
-extern "C" uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len)
-{
+extern "C" uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len) {
   struct Table {
     uint32_t v[256];
-    Table()
-    {
+    Table() {
       for (uint32_t n = 0; n < 256; ++n) {
         uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-          c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         v[n] = c;
       }
     }
   };
   static const Table table;
-  if (!buf)
-    return 0;
+  if (!buf) return 0;
   uint32_t c = static_cast<uint32_t>(crc) ^ 0xFFFFFFFFu;
-  while (len--)
-    c = table.v[(c ^ *buf++) & 0xFF] ^ (c >> 8);
+  while (len--) c = table.v[(c ^ *buf++) & 0xFF] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
 }
 
 // zlib's Adler-32 (the check of every zlib stream), without the library's
 // combine functions that share its object file.
-extern "C" uLong ZEXPORT adler32(uLong adler, const Bytef* buf, uInt len)
-{
-  if (!buf)
-    return 1;
+extern "C" uLong ZEXPORT adler32(uLong adler, const Bytef* buf, uInt len) {
+  if (!buf) return 1;
   uint32_t a = static_cast<uint32_t>(adler) & 0xFFFF;
   uint32_t b = static_cast<uint32_t>(adler) >> 16 & 0xFFFF;
   while (len) {
@@ -73,13 +66,11 @@ void (*GPumpHook)() = NoPump;
 const int KLinearSteps = 16;
 
 // zlib's memory requests go to the program's own allocator.
-voidpf ZAlloc(voidpf, uInt items, uInt size)
-{
+voidpf ZAlloc(voidpf, uInt items, uInt size) {
   return std::calloc(items, size);
 }
 
-void ZFree(voidpf, voidpf p)
-{
+void ZFree(voidpf, voidpf p) {
   std::free(p);
 }
 
@@ -88,11 +79,9 @@ struct TBlock {
   unsigned char* P = nullptr;
   size_t Size = 0;
   ~TBlock() { std::free(P); }
-  void Resize(size_t n)
-  {
+  void Resize(size_t n) {
     void* q = std::realloc(P, n ? n : 1);
-    if (!q)
-      throw std::bad_alloc();
+    if (!q) throw std::bad_alloc();
     P = static_cast<unsigned char*>(q);
     Size = n;
   }
@@ -103,64 +92,62 @@ struct TInflateGuard {
   z_stream* S;
   bool Active = true;
   explicit TInflateGuard(z_stream* s) : S(s) {}
-  int End()
-  {
+  int End() {
     Active = false;
     return inflateEnd(S);
   }
-  ~TInflateGuard()
-  {
-    if (Active)
-      inflateEnd(S);
+  ~TInflateGuard() {
+    if (Active) inflateEnd(S);
   }
 };
 
 }  // namespace
 
-EZLibError::EZLibError(int code, const std::string& message)
-    : FCode(code), FMessage(message)
-{
-}
+EZLibError::EZLibError(int code, const std::string& message) : FCode(code), FMessage(message) {}
 
 EZLibError::EZLibError(int code) : EZLibError(code, ZLibMessage(code)) {}
 
-std::string ZLibMessage(int result)
-{
+std::string ZLibMessage(int result) {
   switch (result) {
-    case Z_NEED_DICT: return "need dictionary";
-    case Z_STREAM_END: return "stream end";
-    case Z_OK: return "";
-    case Z_ERRNO: return "file error";
-    case Z_STREAM_ERROR: return "stream error";
-    case Z_DATA_ERROR: return "data error";
-    case Z_MEM_ERROR: return "insufficient memory";
-    case Z_BUF_ERROR: return "buffer error";
-    case Z_VERSION_ERROR: return "incompatible version";
-    default: return "";
+    case Z_NEED_DICT:
+      return "need dictionary";
+    case Z_STREAM_END:
+      return "stream end";
+    case Z_OK:
+      return "";
+    case Z_ERRNO:
+      return "file error";
+    case Z_STREAM_ERROR:
+      return "stream error";
+    case Z_DATA_ERROR:
+      return "data error";
+    case Z_MEM_ERROR:
+      return "insufficient memory";
+    case Z_BUF_ERROR:
+      return "buffer error";
+    case Z_VERSION_ERROR:
+      return "incompatible version";
+    default:
+      return "";
   }
 }
 
-int ZLibCheck(int result)
-{
-  if (result < 0)
-    throw EZLibError(result);
+int ZLibCheck(int result) {
+  if (result < 0) throw EZLibError(result);
   return result;
 }
 
-void SetInflatePumpHook(void (*hook)())
-{
+void SetInflatePumpHook(void (*hook)()) {
   GPumpHook = hook ? hook : NoPump;
 }
 
-size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate,
-                     void*& outBuf, size_t& outBytes, TInflateProgress progress)
-{
+size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate, void*& outBuf,
+                     size_t& outBytes, TInflateProgress progress) {
   outBuf = nullptr;
   outBytes = 0;
   // Step: the input length rounded up to 256 bytes.
   size_t step = (inBytes + 255) & ~(size_t)255;
-  if (step == 0)
-    step = 256;
+  if (step == 0) step = 256;
   TBlock block;
   block.Resize(outEstimate ? outEstimate : step);
 
@@ -173,8 +160,7 @@ size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate,
   ZLibCheck(inflateInit_(&s, "1.1.4", (int)sizeof(z_stream)));
   TInflateGuard guard(&s);
 
-  if (progress)
-    progress(0, 0, (int64_t)inBytes, 0, 1, std::string());
+  if (progress) progress(0, 0, (int64_t)inBytes, 0, 1, std::string());
 
   size_t produced = 0;
   int grown = 0;
@@ -193,24 +179,19 @@ size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate,
     uInt before = s.avail_out;
     int rc = inflate(&s, Z_NO_FLUSH);
     produced += before - s.avail_out;
-    if (rc == Z_NEED_DICT)
-      throw EZLibError(Z_NEED_DICT);  // no dictionary is ever supplied
-    if (ZLibCheck(rc) == Z_STREAM_END)
-      break;
+    if (rc == Z_NEED_DICT) throw EZLibError(Z_NEED_DICT);  // no dictionary is ever supplied
+    if (ZLibCheck(rc) == Z_STREAM_END) break;
     if (s.avail_out > 0 && s.avail_in == 0 && inLeft == 0) {
       // All input used and room left, yet no stream end: the next step
       // could make no progress. zlib says so with "buffer error".
       throw EZLibError(Z_BUF_ERROR);
     }
     GPumpHook();
-    if (progress)
-      progress(0, 0, (int64_t)inBytes, (int64_t)produced, 1, std::string());
+    if (progress) progress(0, 0, (int64_t)inBytes, (int64_t)produced, 1, std::string());
     if (s.avail_out == 0) {
       size_t grow = step;
-      if (++grown > KLinearSteps && block.Size / 2 > step)
-        grow = block.Size / 2;
-      if (block.Size > SIZE_MAX - grow)
-        throw std::bad_alloc();
+      if (++grown > KLinearSteps && block.Size / 2 > step) grow = block.Size / 2;
+      if (block.Size > SIZE_MAX - grow) throw std::bad_alloc();
       block.Resize(block.Size + grow);
     }
   }
@@ -222,8 +203,7 @@ size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate,
   return produced;
 }
 
-std::string InflateText(const std::string& text)
-{
+std::string InflateText(const std::string& text) {
   void* buf = nullptr;
   size_t n = 0;
   InflateBuffer(text.data(), text.size(), 0, buf, n, nullptr);
@@ -232,14 +212,11 @@ std::string InflateText(const std::string& text)
   return out;
 }
 
-int32_t VolumeChecksum(const std::string& path, int64_t trailerLength)
-{
+int32_t VolumeChecksum(const std::string& path, int64_t trailerLength) {
   TPayloadFile f(path);
-  if (!f.IsOpen())
-    return KNoVolumeChecksum;
+  if (!f.IsOpen()) return KNoVolumeChecksum;
   int64_t s = (int64_t)f.Size();
-  if (s > 51200)
-    return KNoVolumeChecksum;
+  if (s > 51200) return KNoVolumeChecksum;
   uint64_t offset = 0;
   bool pointerSet = false;
   if (IsExeContainer(f)) {
@@ -265,17 +242,15 @@ int32_t VolumeChecksum(const std::string& path, int64_t trailerLength)
     for (size_t i = 0; i + 4 <= got; i += 4) {
       r -= 4;
       if (r > 4)
-        sum += block[i] | (block[i + 1] << 8) | (block[i + 2] << 16) | ((uint32_t)block[i + 3] << 24);
+        sum +=
+            block[i] | (block[i + 1] << 8) | (block[i + 2] << 16) | ((uint32_t)block[i + 3] << 24);
     }
-    if (r > 4)
-      sum += 1234;
-    if (got < sizeof block)
-      break;
+    if (r > 4) sum += 1234;
+    if (got < sizeof block) break;
   }
   return (int32_t)sum;
 }
 
-bool ChecksumMatches(int32_t computed, int32_t stored)
-{
+bool ChecksumMatches(int32_t computed, int32_t stored) {
   return computed == stored || computed == KNoVolumeChecksum || stored == KNoVolumeChecksum;
 }

@@ -32,8 +32,8 @@ int ZLibCheck(int result);
 // so far, 1, "") before the first inflate step and after every step that
 // did not end the stream. The six parameters follow the program's progress
 // procedure: kind, reserved, maximum, position, step, text.
-typedef void (*TInflateProgress)(int kind, int reserved, int64_t maximum,
-                                 int64_t position, int step, const std::string& text);
+typedef void (*TInflateProgress)(int kind, int reserved, int64_t maximum, int64_t position,
+                                 int step, const std::string& text);
 
 // Hook that lets the program's windows run between inflate steps
 // (default: nothing). The Windows program wires its message pump here.
@@ -47,9 +47,8 @@ void SetInflatePumpHook(void (*hook)());
 // `outBytes`). Raises EZLibError on damaged, truncated or dictionary
 // streams ("need dictionary"), std::bad_alloc when memory runs out; on any
 // error the block is freed and `outBuf` is null.
-size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate,
-                     void*& outBuf, size_t& outBytes,
-                     TInflateProgress progress = nullptr);
+size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate, void*& outBuf,
+                     size_t& outBytes, TInflateProgress progress = nullptr);
 
 // InflateBuffer on the bytes of a text: the plain bytes as a text.
 std::string InflateText(const std::string& text);

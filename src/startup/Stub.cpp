@@ -24,9 +24,8 @@
 // process without the verbose report (which would pull in the demangler and
 // stdio and double the program's size).
 namespace __gnu_cxx {
-void __verbose_terminate_handler()
-{
-    std::abort();
+void __verbose_terminate_handler() {
+  std::abort();
 }
 }  // namespace __gnu_cxx
 
@@ -38,63 +37,54 @@ namespace {
 
 HINSTANCE Instance = nullptr;
 
-unsigned long Pid()
-{
-    return GetCurrentProcessId();
+unsigned long Pid() {
+  return GetCurrentProcessId();
 }
 
-std::string OwnFileName()
-{
-    std::string path = ProgramPath();
-    size_t p = path.find_last_of('\\');
-    return p == std::string::npos ? path : path.substr(p + 1);
+std::string OwnFileName() {
+  std::string path = ProgramPath();
+  size_t p = path.find_last_of('\\');
+  return p == std::string::npos ? path : path.substr(p + 1);
 }
 
-std::string AgentExeName()
-{
-    return StubFileInfo ? StubFileInfo->GetAgentExeName() : std::string();
+std::string AgentExeName() {
+  return StubFileInfo ? StubFileInfo->GetAgentExeName() : std::string();
 }
 
-void PumpOnce()
-{
-    PumpMessages(0);
+void PumpOnce() {
+  PumpMessages(0);
 }
 
-void RemoveSetupTempDir()
-{
-    DeleteTree(GetSetupTempDir(), false);
+void RemoveSetupTempDir() {
+  DeleteTree(GetSetupTempDir(), false);
 }
 
-int RunWinMain()
-{
-    OnSetupTick = RunSetupFlow;
-    OnAgentTick = AgentHook_UpdateTick;
-    OnSleepX = AgentHook_SleepX;
-    OnRemoveTempDir = RemoveSetupTempDir;
-    return RunStubWinMain(Instance, MainWindowClass, ThisIs_AutoUpdateProg);
+int RunWinMain() {
+  OnSetupTick = RunSetupFlow;
+  OnAgentTick = AgentHook_UpdateTick;
+  OnSleepX = AgentHook_SleepX;
+  OnRemoveTempDir = RemoveSetupTempDir;
+  return RunStubWinMain(Instance, MainWindowClass, ThisIs_AutoUpdateProg);
 }
 
 // The peak working set of this process, for the run's figures.
-unsigned long long PeakWorkingSet()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof pmc;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) return 0;
-    return pmc.PeakWorkingSetSize;
+unsigned long long PeakWorkingSet() {
+  PROCESS_MEMORY_COUNTERS pmc = {};
+  pmc.cb = sizeof pmc;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) return 0;
+  return pmc.PeakWorkingSetSize;
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------- agent hooks
 
-bool AgentHook_CreateAndRun_X_Exe(bool copyWasRunning)
-{
-    return copyWasRunning;
+bool AgentHook_CreateAndRun_X_Exe(bool copyWasRunning) {
+  return copyWasRunning;
 }
 
-bool AgentHook_HandleParamOK(bool)
-{
-    return false;
+bool AgentHook_HandleParamOK(bool) {
+  return false;
 }
 
 void AgentHook_CheckTestMode() {}
@@ -103,103 +93,95 @@ void AgentHook_SleepX(int) {}
 
 // ---------------------------------------------------------------- derived tests
 
-bool X_ExeIsRunning()
-{
-    std::string cls = ".AutoUpdate.X_" + FileNameNoExt(Trim(AgentExeName()), false);
-    return FindWindowA(cls.c_str(), nullptr) != nullptr;
+bool X_ExeIsRunning() {
+  std::string cls = ".AutoUpdate.X_" + FileNameNoExt(Trim(AgentExeName()), false);
+  return FindWindowA(cls.c_str(), nullptr) != nullptr;
 }
 
-bool ThisIs_Plain_AutoUpdate_Exe()
-{
-    return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), AgentExeName());
+bool ThisIs_Plain_AutoUpdate_Exe() {
+  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), AgentExeName());
 }
 
-bool ThisIs_X_AutoUpdate_Exe()
-{
-    return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), "X_" + Trim(AgentExeName()));
+bool ThisIs_X_AutoUpdate_Exe() {
+  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), "X_" + Trim(AgentExeName()));
 }
 
-bool SpanRelaunchWanted()
-{
-    return GetSwitchInt("/SpanCdLvl=", 1) == 1 && StubFileInfo && StubFileInfo->SpanRelaunch();
+bool SpanRelaunchWanted() {
+  return GetSwitchInt("/SpanCdLvl=", 1) == 1 && StubFileInfo && StubFileInfo->SpanRelaunch();
 }
 
-bool ThisIs_SpanCopy()
-{
-    return GetSwitchInt("/SpanCdLvl=", 1) == 2;
+bool ThisIs_SpanCopy() {
+  return GetSwitchInt("/SpanCdLvl=", 1) == 2;
 }
 
-std::string MainWindowClassFor(bool autoUpdateProg, const std::string& programPath)
-{
-    return autoUpdateProg ? ".AutoUpdate." + FileNameNoExt(programPath, false) : programPath;
+std::string MainWindowClassFor(bool autoUpdateProg, const std::string& programPath) {
+  return autoUpdateProg ? ".AutoUpdate." + FileNameNoExt(programPath, false) : programPath;
 }
 
 // ---------------------------------------------------------------- dispatch
 
-void DoRunStubWin()
-{
-    AgentLog("DoRunStubWin() --- Start");
-    MainWindowClass = MainWindowClassFor(ThisIs_AutoUpdateProg, ProgramPath());
-    const bool xRunning = X_ExeIsRunning();
-    const bool plainAgent = ThisIs_Plain_AutoUpdate_Exe();
-    const bool xAgent = ThisIs_X_AutoUpdate_Exe();
-    AgentLog("X_ExeIsRunning=" + BoolText(xRunning));
-    AgentLog("ThisIs_Plain_AutoUpdate_Exe=" + BoolText(plainAgent));
-    AgentLog("ThisIs_X_AutoUpdate_Exe=" + BoolText(xAgent));
+void DoRunStubWin() {
+  AgentLog("DoRunStubWin() --- Start");
+  MainWindowClass = MainWindowClassFor(ThisIs_AutoUpdateProg, ProgramPath());
+  const bool xRunning = X_ExeIsRunning();
+  const bool plainAgent = ThisIs_Plain_AutoUpdate_Exe();
+  const bool xAgent = ThisIs_X_AutoUpdate_Exe();
+  AgentLog("X_ExeIsRunning=" + BoolText(xRunning));
+  AgentLog("ThisIs_Plain_AutoUpdate_Exe=" + BoolText(plainAgent));
+  AgentLog("ThisIs_X_AutoUpdate_Exe=" + BoolText(xAgent));
 
-    // Another process already plays this role: run nothing.
-    if (!FindWindowA(MainWindowClass.c_str(), nullptr)) {
-        if (plainAgent) {
-            AgentHook_CreateAndRun_X_Exe(xRunning);
-        } else if (xAgent) {
-            AgentLog("CheckTestMode");
-            AgentHook_CheckTestMode();
-            AgentLog("WinMain");
-            RunWinMain();
-            AgentLog("DeleteMySelf");
-            DeleteMySelf(false);
-        } else if (SpanRelaunchWanted()) {
-            StartSpanCopy();
-        } else {
-            RunWinMain();
-            if (ThisIs_SpanCopy()) DeleteMySelf(true);
-        }
+  // Another process already plays this role: run nothing.
+  if (!FindWindowA(MainWindowClass.c_str(), nullptr)) {
+    if (plainAgent) {
+      AgentHook_CreateAndRun_X_Exe(xRunning);
+    } else if (xAgent) {
+      AgentLog("CheckTestMode");
+      AgentHook_CheckTestMode();
+      AgentLog("WinMain");
+      RunWinMain();
+      AgentLog("DeleteMySelf");
+      DeleteMySelf(false);
+    } else if (SpanRelaunchWanted()) {
+      StartSpanCopy();
+    } else {
+      RunWinMain();
+      if (ThisIs_SpanCopy()) DeleteMySelf(true);
     }
-    if (plainAgent) AgentHook_HandleParamOK(xRunning);
-    AgentLog("DoRunStubWin() --- End");
+  }
+  if (plainAgent) AgentHook_HandleParamOK(xRunning);
+  AgentLog("DoRunStubWin() --- End");
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
-{
-    InitSafeDllSearch();
-    InitDebugOutput();
-    SetInflatePumpHook(PumpOnce);
-    SetRecordPumpHook(PumpOnce);
-    Instance = instance;
-    const std::string raw = GetCommandLineA();
-    const std::string program = ProgramPath();
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  InitSafeDllSearch();
+  InitDebugOutput();
+  SetInflatePumpHook(PumpOnce);
+  SetRecordPumpHook(PumpOnce);
+  Instance = instance;
+  const std::string raw = GetCommandLineA();
+  const std::string program = ProgramPath();
 
-    DebugLine(Pid(), " ==== STUB START ====> ", raw, "<");
-    StubFileInfo.reset(new TGFileInfo(program));
-    ThisIs_AutoUpdateProg = StubFileInfo->IsAutoUpdateProg();
-    SetAgentLogEnabled(ThisIs_AutoUpdateProg && StubFileInfo->AgentLogOn());
-    if (ThisIs_X_AutoUpdate_Exe()) SetAgentLogPrefix(" X ");
-    AgentLog("");
-    AgentLog("");
-    AgentLog("=== START === " + program);
-    AgentLog("CommandLine=" + raw);
-    AgentLog("Agent Version=" + GetExeVersion("", 1, 4));
-    DebugLine(Pid(), " ==== ThisIs_AutoUpdateProg=", ThisIs_AutoUpdateProg);
-    SetSetupFlowContext(StubFileInfo.get(), ThisIs_AutoUpdateProg);
+  DebugLine(Pid(), " ==== STUB START ====> ", raw, "<");
+  StubFileInfo.reset(new TGFileInfo(program));
+  ThisIs_AutoUpdateProg = StubFileInfo->IsAutoUpdateProg();
+  SetAgentLogEnabled(ThisIs_AutoUpdateProg && StubFileInfo->AgentLogOn());
+  if (ThisIs_X_AutoUpdate_Exe()) SetAgentLogPrefix(" X ");
+  AgentLog("");
+  AgentLog("");
+  AgentLog("=== START === " + program);
+  AgentLog("CommandLine=" + raw);
+  AgentLog("Agent Version=" + GetExeVersion("", 1, 4));
+  DebugLine(Pid(), " ==== ThisIs_AutoUpdateProg=", ThisIs_AutoUpdateProg);
+  SetSetupFlowContext(StubFileInfo.get(), ThisIs_AutoUpdateProg);
 
-    DoRunStubWin();
+  DoRunStubWin();
 
-    SetSetupFlowContext(nullptr, ThisIs_AutoUpdateProg);
-    StubFileInfo.reset();
-    DebugLine(Pid(), " PeakWorkingSetSize=", PeakWorkingSet());
-    DebugLine(Pid(), " ==== STUB END ====> ", raw, "<");
-    DebugLine("");
-    AgentLog("=== EXIT === " + program);
-    AgentLog("");
-    ExitProcess(StubExitCode());
+  SetSetupFlowContext(nullptr, ThisIs_AutoUpdateProg);
+  StubFileInfo.reset();
+  DebugLine(Pid(), " PeakWorkingSetSize=", PeakWorkingSet());
+  DebugLine(Pid(), " ==== STUB END ====> ", raw, "<");
+  DebugLine("");
+  AgentLog("=== EXIT === " + program);
+  AgentLog("");
+  ExitProcess(StubExitCode());
 }

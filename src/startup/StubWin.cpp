@@ -36,8 +36,7 @@ bool GAgentRole = false;
 class TFontSlot {
 public:
   ~TFontSlot() { Set(nullptr); }
-  void Set(HFONT font)
-  {
+  void Set(HFONT font) {
     if (FFont) DeleteObject(FFont);
     FFont = font;
   }
@@ -48,26 +47,23 @@ private:
 };
 TFontSlot GStatusFont;
 
-std::string OwnPath()
-{
+std::string OwnPath() {
   char path[MAX_PATH + 1] = {0};
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   return std::string(path, n);
 }
 
-bool IsRightToLeft(int charset)
-{
+bool IsRightToLeft(int charset) {
   return charset == 177 || charset == 178;
 }
 
-void CreateControls(HWND window)
-{
+void CreateControls(HWND window) {
   HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
   bool rtl = IsRightToLeft(TGFileInfo(OwnPath()).GetLangCharset());
   StatusLine = CreateWindowExA(0, "Static", "", 0x50000000, rtl ? 122 : 70, 20, 340, 18, window,
                                nullptr, instance, nullptr);
-  FilesBar = CreateWindowExA(0, PROGRESS_CLASSA, "", 0x50000000, 70, 38, 392, 13, window,
-                             nullptr, instance, nullptr);
+  FilesBar = CreateWindowExA(0, PROGRESS_CLASSA, "", 0x50000000, 70, 38, 392, 13, window, nullptr,
+                             instance, nullptr);
   ActivityBar = CreateWindowExA(0, PROGRESS_CLASSA, "", 0x40000000, rtl ? 70 : 416, 20, 46, 13,
                                 window, nullptr, instance, nullptr);
   SetTimer(window, MainTimerId, 1000, nullptr);
@@ -75,8 +71,7 @@ void CreateControls(HWND window)
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);
 }
 
-void PaintMainWindow(HWND window)
-{
+void PaintMainWindow(HWND window) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
   RECT rc;
@@ -88,8 +83,7 @@ void PaintMainWindow(HWND window)
   EndPaint(window, &ps);
 }
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   unsigned autoPlay = GetAutoPlayMessageId();
   if (autoPlay != 0 && msg == autoPlay) return 1;
 
@@ -132,8 +126,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-bool CloseMainWindow()
-{
+bool CloseMainWindow() {
   AgentLog(".. CloseMainWindow() - Start");
   bool wasSet = HTTP_IsAborted();
   if (!wasSet) HTTP_SetAbort(true);
@@ -141,8 +134,7 @@ bool CloseMainWindow()
   return wasSet;
 }
 
-void DestroyMainWindow()
-{
+void DestroyMainWindow() {
   AgentLog(".. DestroyMainWindow() - Start");
   HTTP_SetAbort(true);
   if (OnRemoveTempDir) OnRemoveTempDir();
@@ -151,13 +143,11 @@ void DestroyMainWindow()
   AgentLog(".. DestroyMainWindow() - End");
 }
 
-void StopMainTimer()
-{
+void StopMainTimer() {
   if (MainWindow) KillTimer(MainWindow, MainTimerId);
 }
 
-int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agentRole)
-{
+int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agentRole) {
   GAgentRole = agentRole;
   QuitFlag = false;
   ActivityPos = 0;
@@ -183,9 +173,9 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
   {
     TGFileInfo info(OwnPath());
     std::string title = info.GetLangStr("s0", LangDefault("s0"));
-    MainWindow = CreateWindowExA(0, windowClass.c_str(), title.c_str(), MainWindowStyle, left, top,
-                                 MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance,
-                                 nullptr);
+    MainWindow =
+        CreateWindowExA(0, windowClass.c_str(), title.c_str(), MainWindowStyle, left, top,
+                        MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
     SetMsgBoxFont(info.GetLangFontName(), info.GetLangFontSize(), info.GetLangCharset());
   }
 
@@ -218,21 +208,19 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
 }
 
 void SetStatusText(const std::string& text, const std::string& fontName, int fontSize,
-                   int charset)
-{
+                   int charset) {
   if (!StatusLine) return;
   bool rtl = IsRightToLeft(charset);
   SetWindowLongPtrA(StatusLine, GWL_EXSTYLE, rtl ? WS_EX_RTLREADING : 0);
   SetWindowLongPtrA(StatusLine, GWL_STYLE, rtl ? 0x50000002 : 0x50000000);
-  GStatusFont.Set(CreateFontA(-PointsToPixels(fontSize), 0, 0, 0, 0, 0, 0, 0, (DWORD)charset, 0,
-                              0, 0, 0, fontName.c_str()));
+  GStatusFont.Set(CreateFontA(-PointsToPixels(fontSize), 0, 0, 0, 0, 0, 0, 0, (DWORD)charset, 0, 0,
+                              0, 0, fontName.c_str()));
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);
   SetWindowTextA(StatusLine, text.c_str());
 }
 
 void ExtractProgress(int mode, int reserved, int64_t count, int64_t position, int step,
-                     const std::string& text)
-{
+                     const std::string& text) {
   if (mode == 0) {
     SendMessageA(FilesBar, PBM_SETRANGE, 0, MAKELPARAM(0, (WORD)(count & 0xFFFF)));
     SendMessageA(FilesBar, PBM_SETPOS, (WPARAM)position, 0);

@@ -68,8 +68,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
 void StopMainTimer();
 
 // Status line text and font; character sets 177 and 178 read right to left.
-void SetStatusText(const std::string& text, const std::string& fontName, int fontSize,
-                   int charset);
+void SetStatusText(const std::string& text, const std::string& fontName, int fontSize, int charset);
 
 // The one progress procedure. Mode 0 sets up both bars (files bar range 0 to
 // the low 16 bits of count, position, step; activity bar 0..5 at 0), mode 1

@@ -24,201 +24,186 @@
 
 namespace {
 
-bool IsLeadByte(char c)
-{
+bool IsLeadByte(char c) {
 #ifdef _WIN32
-    return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
+  return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
 #else
-    (void)c;
-    return false;
+  (void)c;
+  return false;
 #endif
 }
 
 // One open file; closed when it goes out of scope.
 class File {
 public:
-    File() = default;
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    ~File() { Close(); }
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { Close(); }
 
 #ifdef _WIN32
-    bool OpenRead(const std::string& path)
-    {
-        h_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return Ok();
-    }
-    // append: open or create, then go to the end; otherwise create/truncate.
-    bool OpenWrite(const std::string& path, bool append)
-    {
-        h_ = CreateFileA(path.c_str(), GENERIC_WRITE,
-                         append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
-                         append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (Ok() && append) SetFilePointer(h_, 0, nullptr, FILE_END);
-        return Ok();
-    }
-    bool Ok() const { return h_ != INVALID_HANDLE_VALUE; }
-    std::int64_t Size() const
-    {
-        LARGE_INTEGER s;
-        return GetFileSizeEx(h_, &s) ? s.QuadPart : -1;
-    }
-    bool Seek(std::int64_t pos)
-    {
-        LARGE_INTEGER p;
-        p.QuadPart = pos;
-        return SetFilePointerEx(h_, p, nullptr, FILE_BEGIN) != 0;
-    }
-    std::size_t Read(char* data, std::size_t n)
-    {
-        DWORD got = 0;
-        if (!ReadFile(h_, data, static_cast<DWORD>(n), &got, nullptr)) return 0;
-        return got;
-    }
-    std::size_t Write(const char* data, std::size_t n)
-    {
-        DWORD done = 0;
-        if (!WriteFile(h_, data, static_cast<DWORD>(n), &done, nullptr)) return 0;
-        return done;
-    }
-    // Packed FAT date (high word) and time (low word), local time.
-    void SetFatDate(std::uint32_t fatDate)
-    {
-        FILETIME local, utc;
-        if (DosDateTimeToFileTime(HIWORD(fatDate), LOWORD(fatDate), &local) &&
-            LocalFileTimeToFileTime(&local, &utc))
-            SetFileTime(h_, nullptr, nullptr, &utc);
-    }
-    void Close()
-    {
-        if (Ok()) CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
+  bool OpenRead(const std::string& path) {
+    h_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return Ok();
+  }
+  // append: open or create, then go to the end; otherwise create/truncate.
+  bool OpenWrite(const std::string& path, bool append) {
+    h_ = CreateFileA(path.c_str(), GENERIC_WRITE, append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
+                     nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Ok() && append) SetFilePointer(h_, 0, nullptr, FILE_END);
+    return Ok();
+  }
+  bool Ok() const {
+    return h_ != INVALID_HANDLE_VALUE;
+  }
+  std::int64_t Size() const {
+    LARGE_INTEGER s;
+    return GetFileSizeEx(h_, &s) ? s.QuadPart : -1;
+  }
+  bool Seek(std::int64_t pos) {
+    LARGE_INTEGER p;
+    p.QuadPart = pos;
+    return SetFilePointerEx(h_, p, nullptr, FILE_BEGIN) != 0;
+  }
+  std::size_t Read(char* data, std::size_t n) {
+    DWORD got = 0;
+    if (!ReadFile(h_, data, static_cast<DWORD>(n), &got, nullptr)) return 0;
+    return got;
+  }
+  std::size_t Write(const char* data, std::size_t n) {
+    DWORD done = 0;
+    if (!WriteFile(h_, data, static_cast<DWORD>(n), &done, nullptr)) return 0;
+    return done;
+  }
+  // Packed FAT date (high word) and time (low word), local time.
+  void SetFatDate(std::uint32_t fatDate) {
+    FILETIME local, utc;
+    if (DosDateTimeToFileTime(HIWORD(fatDate), LOWORD(fatDate), &local) &&
+        LocalFileTimeToFileTime(&local, &utc))
+      SetFileTime(h_, nullptr, nullptr, &utc);
+  }
+  void Close() {
+    if (Ok()) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
 
 private:
-    HANDLE h_ = INVALID_HANDLE_VALUE;
+  HANDLE h_ = INVALID_HANDLE_VALUE;
 #else
-    bool OpenRead(const std::string& path)
-    {
-        fd_ = ::open(path.c_str(), O_RDONLY);
-        return Ok();
+  bool OpenRead(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY);
+    return Ok();
+  }
+  bool OpenWrite(const std::string& path, bool append) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC), 0644);
+    if (Ok() && append) ::lseek(fd_, 0, SEEK_END);
+    return Ok();
+  }
+  bool Ok() const {
+    return fd_ >= 0;
+  }
+  std::int64_t Size() const {
+    struct stat st;
+    return ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+  }
+  bool Seek(std::int64_t pos) {
+    return ::lseek(fd_, pos, SEEK_SET) == pos;
+  }
+  std::size_t Read(char* data, std::size_t n) {
+    std::size_t total = 0;
+    while (total < n) {
+      ssize_t r = ::read(fd_, data + total, n - total);
+      if (r <= 0) break;
+      total += static_cast<std::size_t>(r);
     }
-    bool OpenWrite(const std::string& path, bool append)
-    {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC), 0644);
-        if (Ok() && append) ::lseek(fd_, 0, SEEK_END);
-        return Ok();
-    }
-    bool Ok() const { return fd_ >= 0; }
-    std::int64_t Size() const
-    {
-        struct stat st;
-        return ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
-    }
-    bool Seek(std::int64_t pos) { return ::lseek(fd_, pos, SEEK_SET) == pos; }
-    std::size_t Read(char* data, std::size_t n)
-    {
-        std::size_t total = 0;
-        while (total < n) {
-            ssize_t r = ::read(fd_, data + total, n - total);
-            if (r <= 0) break;
-            total += static_cast<std::size_t>(r);
-        }
-        return total;
-    }
-    std::size_t Write(const char* data, std::size_t n)
-    {
-        ssize_t r = ::write(fd_, data, n);
-        return r > 0 ? static_cast<std::size_t>(r) : 0;
-    }
-    void SetFatDate(std::uint32_t fatDate)
-    {
-        std::tm t{};
-        unsigned date = fatDate >> 16, time = fatDate & 0xFFFF;
-        t.tm_year = static_cast<int>((date >> 9) + 80);
-        t.tm_mon = static_cast<int>(((date >> 5) & 15) - 1);
-        t.tm_mday = static_cast<int>(date & 31);
-        t.tm_hour = static_cast<int>(time >> 11);
-        t.tm_min = static_cast<int>((time >> 5) & 63);
-        t.tm_sec = static_cast<int>((time & 31) * 2);
-        t.tm_isdst = -1;
-        std::time_t tt = std::mktime(&t);
-        if (tt == static_cast<std::time_t>(-1)) return;
-        struct timespec ts[2];
-        ts[0].tv_sec = ts[1].tv_sec = tt;
-        ts[0].tv_nsec = ts[1].tv_nsec = 0;
-        ::futimens(fd_, ts);
-    }
-    void Close()
-    {
-        if (Ok()) ::close(fd_);
-        fd_ = -1;
-    }
+    return total;
+  }
+  std::size_t Write(const char* data, std::size_t n) {
+    ssize_t r = ::write(fd_, data, n);
+    return r > 0 ? static_cast<std::size_t>(r) : 0;
+  }
+  void SetFatDate(std::uint32_t fatDate) {
+    std::tm t{};
+    unsigned date = fatDate >> 16, time = fatDate & 0xFFFF;
+    t.tm_year = static_cast<int>((date >> 9) + 80);
+    t.tm_mon = static_cast<int>(((date >> 5) & 15) - 1);
+    t.tm_mday = static_cast<int>(date & 31);
+    t.tm_hour = static_cast<int>(time >> 11);
+    t.tm_min = static_cast<int>((time >> 5) & 63);
+    t.tm_sec = static_cast<int>((time & 31) * 2);
+    t.tm_isdst = -1;
+    std::time_t tt = std::mktime(&t);
+    if (tt == static_cast<std::time_t>(-1)) return;
+    struct timespec ts[2];
+    ts[0].tv_sec = ts[1].tv_sec = tt;
+    ts[0].tv_nsec = ts[1].tv_nsec = 0;
+    ::futimens(fd_, ts);
+  }
+  void Close() {
+    if (Ok()) ::close(fd_);
+    fd_ = -1;
+  }
 
 private:
-    int fd_ = -1;
+  int fd_ = -1;
 #endif
 };
 
 // Writes all of data in pieces the system accepts; returns the bytes written.
-std::size_t WriteAll(File& f, const char* data, std::size_t n)
-{
-    std::size_t done = 0;
-    while (done < n) {
-        std::size_t piece = n - done;
-        if (piece > (1u << 30)) piece = 1u << 30;
-        std::size_t w = f.Write(data + done, piece);
-        if (w == 0) break;
-        done += w;
-    }
-    return done;
+std::size_t WriteAll(File& f, const char* data, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    std::size_t piece = n - done;
+    if (piece > (1u << 30)) piece = 1u << 30;
+    std::size_t w = f.Write(data + done, piece);
+    if (w == 0) break;
+    done += w;
+  }
+  return done;
 }
 
 #ifdef _WIN32
 struct Entry {
-    std::string name;
-    DWORD attributes;
+  std::string name;
+  DWORD attributes;
 };
 
 // Entries of a listing (a folder mask such as "C:\x\*.*"), "." and ".."
 // excluded.
-std::vector<Entry> List(const std::string& mask)
-{
-    std::vector<Entry> out;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(mask.c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        std::string n = fd.cFileName;
-        if (n != "." && n != "..") out.push_back({n, fd.dwFileAttributes});
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return out;
+std::vector<Entry> List(const std::string& mask) {
+  std::vector<Entry> out;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(mask.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    std::string n = fd.cFileName;
+    if (n != "." && n != "..") out.push_back({n, fd.dwFileAttributes});
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return out;
 }
 
-std::string FolderText(UINT(WINAPI* get)(LPSTR, UINT), bool add)
-{
-    char buf[261] = {0};
-    UINT n = get(buf, sizeof buf);
-    if (n == 0 || n >= sizeof buf) return std::string();
-    return WithBackslash(buf, add);
+std::string FolderText(UINT(WINAPI* get)(LPSTR, UINT), bool add) {
+  char buf[261] = {0};
+  UINT n = get(buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return WithBackslash(buf, add);
 }
 
-std::string TreeWalk(const std::string& folder, const std::string& name, bool wantDir)
-{
-    std::string base = WithBackslash(folder, true);
-    if (!wantDir && FileExists(base + name)) return base + name;
-    for (const Entry& e : List(base + "*.*")) {
-        PumpMessages(0);
-        if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) || (e.attributes & FILE_ATTRIBUTE_HIDDEN))
-            continue;
-        std::string sub = base + e.name;
-        if (wantDir && EndsWithNoCase("\\" + name, sub)) return sub;
-        std::string r = TreeWalk(sub, name, wantDir);
-        if (!r.empty()) return r;
-    }
-    return std::string();
+std::string TreeWalk(const std::string& folder, const std::string& name, bool wantDir) {
+  std::string base = WithBackslash(folder, true);
+  if (!wantDir && FileExists(base + name)) return base + name;
+  for (const Entry& e : List(base + "*.*")) {
+    PumpMessages(0);
+    if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) || (e.attributes & FILE_ATTRIBUTE_HIDDEN))
+      continue;
+    std::string sub = base + e.name;
+    if (wantDir && EndsWithNoCase("\\" + name, sub)) return sub;
+    std::string r = TreeWalk(sub, name, wantDir);
+    if (!r.empty()) return r;
+  }
+  return std::string();
 }
 #endif
 
@@ -226,434 +211,411 @@ std::string TreeWalk(const std::string& folder, const std::string& name, bool wa
 
 // ---------------------------------------------------------------- paths
 
-std::string WithBackslash(const std::string& path, bool add)
-{
-    std::string r = path;
-    if (r.size() > 2 && r.back() == '\\' && !IsLeadByte(r[r.size() - 2])) r.pop_back();
-    if (add) r += '\\';
-    return r;
+std::string WithBackslash(const std::string& path, bool add) {
+  std::string r = path;
+  if (r.size() > 2 && r.back() == '\\' && !IsLeadByte(r[r.size() - 2])) r.pop_back();
+  if (add) r += '\\';
+  return r;
 }
 
-std::string StripBackslash(const std::string& path)
-{
-    if (path == "\\") return std::string();
-    std::string r = path;
-    if (r.size() > 1 && r.back() == '\\' && !IsLeadByte(r[r.size() - 2])) r.pop_back();
-    return r;
+std::string StripBackslash(const std::string& path) {
+  if (path == "\\") return std::string();
+  std::string r = path;
+  if (r.size() > 1 && r.back() == '\\' && !IsLeadByte(r[r.size() - 2])) r.pop_back();
+  return r;
 }
 
-std::string NormalizePath(const std::string& path, bool stripTrailing)
-{
-    std::string r;
-    r.reserve(path.size());
-    const std::size_t n = path.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        char c = path[i];
-        bool merge = c == '\\' && i >= 2 && r.back() == '\\' && !(i == n - 1 && path[i - 1] == '\\');
-        if (!merge) r += c;
-    }
-    return stripTrailing ? StripBackslash(r) : r;
+std::string NormalizePath(const std::string& path, bool stripTrailing) {
+  std::string r;
+  r.reserve(path.size());
+  const std::size_t n = path.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = path[i];
+    bool merge = c == '\\' && i >= 2 && r.back() == '\\' && !(i == n - 1 && path[i - 1] == '\\');
+    if (!merge) r += c;
+  }
+  return stripTrailing ? StripBackslash(r) : r;
 }
 
-std::string FileNameNoExt(const std::string& path, bool allExtensions)
-{
-    std::size_t p = path.find_last_of("\\/:");
-    std::string name = p == std::string::npos ? path : path.substr(p + 1);
-    std::size_t dot = allExtensions ? name.find('.') : name.rfind('.');
-    if (dot != std::string::npos) name.erase(dot);
-    return name;
+std::string FileNameNoExt(const std::string& path, bool allExtensions) {
+  std::size_t p = path.find_last_of("\\/:");
+  std::string name = p == std::string::npos ? path : path.substr(p + 1);
+  std::size_t dot = allExtensions ? name.find('.') : name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
 }
 
-std::string ProgramPath()
-{
+std::string ProgramPath() {
 #ifdef _WIN32
-    std::vector<char> buf(32768);
-    DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    return std::string(buf.data(), n < buf.size() ? n : 0);
+  std::vector<char> buf(32768);
+  DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+  return std::string(buf.data(), n < buf.size() ? n : 0);
 #else
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf);
-    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
 #endif
 }
 
-std::string ProgramName(bool noExtension)
-{
-    return noExtension ? FileNameNoExt(ProgramPath(), false) : ProgramPath();
+std::string ProgramName(bool noExtension) {
+  return noExtension ? FileNameNoExt(ProgramPath(), false) : ProgramPath();
 }
 
-std::string ProgramFolder(bool add)
-{
+std::string ProgramFolder(bool add) {
 #ifdef _WIN32
-    std::string p = ProgramPath();
-    std::size_t s = p.find_last_of('\\');
-    return WithBackslash(s == std::string::npos ? std::string() : p.substr(0, s + 1), add);
+  std::string p = ProgramPath();
+  std::size_t s = p.find_last_of('\\');
+  return WithBackslash(s == std::string::npos ? std::string() : p.substr(0, s + 1), add);
 #else
-    std::string p = ProgramPath();
-    std::size_t s = p.find_last_of('/');
-    std::string f = s == std::string::npos ? std::string() : p.substr(0, s);
-    return add ? f + "/" : f;
+  std::string p = ProgramPath();
+  std::size_t s = p.find_last_of('/');
+  std::string f = s == std::string::npos ? std::string() : p.substr(0, s);
+  return add ? f + "/" : f;
 #endif
 }
 
-std::string TempFolder(bool add)
-{
+std::string TempFolder(bool add) {
 #ifdef _WIN32
-    char buf[261] = {0};
-    DWORD n = GetTempPathA(sizeof buf, buf);
-    if (n == 0 || n >= sizeof buf) return std::string();
-    return WithBackslash(buf, add);
+  char buf[261] = {0};
+  DWORD n = GetTempPathA(sizeof buf, buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return WithBackslash(buf, add);
 #else
-    const char* t = std::getenv("TMPDIR");
-    std::string f = t && *t ? t : "/tmp";
-    while (f.size() > 1 && f.back() == '/') f.pop_back();
-    return add ? f + "/" : f;
+  const char* t = std::getenv("TMPDIR");
+  std::string f = t && *t ? t : "/tmp";
+  while (f.size() > 1 && f.back() == '/') f.pop_back();
+  return add ? f + "/" : f;
 #endif
 }
 
 #ifdef _WIN32
-std::string WindowsFolder(bool add) { return FolderText(GetWindowsDirectoryA, add); }
-std::string SystemFolder(bool add) { return FolderText(GetSystemDirectoryA, add); }
+std::string WindowsFolder(bool add) {
+  return FolderText(GetWindowsDirectoryA, add);
+}
+std::string SystemFolder(bool add) {
+  return FolderText(GetSystemDirectoryA, add);
+}
 #endif
 
 // ---------------------------------------------------------------- files
 
-bool FileExists(const std::string& path)
-{
+bool FileExists(const std::string& path) {
 #ifdef _WIN32
-    DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 #else
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 #endif
 }
 
-bool DirExists(const std::string& path)
-{
+bool DirExists(const std::string& path) {
 #ifdef _WIN32
-    DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 #else
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 #endif
 }
 
-std::int64_t FileSizeByName(const std::string& path)
-{
+std::int64_t FileSizeByName(const std::string& path) {
 #ifdef _WIN32
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(path.c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    std::int64_t size = 0;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            size = (static_cast<std::int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-            break;
-        }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return size;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(path.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  std::int64_t size = 0;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      size = (static_cast<std::int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+      break;
+    }
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return size;
 #else
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
-    return st.st_size;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  return st.st_size;
 #endif
 }
 
 std::string ReadFilePart(const std::string& path, std::int64_t maxLength, bool trim,
-                         std::int64_t offset)
-{
-    std::string result;
-    if (FileExists(path)) {
-        File f;
-        if (f.OpenRead(path)) {
-            std::int64_t size = f.Size();
-            std::int64_t n = size - offset;
-            if (maxLength != 0 && n > maxLength) n = maxLength;
-            if (offset >= 0 && offset < size && n > 0 && f.Seek(offset)) {
-                result.resize(static_cast<std::size_t>(n));
-                std::size_t got = 0;
-                while (got < result.size()) {
-                    std::size_t piece = result.size() - got;
-                    if (piece > (1u << 30)) piece = 1u << 30;
-                    std::size_t r = f.Read(&result[got], piece);
-                    if (r == 0) break;
-                    got += r;
-                }
-                if (got < result.size()) result.clear();
-            }
+                         std::int64_t offset) {
+  std::string result;
+  if (FileExists(path)) {
+    File f;
+    if (f.OpenRead(path)) {
+      std::int64_t size = f.Size();
+      std::int64_t n = size - offset;
+      if (maxLength != 0 && n > maxLength) n = maxLength;
+      if (offset >= 0 && offset < size && n > 0 && f.Seek(offset)) {
+        result.resize(static_cast<std::size_t>(n));
+        std::size_t got = 0;
+        while (got < result.size()) {
+          std::size_t piece = result.size() - got;
+          if (piece > (1u << 30)) piece = 1u << 30;
+          std::size_t r = f.Read(&result[got], piece);
+          if (r == 0) break;
+          got += r;
         }
+        if (got < result.size()) result.clear();
+      }
     }
-    return trim ? Trim(result) : result;
+  }
+  return trim ? Trim(result) : result;
 }
 
-std::size_t WriteChunkSize(std::size_t length)
-{
-    std::size_t tenth = length / 10;
-    if (tenth <= 1024) return length < 1024 ? length : 1024;
-    return tenth > 1048576 ? 1048576 : tenth;
+std::size_t WriteChunkSize(std::size_t length) {
+  std::size_t tenth = length / 10;
+  if (tenth <= 1024) return length < 1024 ? length : 1024;
+  return tenth > 1048576 ? 1048576 : tenth;
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
-                   bool append, FileProgress progress, void* context)
-{
-    File f;
-    if (!f.OpenWrite(path, append)) return false;
-    const std::size_t total = text.size();
-    std::size_t done = 0;
-    if (progress || total > 1048576) {
-        bool cancel = false;
-        if (progress) progress(0, 0, static_cast<std::int64_t>(total), 0, 1, cancel, context);
-        const std::size_t chunk = WriteChunkSize(total);
-        while (done < total && !cancel) {
-            std::size_t piece = total - done < chunk ? total - done : chunk;
-            std::size_t w = WriteAll(f, text.data() + done, piece);
-            done += w;
-            if (progress)
-                progress(0, 0, static_cast<std::int64_t>(total), static_cast<std::int64_t>(done),
-                         1, cancel, context);
-            if (w < piece) break;
-        }
-    } else if (total > 0) {
-        done = WriteAll(f, text.data(), total);
+                   bool append, FileProgress progress, void* context) {
+  File f;
+  if (!f.OpenWrite(path, append)) return false;
+  const std::size_t total = text.size();
+  std::size_t done = 0;
+  if (progress || total > 1048576) {
+    bool cancel = false;
+    if (progress) progress(0, 0, static_cast<std::int64_t>(total), 0, 1, cancel, context);
+    const std::size_t chunk = WriteChunkSize(total);
+    while (done < total && !cancel) {
+      std::size_t piece = total - done < chunk ? total - done : chunk;
+      std::size_t w = WriteAll(f, text.data() + done, piece);
+      done += w;
+      if (progress)
+        progress(0, 0, static_cast<std::int64_t>(total), static_cast<std::int64_t>(done), 1, cancel,
+                 context);
+      if (w < piece) break;
     }
-    bool complete = done == total;
-    if (complete && fileDate != 0) f.SetFatDate(fileDate);
-    return complete;
+  } else if (total > 0) {
+    done = WriteAll(f, text.data(), total);
+  }
+  bool complete = done == total;
+  if (complete && fileDate != 0) f.SetFatDate(fileDate);
+  return complete;
 }
 
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak,
-                std::uint32_t fileDate)
-{
-    std::string t = addLineBreak ? text + "\r\n" : text;
-    File f;
-    if (!f.OpenWrite(path, true)) return false;
-    std::size_t done = t.empty() ? 0 : WriteAll(f, t.data(), t.size());
-    if (fileDate != 0) f.SetFatDate(fileDate);
-    return done == t.size();
+                std::uint32_t fileDate) {
+  std::string t = addLineBreak ? text + "\r\n" : text;
+  File f;
+  if (!f.OpenWrite(path, true)) return false;
+  std::size_t done = t.empty() ? 0 : WriteAll(f, t.data(), t.size());
+  if (fileDate != 0) f.SetFatDate(fileDate);
+  return done == t.size();
 }
 
 // ---------------------------------------------------------------- deletion
 
-bool DeleteFiles(const std::string& mask, bool clearAttributes)
-{
+bool DeleteFiles(const std::string& mask, bool clearAttributes) {
 #ifdef _WIN32
-    std::size_t s = mask.find_last_of("\\/:");
-    std::string folder = s == std::string::npos ? std::string() : mask.substr(0, s + 1);
-    bool any = false;
-    for (const Entry& e : List(mask)) {
-        if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        any = true;
-        std::string p = folder + e.name;
-        if (clearAttributes) SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(p.c_str());
-    }
-    return any;
+  std::size_t s = mask.find_last_of("\\/:");
+  std::string folder = s == std::string::npos ? std::string() : mask.substr(0, s + 1);
+  bool any = false;
+  for (const Entry& e : List(mask)) {
+    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    any = true;
+    std::string p = folder + e.name;
+    if (clearAttributes) SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(p.c_str());
+  }
+  return any;
 #else
-    std::size_t s = mask.find_last_of('/');
-    std::string folder = s == std::string::npos ? std::string(".") : mask.substr(0, s);
-    std::string pattern = s == std::string::npos ? mask : mask.substr(s + 1);
-    if (pattern == "*.*") pattern = "*";
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(folder.empty() ? "/" : folder.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n == "." || n == "..") continue;
-            if (::fnmatch(pattern.c_str(), n.c_str(), 0) == 0 &&
-                FileExists(folder + "/" + n))
-                names.push_back(n);
-        }
-        ::closedir(d);
+  std::size_t s = mask.find_last_of('/');
+  std::string folder = s == std::string::npos ? std::string(".") : mask.substr(0, s);
+  std::string pattern = s == std::string::npos ? mask : mask.substr(s + 1);
+  if (pattern == "*.*") pattern = "*";
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(folder.empty() ? "/" : folder.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      std::string n = e->d_name;
+      if (n == "." || n == "..") continue;
+      if (::fnmatch(pattern.c_str(), n.c_str(), 0) == 0 && FileExists(folder + "/" + n))
+        names.push_back(n);
     }
-    for (const std::string& n : names) ::unlink((folder + "/" + n).c_str());
-    return !names.empty();
+    ::closedir(d);
+  }
+  for (const std::string& n : names) ::unlink((folder + "/" + n).c_str());
+  return !names.empty();
 #endif
 }
 
-bool DeleteTree(const std::string& folder, bool clearAttributes)
-{
-    const bool existed = DirExists(folder);
-    if (!existed) return false;
+bool DeleteTree(const std::string& folder, bool clearAttributes) {
+  const bool existed = DirExists(folder);
+  if (!existed) return false;
 #ifdef _WIN32
-    const std::string base = WithBackslash(folder, true);
-    DeleteFiles(base + "*.*", clearAttributes);
-    // Hidden subfolders are removed too: the caller wants the whole folder
-    // gone, and a hidden leftover would keep it alive.
-    for (const Entry& e : List(base + "*.*")) {
-        if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            std::string sub = base + e.name;
-            if (clearAttributes) SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteTree(sub, clearAttributes);
-            RemoveDirectoryA(sub.c_str());
-        }
-        PumpMessages(10);
+  const std::string base = WithBackslash(folder, true);
+  DeleteFiles(base + "*.*", clearAttributes);
+  // Hidden subfolders are removed too: the caller wants the whole folder
+  // gone, and a hidden leftover would keep it alive.
+  for (const Entry& e : List(base + "*.*")) {
+    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      std::string sub = base + e.name;
+      if (clearAttributes) SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteTree(sub, clearAttributes);
+      RemoveDirectoryA(sub.c_str());
     }
-    std::string self = StripBackslash(folder);
-    RemoveDirectoryA(self.c_str());
+    PumpMessages(10);
+  }
+  std::string self = StripBackslash(folder);
+  RemoveDirectoryA(self.c_str());
 #else
-    DeleteFiles(folder + "/*", clearAttributes);
-    std::vector<std::string> subs;
-    if (DIR* d = ::opendir(folder.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") subs.push_back(folder + "/" + n);
-        }
-        ::closedir(d);
+  DeleteFiles(folder + "/*", clearAttributes);
+  std::vector<std::string> subs;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") subs.push_back(folder + "/" + n);
     }
-    for (const std::string& sub : subs) {
-        if (DirExists(sub)) {
-            DeleteTree(sub, clearAttributes);
-            ::rmdir(sub.c_str());
-        }
-        PumpMessages(10);
+    ::closedir(d);
+  }
+  for (const std::string& sub : subs) {
+    if (DirExists(sub)) {
+      DeleteTree(sub, clearAttributes);
+      ::rmdir(sub.c_str());
     }
-    ::rmdir(folder.c_str());
+    PumpMessages(10);
+  }
+  ::rmdir(folder.c_str());
 #endif
-    return !DirExists(folder);
+  return !DirExists(folder);
 }
 
 // ---------------------------------------------------------------- disk
 
-std::string RootForFreeSpace(const std::string& path, bool driveOnly)
-{
-    if (path.empty()) return std::string();
-    std::string p = ReplaceChar(path, '/', '\\');
-    if (driveOnly || p.size() < 3)
-        return std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])))) +
-               ":\\";
-    std::size_t s = p.find('\\', 3);
-    return s == std::string::npos ? p : p.substr(0, s);
+std::string RootForFreeSpace(const std::string& path, bool driveOnly) {
+  if (path.empty()) return std::string();
+  std::string p = ReplaceChar(path, '/', '\\');
+  if (driveOnly || p.size() < 3)
+    return std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])))) +
+           ":\\";
+  std::size_t s = p.find('\\', 3);
+  return s == std::string::npos ? p : p.substr(0, s);
 }
 
 // ---------------------------------------------------------------- self-deletion
 
-std::string SelfDeleteScript(const std::string& exe, const std::string& dir,
-                             const std::string& bat, bool removeFolder)
-{
-    std::string s = ":START\r\n";
-    s += "DEL \"" + exe + "\"\r\n";
-    s += "IF exist \"" + exe + "\" GOTO START\r\n";
-    if (removeFolder) s += "RD \"" + dir + "\"\r\n";
-    s += "DEL \"" + bat + "\"\r\n";
-    return s;
+std::string SelfDeleteScript(const std::string& exe, const std::string& dir, const std::string& bat,
+                             bool removeFolder) {
+  std::string s = ":START\r\n";
+  s += "DEL \"" + exe + "\"\r\n";
+  s += "IF exist \"" + exe + "\" GOTO START\r\n";
+  if (removeFolder) s += "RD \"" + dir + "\"\r\n";
+  s += "DEL \"" + bat + "\"\r\n";
+  return s;
 }
 
 #ifdef _WIN32
-std::string FindFileInTree(const std::string& folder, const std::string& name)
-{
-    return TreeWalk(folder, name, false);
+std::string FindFileInTree(const std::string& folder, const std::string& name) {
+  return TreeWalk(folder, name, false);
 }
 
-std::string FindDirInTree(const std::string& folder, const std::string& name)
-{
-    return TreeWalk(folder, name, true);
+std::string FindDirInTree(const std::string& folder, const std::string& name) {
+  return TreeWalk(folder, name, true);
 }
 
 namespace {
-std::string ScanDrives(const std::string& name, int driveType, bool wantDir)
-{
-    if (driveType < 0) return std::string();
-    for (char l = 'C'; l <= 'Z'; ++l) {
-        std::string root = std::string(1, l) + ":\\";
-        if (GetDriveTypeA(root.c_str()) != static_cast<UINT>(driveType)) continue;
-        std::string r = TreeWalk(root, name, wantDir);
-        if (!r.empty()) return r;
-    }
-    return std::string();
+std::string ScanDrives(const std::string& name, int driveType, bool wantDir) {
+  if (driveType < 0) return std::string();
+  for (char l = 'C'; l <= 'Z'; ++l) {
+    std::string root = std::string(1, l) + ":\\";
+    if (GetDriveTypeA(root.c_str()) != static_cast<UINT>(driveType)) continue;
+    std::string r = TreeWalk(root, name, wantDir);
+    if (!r.empty()) return r;
+  }
+  return std::string();
 }
 }  // namespace
 
-std::string FindFileOnDrives(const std::string& name, int driveType)
-{
-    return ScanDrives(name, driveType, false);
+std::string FindFileOnDrives(const std::string& name, int driveType) {
+  return ScanDrives(name, driveType, false);
 }
 
-std::string FindDir(const std::string& name, int driveType)
-{
-    if (name.size() >= 3 && name.compare(1, 2, ":\\") == 0) {
-        std::string root = name.substr(0, 3);
-        if (driveType >= 0 && GetDriveTypeA(root.c_str()) == static_cast<UINT>(driveType) &&
-            DirExists(name))
-            return name;
-        return std::string();
-    }
-    return ScanDrives(name, driveType, true);
+std::string FindDir(const std::string& name, int driveType) {
+  if (name.size() >= 3 && name.compare(1, 2, ":\\") == 0) {
+    std::string root = name.substr(0, 3);
+    if (driveType >= 0 && GetDriveTypeA(root.c_str()) == static_cast<UINT>(driveType) &&
+        DirExists(name))
+      return name;
+    return std::string();
+  }
+  return ScanDrives(name, driveType, true);
 }
 
-double DiskFree(const std::string& path)
-{
-    using FreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    static int available = -1;  // undecided
-    static FreeEx freeEx = nullptr;
-    if (available < 0) {
-        // kernel32 is always loaded: look it up without a library search.
-        HMODULE k = GetModuleHandleA("kernel32.dll");
-        freeEx = k ? reinterpret_cast<FreeEx>(
-                         reinterpret_cast<void*>(GetProcAddress(k, "GetDiskFreeSpaceExA")))
-                   : nullptr;
-        available = freeEx ? 1 : 0;
-    }
-    if (available == 1) {
-        ULARGE_INTEGER avail, total, freeBytes;
-        std::string root = RootForFreeSpace(path, false);
-        if (freeEx(root.c_str(), &avail, &total, &freeBytes))
-            return static_cast<double>(avail.QuadPart);
-        root = RootForFreeSpace(path, true);
-        if (freeEx(root.c_str(), &avail, &total, &freeBytes))
-            return static_cast<double>(avail.QuadPart);
-        return -1;
-    }
-    DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
-    std::string root = RootForFreeSpace(path, true);
-    if (!GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &clusters)) return -1;
-    return static_cast<double>(static_cast<DWORD>(spc * bps)) * freeClusters;
+double DiskFree(const std::string& path) {
+  using FreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  static int available = -1;  // undecided
+  static FreeEx freeEx = nullptr;
+  if (available < 0) {
+    // kernel32 is always loaded: look it up without a library search.
+    HMODULE k = GetModuleHandleA("kernel32.dll");
+    freeEx = k ? reinterpret_cast<FreeEx>(
+                     reinterpret_cast<void*>(GetProcAddress(k, "GetDiskFreeSpaceExA")))
+               : nullptr;
+    available = freeEx ? 1 : 0;
+  }
+  if (available == 1) {
+    ULARGE_INTEGER avail, total, freeBytes;
+    std::string root = RootForFreeSpace(path, false);
+    if (freeEx(root.c_str(), &avail, &total, &freeBytes))
+      return static_cast<double>(avail.QuadPart);
+    root = RootForFreeSpace(path, true);
+    if (freeEx(root.c_str(), &avail, &total, &freeBytes))
+      return static_cast<double>(avail.QuadPart);
+    return -1;
+  }
+  DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
+  std::string root = RootForFreeSpace(path, true);
+  if (!GetDiskFreeSpaceA(root.c_str(), &spc, &bps, &freeClusters, &clusters)) return -1;
+  return static_cast<double>(static_cast<DWORD>(spc * bps)) * freeClusters;
 }
 
-bool DeleteMySelf(bool removeFolder)
-{
-    const std::string bat = TempFolder(true) + "_DEL_ME_.BAT";
-    const std::string exe = ProgramPath();
-    const std::string dir = ProgramFolder(false);
-    DebugLine("[", "ExeName", "]  [", exe, "]");
-    SetCurrentDirectoryA(TempFolder(false).c_str());
-    if (!WriteTextFile(bat, SelfDeleteScript(exe, dir, bat, removeFolder), 0, false)) return false;
-    std::string cmd = "\"" + bat + "\"";
-    return WinExec(cmd.c_str(), SW_HIDE) > 31;
+bool DeleteMySelf(bool removeFolder) {
+  const std::string bat = TempFolder(true) + "_DEL_ME_.BAT";
+  const std::string exe = ProgramPath();
+  const std::string dir = ProgramFolder(false);
+  DebugLine("[", "ExeName", "]  [", exe, "]");
+  SetCurrentDirectoryA(TempFolder(false).c_str());
+  if (!WriteTextFile(bat, SelfDeleteScript(exe, dir, bat, removeFolder), 0, false)) return false;
+  std::string cmd = "\"" + bat + "\"";
+  return WinExec(cmd.c_str(), SW_HIDE) > 31;
 }
 
-bool EjectCD(const std::string& path)
-{
-    if (path.empty()) return false;
-    char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-    if (letter < 'A' || letter > 'Z') return false;
-    std::string root = std::string(1, letter) + ":\\";
-    if (GetDriveTypeA(root.c_str()) != DRIVE_CDROM) return false;
-    std::string device = std::string("\\\\.\\") + letter + ":";
-    HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    DebugLine("EjectCD-2: ", device, " ", static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
-    if (h == INVALID_HANDLE_VALUE) {
-        h = CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, 0, nullptr);
-        DebugLine("EjectCD-3: ", device, " ", static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
-    }
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD bytes = 0;
-    BOOL ok = DeviceIoControl(h, 0x2D4808, nullptr, 0, nullptr, 0, &bytes, nullptr);
-    CloseHandle(h);
-    return ok != 0;
+bool EjectCD(const std::string& path) {
+  if (path.empty()) return false;
+  char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+  if (letter < 'A' || letter > 'Z') return false;
+  std::string root = std::string(1, letter) + ":\\";
+  if (GetDriveTypeA(root.c_str()) != DRIVE_CDROM) return false;
+  std::string device = std::string("\\\\.\\") + letter + ":";
+  HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  DebugLine("EjectCD-2: ", device, " ", static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
+  if (h == INVALID_HANDLE_VALUE) {
+    h = CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    DebugLine("EjectCD-3: ", device, " ", static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
+  }
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD bytes = 0;
+  BOOL ok = DeviceIoControl(h, 0x2D4808, nullptr, 0, nullptr, 0, &bytes, nullptr);
+  CloseHandle(h);
+  return ok != 0;
 }
 
 namespace {
 unsigned g_autoPlayMessageId = 0;
 }
 
-void SetAutoPlaySuppression(bool on)
-{
-    g_autoPlayMessageId = on ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+void SetAutoPlaySuppression(bool on) {
+  g_autoPlayMessageId = on ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
 }
 
-unsigned GetAutoPlayMessageId() { return g_autoPlayMessageId; }
+unsigned GetAutoPlayMessageId() {
+  return g_autoPlayMessageId;
+}
 #endif

@@ -45,8 +45,8 @@ std::string ReadFilePart(const std::string& path, std::int64_t maxLength, bool t
 
 // Progress of a chunked write: op 0, reserved 0, total, done, flag 1, and a
 // cancel flag the callee may set.
-using FileProgress = void (*)(int op, int reserved, std::int64_t total, std::int64_t done,
-                              int flag, bool& cancel, void* context);
+using FileProgress = void (*)(int op, int reserved, std::int64_t total, std::int64_t done, int flag,
+                              bool& cancel, void* context);
 // Chunk size of a chunked write of `length` bytes.
 std::size_t WriteChunkSize(std::size_t length);
 // Writes (append: at the end, creating the file when missing; otherwise
@@ -74,8 +74,8 @@ std::string RootForFreeSpace(const std::string& path, bool driveOnly);
 // --- Self-deletion ------------------------------------------------------
 // The batch text (CR LF lines) that deletes exe, then dir when removeFolder,
 // then itself.
-std::string SelfDeleteScript(const std::string& exe, const std::string& dir,
-                             const std::string& bat, bool removeFolder);
+std::string SelfDeleteScript(const std::string& exe, const std::string& dir, const std::string& bat,
+                             bool removeFolder);
 
 #ifdef _WIN32
 // --- Searches (Windows) -------------------------------------------------

@@ -43,24 +43,39 @@ void DebugLine(const std::string& line);
 
 // Item formatting for the multi-item DebugLine: numbers in decimal, Booleans
 // "TRUE"/"FALSE", texts unchanged.
-inline void DebugPiece(std::string& out, const std::string& v) { out += v; }
-inline void DebugPiece(std::string& out, const char* v) { if (v) out += v; }
-inline void DebugPiece(std::string& out, char v) { out += v; }
-inline void DebugPiece(std::string& out, bool v) { out += v ? "TRUE" : "FALSE"; }
+inline void DebugPiece(std::string& out, const std::string& v) {
+  out += v;
+}
+inline void DebugPiece(std::string& out, const char* v) {
+  if (v) out += v;
+}
+inline void DebugPiece(std::string& out, char v) {
+  out += v;
+}
+inline void DebugPiece(std::string& out, bool v) {
+  out += v ? "TRUE" : "FALSE";
+}
 void DebugPiece(std::string& out, long long v);
 void DebugPiece(std::string& out, unsigned long long v);
-inline void DebugPiece(std::string& out, int v) { DebugPiece(out, static_cast<long long>(v)); }
-inline void DebugPiece(std::string& out, long v) { DebugPiece(out, static_cast<long long>(v)); }
-inline void DebugPiece(std::string& out, unsigned v) { DebugPiece(out, static_cast<unsigned long long>(v)); }
-inline void DebugPiece(std::string& out, unsigned long v) { DebugPiece(out, static_cast<unsigned long long>(v)); }
+inline void DebugPiece(std::string& out, int v) {
+  DebugPiece(out, static_cast<long long>(v));
+}
+inline void DebugPiece(std::string& out, long v) {
+  DebugPiece(out, static_cast<long long>(v));
+}
+inline void DebugPiece(std::string& out, unsigned v) {
+  DebugPiece(out, static_cast<unsigned long long>(v));
+}
+inline void DebugPiece(std::string& out, unsigned long v) {
+  DebugPiece(out, static_cast<unsigned long long>(v));
+}
 
 // DebugLine(GetCurrentProcessId(), " ==== STUB START ====> ", cmd, "<")
 template <typename... Items>
-void DebugLine(const Items&... items)
-{
-    std::string line;
-    (DebugPiece(line, items), ...);
-    DebugLine(line);
+void DebugLine(const Items&... items) {
+  std::string line;
+  (DebugPiece(line, items), ...);
+  DebugLine(line);
 }
 
 // Hands one flushed chunk to the targets DebugTarget selects. Only the device

@@ -15,21 +15,39 @@
 
 // The system's version record (cached after the first read).
 struct OsVersionRecord {
-    std::uint32_t major = 0;
-    std::uint32_t minor = 0;
-    std::uint32_t build = 0;
-    std::uint32_t platformId = 0;  // 0 Win32s, 1 Windows 9x, 2 NT
-    std::string servicePack;
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  std::uint32_t build = 0;
+  std::uint32_t platformId = 0;  // 0 Win32s, 1 Windows 9x, 2 NT
+  std::string servicePack;
 };
 
 // OS codes (one bit each).
 enum : std::uint32_t {
-    OS_32S = 0, OS_95 = 1, OS_98 = 2, OS_ME = 4, OS_NT = 8, OS_2000 = 16,
-    OS_XP = 32, OS_2003 = 64, OS_VISTA = 128, OS_XP64 = 256, OS_VISTA64 = 512,
-    OS_7 = 1024, OS_7_64 = 2048, OS_2008 = 4096, OS_2008_64 = 8192,
-    OS_2008R2_64 = 16384, OS_8 = 32768, OS_8_64 = 65536, OS_2012_64 = 131072,
-    OS_8_1 = 262144, OS_8_1_64 = 524288, OS_2012R2_64 = 1048576,
-    OS_10 = 2097152, OS_10_64 = 4194304
+  OS_32S = 0,
+  OS_95 = 1,
+  OS_98 = 2,
+  OS_ME = 4,
+  OS_NT = 8,
+  OS_2000 = 16,
+  OS_XP = 32,
+  OS_2003 = 64,
+  OS_VISTA = 128,
+  OS_XP64 = 256,
+  OS_VISTA64 = 512,
+  OS_7 = 1024,
+  OS_7_64 = 2048,
+  OS_2008 = 4096,
+  OS_2008_64 = 8192,
+  OS_2008R2_64 = 16384,
+  OS_8 = 32768,
+  OS_8_64 = 65536,
+  OS_2012_64 = 131072,
+  OS_8_1 = 262144,
+  OS_8_1_64 = 524288,
+  OS_2012R2_64 = 1048576,
+  OS_10 = 2097152,
+  OS_10_64 = 4194304
 };
 
 // The name table: returns the code and fills the version text ("6.1") and
@@ -59,8 +77,8 @@ bool IsDeveloperMode();
 // Version queries (live system under Windows; the native build answers as an
 // unknown NT system).
 const OsVersionRecord& GetOsVersion();
-std::uint32_t GetOsName(std::string& versionText, std::string& name,
-                        std::string& servicePack, std::uint32_t& build);
+std::uint32_t GetOsName(std::string& versionText, std::string& name, std::string& servicePack,
+                        std::uint32_t& build);
 std::uint32_t GetOsCode();
 bool IsNT();
 bool IsWindowsXP();
@@ -104,10 +122,9 @@ HMODULE LoadSystemLibrary(const char* name);
 // procName, or nullptr. The library stays loaded.
 FARPROC LoadProc(const char* library, const char* procName, HMODULE& module);
 template <typename Fn>
-Fn LoadProcAs(const char* library, const char* procName)
-{
-    HMODULE m = nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(LoadProc(library, procName, m)));
+Fn LoadProcAs(const char* library, const char* procName) {
+  HMODULE m = nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(LoadProc(library, procName, m)));
 }
 
 // Centres a width x height rectangle in the desktop work area.

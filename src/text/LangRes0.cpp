@@ -41,20 +41,17 @@ const TLangEntry LangTable[] = {
 };
 }  // namespace
 
-std::string LangDefault(const std::string& key)
-{
+std::string LangDefault(const std::string& key) {
   for (const TLangEntry& e : LangTable)
     if (SameText(key, e.Key)) return e.Text;
   return std::string();
 }
 
-std::string GetLangText(const TGFileInfo& info, const std::string& key)
-{
+std::string GetLangText(const TGFileInfo& info, const std::string& key) {
   return info.GetLangStr(key, LangDefault(key));
 }
 
-int LangIntValue(const std::string& text, int def)
-{
+int LangIntValue(const std::string& text, int def) {
   int64_t v = StrToInt64Def(text, int64_t(INT_MIN) - 1);
   if (v < INT_MIN || v > INT_MAX) return def;
   return int(v);
@@ -63,22 +60,18 @@ int LangIntValue(const std::string& text, int def)
 // ---------------------------------------------------------------------------
 // Language operations of the container reader.
 
-std::string TGFileInfo::GetLangStr(const std::string& key, const std::string& def) const
-{
+std::string TGFileInfo::GetLangStr(const std::string& key, const std::string& def) const {
   return LangStrFromBlock(LanguageBlock(), key, def);
 }
 
-int TGFileInfo::GetLangCharset() const
-{
+int TGFileInfo::GetLangCharset() const {
   return LangIntValue(GetLangStr("Charset", "0"), 0);
 }
 
-int TGFileInfo::GetLangFontSize() const
-{
+int TGFileInfo::GetLangFontSize() const {
   return LangIntValue(GetLangStr("FontSize", "8"), 8);
 }
 
-std::string TGFileInfo::GetLangFontName() const
-{
+std::string TGFileInfo::GetLangFontName() const {
   return GetLangStr("FontName", "Tahoma");
 }

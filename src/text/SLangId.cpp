@@ -24,8 +24,7 @@ const char* const LanguageNameTable =
     "|PORTUGUESE(PORTUGAL)   = 2070|PORTUGUESE(BRAZIL)   = 1046"
     "|SERBIAN(LATIN)   = 2074|SERBIAN(CYRILIC)   = 3098|";
 
-std::string GetLanguageName(int number)
-{
+std::string GetLanguageName(int number) {
   std::string digits = ZeroPad(number, 2);
   int count = SUB::Count(LanguageNameTable);
   for (int i = 0; i < count; ++i) {
@@ -42,10 +41,9 @@ namespace {
 TUserLocale GLocale;
 bool GLocaleSet = false;
 std::string GSelected;  // the chosen record, "*" for none, empty before the choice
-}
+}  // namespace
 
-TUserLocale LocaleFromId(uint32_t localeId)
-{
+TUserLocale LocaleFromId(uint32_t localeId) {
   TUserLocale l;
   l.LocaleId = localeId ? localeId : 0x0409;
   uint32_t langId = localeId & 0xFFFF;
@@ -54,14 +52,12 @@ TUserLocale LocaleFromId(uint32_t localeId)
   return l;
 }
 
-void SetUserLocale(uint32_t localeId)
-{
+void SetUserLocale(uint32_t localeId) {
   GLocale = LocaleFromId(localeId);
   GLocaleSet = true;
 }
 
-const TUserLocale& UserLocale()
-{
+const TUserLocale& UserLocale() {
   if (!GLocaleSet) {
 #ifdef _WIN32
     SetUserLocale(GetThreadLocale());
@@ -72,13 +68,11 @@ const TUserLocale& UserLocale()
   return GLocale;
 }
 
-std::string GetCurrentLanguageName()
-{
+std::string GetCurrentLanguageName() {
   return GetLanguageName(UserLocale().PrimaryLanguage);
 }
 
-std::string FindLanguageRecord(const std::string& block, const std::string& name)
-{
+std::string FindLanguageRecord(const std::string& block, const std::string& name) {
   std::string wanted = UpperCase(Trim(name));
   int count = SUB::Count(block);
   for (int i = 0; i < count; ++i) {
@@ -89,28 +83,24 @@ std::string FindLanguageRecord(const std::string& block, const std::string& name
   return std::string();
 }
 
-std::string ChooseLanguageRecord(const std::string& block, const std::string& languageName)
-{
+std::string ChooseLanguageRecord(const std::string& block, const std::string& languageName) {
   std::string record = FindLanguageRecord(block, languageName);
   if (record.empty()) record = FindLanguageRecord(block, "English");
   if (record.empty()) record = "*";
   return record;
 }
 
-const std::string& SelectedLanguageRecord(const std::string& block)
-{
+const std::string& SelectedLanguageRecord(const std::string& block) {
   if (GSelected.empty()) GSelected = ChooseLanguageRecord(block, GetCurrentLanguageName());
   return GSelected;
 }
 
-void ResetLanguageChoice()
-{
+void ResetLanguageChoice() {
   GSelected.clear();
 }
 
 std::string LangStrFromBlock(const std::string& block, const std::string& key,
-                             const std::string& def)
-{
+                             const std::string& def) {
   const std::string& record = SelectedLanguageRecord(block);
   if (record.size() <= 1) return def;
   return SUB::Value(record, key, def);

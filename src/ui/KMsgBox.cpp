@@ -18,14 +18,11 @@ const char* const BoxButtonTexts = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|
 const char* const BoxCaptions = "|Error|Attention|Confirm|";
 }  // namespace
 
-std::string CaptionLine(const std::string& caption)
-{
-  return std::string(BoxCaptions).find(caption) != std::string::npos ? UpperCase(caption)
-                                                                     : caption;
+std::string CaptionLine(const std::string& caption) {
+  return std::string(BoxCaptions).find(caption) != std::string::npos ? UpperCase(caption) : caption;
 }
 
-std::string ExtractBoldSpans(const std::string& text, std::vector<TBoldSpan>& spans)
-{
+std::string ExtractBoldSpans(const std::string& text, std::vector<TBoldSpan>& spans) {
   std::string s = text;
   spans.clear();
   for (;;) {
@@ -44,8 +41,7 @@ std::string ExtractBoldSpans(const std::string& text, std::vector<TBoldSpan>& sp
   return s;
 }
 
-int MsgBoxButtons(unsigned flags, int items[3], int results[3])
-{
+int MsgBoxButtons(unsigned flags, int items[3], int results[3]) {
   // Caption item and result code (IDOK 1, IDCANCEL 2, IDABORT 3, IDRETRY 4,
   // IDIGNORE 5, IDYES 6, IDNO 7) of buttons A, B, C per button set.
   static const int Sets[6][3][2] = {
@@ -94,12 +90,10 @@ int GQuitCode = 0;
 // RICHED32.DLL: loaded on first use, freed at exit.
 struct TRichEditLib {
   HMODULE Module = nullptr;
-  ~TRichEditLib()
-  {
+  ~TRichEditLib() {
     if (Module) FreeLibrary(Module);
   }
-  bool Load()
-  {
+  bool Load() {
     if ((uintptr_t)Module <= 32) Module = LoadSystemLibrary("RICHED32.DLL");
     return (uintptr_t)Module > 32;
   }
@@ -107,8 +101,7 @@ struct TRichEditLib {
 
 // ---------------------------------------------------------------- text
 
-HFONT CreateBoxFont()
-{
+HFONT CreateBoxFont() {
   return CreateFontA(-PointsToPixels(GFontSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                      (BYTE)GFontCharset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      FF_SWISS, GFontFace.c_str());
@@ -116,16 +109,14 @@ HFONT CreateBoxFont()
 
 // Pixel width of one line as the control lays it out: tabs go to the next
 // stop of the control's default half-inch grid.
-int LineWidth(HDC dc, const std::string& line)
-{
+int LineWidth(HDC dc, const std::string& line) {
   if (line.empty()) return 0;
   int tabStop = MulDiv(720, GetDeviceCaps(dc, LOGPIXELSX), 1440);
   DWORD ext = GetTabbedTextExtentA(dc, line.data(), (int)line.size(), 1, &tabStop);
   return LOWORD(ext);
 }
 
-SIZE MeasureWithFont(HFONT font, const std::string& text)
-{
+SIZE MeasureWithFont(HFONT font, const std::string& text) {
   SIZE result = {0, 0};
   std::string s = text.empty() ? std::string(" ") : text;
   HDC dc = GetDC(nullptr);
@@ -153,13 +144,11 @@ SIZE MeasureWithFont(HFONT font, const std::string& text)
   return result;
 }
 
-void SetControlSize(int width, int height)
-{
+void SetControlSize(int width, int height) {
   SetWindowPos(GText, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void SetBoxText(const std::string& markup)
-{
+void SetBoxText(const std::string& markup) {
   std::string text = MarkupToPlain(markup);
   if (text.compare(0, 4, "<<b>") == 0) text.erase(0, 1);
   std::vector<TBoldSpan> spans;
@@ -198,15 +187,13 @@ void SetBoxText(const std::string& markup)
 
 // ---------------------------------------------------------------- layout
 
-SIZE WindowSize(HWND window)
-{
+SIZE WindowSize(HWND window) {
   RECT r;
   GetWindowRect(window, &r);
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-void SizeAndCentreBox()
-{
+void SizeAndCentreBox() {
   SIZE c = WindowSize(GText);
   int margin = c.cx < 200 ? 64 : 32;
   int width = c.cx + 2 * GetSystemMetrics(SM_CXFRAME) + 2 * margin + 54;
@@ -218,8 +205,7 @@ void SizeAndCentreBox()
   SetWindowPos(GBox, nullptr, left, top, width, height, SWP_NOZORDER);
 }
 
-void PlaceTextControl()
-{
+void PlaceTextControl() {
   RECT client;
   GetClientRect(GBox, &client);
   SIZE c = WindowSize(GText);
@@ -228,14 +214,21 @@ void PlaceTextControl()
   MoveWindow(GText, left, top, c.cx, client.bottom - top - 39, TRUE);
 }
 
-HICON BoxIcon()
-{
+HICON BoxIcon() {
   LPCSTR id = nullptr;
   switch (GIconFlag) {
-    case MB_ICONHAND: id = (LPCSTR)IDI_HAND; break;
-    case MB_ICONQUESTION: id = (LPCSTR)IDI_QUESTION; break;
-    case MB_ICONEXCLAMATION: id = (LPCSTR)IDI_EXCLAMATION; break;
-    case MB_ICONASTERISK: id = (LPCSTR)IDI_ASTERISK; break;
+    case MB_ICONHAND:
+      id = (LPCSTR)IDI_HAND;
+      break;
+    case MB_ICONQUESTION:
+      id = (LPCSTR)IDI_QUESTION;
+      break;
+    case MB_ICONEXCLAMATION:
+      id = (LPCSTR)IDI_EXCLAMATION;
+      break;
+    case MB_ICONASTERISK:
+      id = (LPCSTR)IDI_ASTERISK;
+      break;
   }
   if (id) return LoadIconA(nullptr, id);
   HICON own = LoadIconA(GetModuleHandleA(nullptr), "MainIcon");
@@ -244,15 +237,13 @@ HICON BoxIcon()
 
 // ---------------------------------------------------------------- buttons
 
-int ButtonIndex(HWND window)
-{
+int ButtonIndex(HWND window) {
   for (int i = 0; i < GButtonCount; ++i)
     if (GButtons[i] == window) return i;
   return -1;
 }
 
-void FocusButton(int k)
-{
+void FocusButton(int k) {
   if (GButtonCount == 0) return;
   k = ((k % GButtonCount) + GButtonCount) % GButtonCount;
   SetFocus(GButtons[k]);
@@ -260,8 +251,7 @@ void FocusButton(int k)
     SendMessageA(GButtons[i], BM_SETSTYLE, i == k ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
-void CreateButtons(unsigned flags, const std::string& buttonTexts)
-{
+void CreateButtons(unsigned flags, const std::string& buttonTexts) {
   int items[3], results[3];
   GButtonCount = MsgBoxButtons(flags, items, results);
   RECT client;
@@ -283,8 +273,7 @@ void CreateButtons(unsigned flags, const std::string& buttonTexts)
 // The button an Alt+character chooses: caption longer than one character
 // whose second character is the typed one (as typed or upper-cased); the
 // leftmost wins.
-HWND AltTarget(char typed)
-{
+HWND AltTarget(char typed) {
   for (int i = 0; i < GButtonCount; ++i) {
     std::string caption = WindowTitle(GButtons[i]);
     if (caption.size() > 1 && (caption[1] == typed || caption[1] == UpCase(typed)))
@@ -295,8 +284,7 @@ HWND AltTarget(char typed)
 
 // The button a letter key chooses: the letter after the caption's first "&"
 // (or its first character without "&"), any case; the rightmost wins.
-HWND LetterTarget(char letter)
-{
+HWND LetterTarget(char letter) {
   HWND target = nullptr;
   for (int i = 0; i < GButtonCount; ++i) {
     std::string caption = WindowTitle(GButtons[i]);
@@ -313,8 +301,7 @@ HWND LetterTarget(char letter)
 }
 
 // Returns true when the message was consumed.
-bool FilterKey(const MSG& msg)
-{
+bool FilterKey(const MSG& msg) {
   HWND target = nullptr;
   if (msg.message == WM_SYSCHAR) {
     target = AltTarget((char)msg.wParam);
@@ -348,8 +335,7 @@ bool FilterKey(const MSG& msg)
 
 // ---------------------------------------------------------------- window
 
-void PaintBox(HWND window)
-{
+void PaintBox(HWND window) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
   RECT rc;
@@ -378,8 +364,7 @@ void PaintBox(HWND window)
   EndPaint(window, &ps);
 }
 
-LRESULT CALLBACK BoxProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK BoxProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   unsigned autoPlay = GetAutoPlayMessageId();
   if (autoPlay != 0 && msg == autoPlay) return 1;
   switch (msg) {
@@ -420,8 +405,7 @@ LRESULT CALLBACK BoxProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 struct TBoxResources {
   HINSTANCE Instance;
   bool ClassRegistered = false;
-  ~TBoxResources()
-  {
+  ~TBoxResources() {
     if (GBox && IsWindow(GBox)) DestroyWindow(GBox);
     if (GPrevious && !IsWindowEnabled(GPrevious)) EnableWindow(GPrevious, TRUE);
     if (ClassRegistered) UnregisterClassA(MsgBoxClassName, Instance);
@@ -435,8 +419,7 @@ struct TBoxResources {
 };
 
 int ShowBox(HWND owner, const std::string& text, const std::string& caption, unsigned flags,
-            const std::string& buttonTexts)
-{
+            const std::string& buttonTexts) {
   GRichEdit.Load();
   TBoxResources res;
   res.Instance = GetModuleHandleA(nullptr);
@@ -484,8 +467,8 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
     // No rich-edit library: size the box for the text all the same.
     SIZE size = MeasureWithFont(GFont, MarkupToPlain(text));
     int width = std::max(360, (int)size.cx + 10 + 2 * GetSystemMetrics(SM_CXFRAME) + 2 * 64 + 54);
-    int height = (int)size.cy + 2 * GetSystemMetrics(SM_CYFRAME) +
-                 GetSystemMetrics(SM_CYCAPTION) + 36 + 90;
+    int height =
+        (int)size.cy + 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 36 + 90;
     int left = 0, top = 0;
     CenterInWorkArea(width, height, left, top);
     SetWindowPos(GBox, nullptr, left, top, width, height, SWP_NOZORDER);
@@ -519,24 +502,21 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
 
 }  // namespace
 
-void SetMsgBoxFont(const std::string& faceName, int size, int charset)
-{
+void SetMsgBoxFont(const std::string& faceName, int size, int charset) {
   if (!faceName.empty()) GFontFace = faceName;
   if (size != 0) GFontSize = size;
   GFontCharset = charset;
 }
 
-SIZE MeasureMsgBoxText(const std::string& text)
-{
+SIZE MeasureMsgBoxText(const std::string& text) {
   HFONT font = CreateBoxFont();
   SIZE s = MeasureWithFont(font, text);
   DeleteObject(font);
   return s;
 }
 
-int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& caption,
-           unsigned flags, int charset, const std::string& buttonTexts)
-{
+int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& caption, unsigned flags,
+           int charset, const std::string& buttonTexts) {
   if (charset == 177 || charset == 178) flags |= MB_RIGHT | MB_RTLREADING;
   std::string body = text;
   if (ownerCode == 0) body = "<<b>" + CaptionLine(caption) + "</b><P><P>" + text + "<P>";
@@ -554,35 +534,29 @@ int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& capti
 }
 
 namespace {
-std::string CaptionOr(const std::string& caption, int item)
-{
+std::string CaptionOr(const std::string& caption, int item) {
   return caption.empty() ? SUB::Item(BoxCaptions, item) : caption;
 }
 }  // namespace
 
-void ShowError(intptr_t ownerCode, const std::string& text, const std::string& caption,
-               int charset, const std::string& buttonTexts)
-{
+void ShowError(intptr_t ownerCode, const std::string& text, const std::string& caption, int charset,
+               const std::string& buttonTexts) {
   MsgBox(ownerCode, text, CaptionOr(caption, 0), MB_ICONHAND | MB_OK, charset, buttonTexts);
 }
 
 void ShowAttention(intptr_t ownerCode, const std::string& text, const std::string& caption,
-                   int charset, const std::string& buttonTexts)
-{
-  MsgBox(ownerCode, text, CaptionOr(caption, 1), MB_ICONEXCLAMATION | MB_OK, charset,
-         buttonTexts);
+                   int charset, const std::string& buttonTexts) {
+  MsgBox(ownerCode, text, CaptionOr(caption, 1), MB_ICONEXCLAMATION | MB_OK, charset, buttonTexts);
 }
 
-bool AskYesNo(intptr_t ownerCode, const std::string& text, const std::string& caption,
-              int charset, const std::string& buttonTexts)
-{
+bool AskYesNo(intptr_t ownerCode, const std::string& text, const std::string& caption, int charset,
+              const std::string& buttonTexts) {
   return MsgBox(ownerCode, text, CaptionOr(caption, 2), MB_ICONQUESTION | MB_YESNO, charset,
                 buttonTexts) == IDYES;
 }
 
 bool AskOkCancel(intptr_t ownerCode, const std::string& text, const std::string& caption,
-                 int charset, const std::string& buttonTexts)
-{
+                 int charset, const std::string& buttonTexts) {
   return MsgBox(ownerCode, text, CaptionOr(caption, 2), MB_ICONQUESTION | MB_OKCANCEL, charset,
                 buttonTexts) == IDOK;
 }

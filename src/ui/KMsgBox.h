@@ -32,8 +32,8 @@ void SetMsgBoxFont(const std::string& faceName, int size, int charset);
 
 // The common path: shows one box and returns the result code (IDOK ...
 // IDNO), 0 when the box was closed without a button.
-int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& caption,
-           unsigned flags, int charset, const std::string& buttonTexts);
+int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& caption, unsigned flags,
+           int charset, const std::string& buttonTexts);
 
 // Wrappers: an empty caption gives "Error", "Attention" or "Confirm".
 void ShowError(intptr_t ownerCode, const std::string& text, const std::string& caption = "",

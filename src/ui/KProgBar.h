@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-typedef void (*TProgressEvent)(int kind, int reserved, int64_t maximum, int64_t position,
-                               int step, const std::string& text);
+typedef void (*TProgressEvent)(int kind, int reserved, int64_t maximum, int64_t position, int step,
+                               const std::string& text);
 
 class TProgBar {
 public:

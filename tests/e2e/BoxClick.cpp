@@ -15,8 +15,7 @@
 
 namespace {
 
-std::string TextOf(HWND w)
-{
+std::string TextOf(HWND w) {
   std::string s(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');
   s.resize(SendMessageA(w, WM_GETTEXT, s.size(), (LPARAM)&s[0]));
   return s;
@@ -28,8 +27,7 @@ struct TSearch {
   HWND Button, Text;
 };
 
-BOOL CALLBACK EachChild(HWND w, LPARAM lp)
-{
+BOOL CALLBACK EachChild(HWND w, LPARAM lp) {
   auto* s = (TSearch*)lp;
   char cls[64] = {};
   GetClassNameA(w, cls, sizeof cls);
@@ -40,8 +38,7 @@ BOOL CALLBACK EachChild(HWND w, LPARAM lp)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   if (argc < 3) return 3;
   int timeoutMs = std::atoi(argv[1]) * 1000;
   int count = argc > 3 ? std::atoi(argv[3]) : 1;

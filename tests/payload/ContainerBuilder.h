@@ -14,21 +14,23 @@
 
 namespace testpayload {
 
-inline void PutU32(std::string& s, size_t at, uint32_t v)
-{
-  if (s.size() < at + 4)
-    s.resize(at + 4);
-  for (int i = 0; i < 4; ++i)
-    s[at + i] = (char)(v >> (8 * i));
+inline void PutU32(std::string& s, size_t at, uint32_t v) {
+  if (s.size() < at + 4) s.resize(at + 4);
+  for (int i = 0; i < 4; ++i) s[at + i] = (char)(v >> (8 * i));
 }
 
-inline std::string U32(uint32_t v) { std::string s; PutU32(s, 0, v); return s; }
+inline std::string U32(uint32_t v) {
+  std::string s;
+  PutU32(s, 0, v);
+  return s;
+}
 
 // A record: the 32-bit length as given, then the data.
-inline std::string Record(int32_t length, const std::string& data) { return U32((uint32_t)length) + data; }
+inline std::string Record(int32_t length, const std::string& data) {
+  return U32((uint32_t)length) + data;
+}
 
-inline std::string Deflate(const std::string& plain, int level = 6)
-{
+inline std::string Deflate(const std::string& plain, int level = 6) {
   uLongf n = compressBound(plain.size());
   std::string out(n, '\0');
   compress2((Bytef*)&out[0], &n, (const Bytef*)plain.data(), plain.size(), level);
@@ -36,19 +38,16 @@ inline std::string Deflate(const std::string& plain, int level = 6)
 }
 
 // File records (entry header, 0x00, file bytes), compressed or stored.
-inline std::string FileRecord(const std::string& header, const std::string& bytes)
-{
+inline std::string FileRecord(const std::string& header, const std::string& bytes) {
   std::string z = Deflate(header + '\0' + bytes);
   return Record((int32_t)z.size(), z);
 }
 
-inline std::string StoredFileRecord(const std::string& header, const std::string& bytes)
-{
+inline std::string StoredFileRecord(const std::string& header, const std::string& bytes) {
   return Record(-(int32_t)(header.size() + 1 + bytes.size()), header + '\0' + bytes);
 }
 
-inline std::string StubImage(size_t size = 1024)
-{
+inline std::string StubImage(size_t size = 1024) {
   std::string s(size, '\x90');
   s.replace(0, 2, "MZ");
   s.replace(256, 4, std::string("PE\0\0", 4));
@@ -64,21 +63,17 @@ struct TContainer {
   bool SetPointer = false;  // write the payload-end pointer at 248/252
   std::string Tail;         // bytes after the payload end (a signature)
 
-  std::string Build() const
-  {
+  std::string Build() const {
     TTrailer t = Trailer;
     t.SetU32(TRL_MAGIC, KContainerMagic);
     t.SetU32(TRL_CHECKSUM, 1234);
     t.SetU32(TRL_LENGTH, 74);
     t.SetU32(TRL_RECORD_AREA, (uint32_t)Image.size());
-    if (!t.Bytes[TRL_HEADER_COUNT])
-      t.Bytes[TRL_HEADER_COUNT] = (uint8_t)Headers.size();
+    if (!t.Bytes[TRL_HEADER_COUNT]) t.Bytes[TRL_HEADER_COUNT] = (uint8_t)Headers.size();
     t.SetU32(TRL_FILE_COUNT, (uint32_t)Files.size());
     std::string s = Image;
-    for (const std::string& h : Headers)
-      s += Record((int32_t)h.size(), h);
-    for (const std::string& f : Files)
-      s += f;
+    for (const std::string& h : Headers) s += Record((int32_t)h.size(), h);
+    for (const std::string& f : Files) s += f;
     s.append((const char*)t.Bytes, KTrailerSize);
     if (SetPointer) {
       PutU32(s, 248, (uint32_t)((uint64_t)s.size() >> 32));
@@ -92,19 +87,23 @@ struct TContainer {
 // files when the test ends.
 class TTempDir {
 public:
-  TTempDir()
-  {
+  TTempDir() {
     static int counter = 0;
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     FPath = (std::filesystem::temp_directory_path() /
-             ("korvix_payload_" + std::to_string(stamp) + "_" + std::to_string(++counter))).string();
+             ("korvix_payload_" + std::to_string(stamp) + "_" + std::to_string(++counter)))
+                .string();
     std::filesystem::create_directories(FPath);
   }
-  ~TTempDir() { std::error_code ec; std::filesystem::remove_all(FPath, ec); }
+  ~TTempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(FPath, ec);
+  }
   const std::string& Path() const { return FPath; }
-  std::string File(const std::string& name) const { return (std::filesystem::path(FPath) / name).string(); }
-  std::string Write(const std::string& name, const std::string& bytes) const
-  {
+  std::string File(const std::string& name) const {
+    return (std::filesystem::path(FPath) / name).string();
+  }
+  std::string Write(const std::string& name, const std::string& bytes) const {
     std::string path = File(name);
     if (FILE* f = std::fopen(path.c_str(), "wb"))
       std::fwrite(bytes.data(), 1, bytes.size(), f), std::fclose(f);
@@ -115,13 +114,11 @@ private:
   std::string FPath;
 };
 
-inline std::string ReadAll(const std::string& path)
-{
+inline std::string ReadAll(const std::string& path) {
   std::string out;
   if (FILE* f = std::fopen(path.c_str(), "rb")) {
     char buf[65536];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-      out.append(buf, n);
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
     std::fclose(f);
   }
   return out;

@@ -17,8 +17,7 @@ using namespace testpayload;
 namespace {
 
 // Bytes that compress a little but not much, quickly generated.
-std::string Noise(size_t n, uint32_t seed, int alphabet = 256)
-{
+std::string Noise(size_t n, uint32_t seed, int alphabet = 256) {
   std::string s(n, '\0');
   uint32_t x = seed * 2654435761u + 1;
   for (char& c : s) {
@@ -30,38 +29,46 @@ std::string Noise(size_t n, uint32_t seed, int alphabet = 256)
 
 // ---------------------------------------------------------------- parts of a setup
 
-TEST(PackParts, LanguageFilesAndTheLanguageBlock)
-{
+TEST(PackParts, LanguageFilesAndTheLanguageBlock) {
   TPackLanguage en{"English", {{"s0", "Product"}, {"BtnText", "|&OK|&Cancel|"}}};
   TPackLanguage de{"Deutsch", {{"s1", "Entpacke..."}}};
   std::string block = BuildLanguageBlock({en, de});
-  EXPECT_EQ(block, "\x02\x01" "English\x01s0=Product\x01" "BtnText=|&OK|&Cancel|\x01\x02"
-                   "\x01" "Deutsch\x01s1=Entpacke...\x01\x02");
+  EXPECT_EQ(block,
+            "\x02\x01"
+            "English\x01s0=Product\x01"
+            "BtnText=|&OK|&Cancel|\x01\x02"
+            "\x01"
+            "Deutsch\x01s1=Entpacke...\x01\x02");
   EXPECT_EQ(SUB::Value(SUB::Item(block, 0), "BTNTEXT"), "|&OK|&Cancel|");
-  EXPECT_EQ(BuildLanguageBlock({}), "\x02\x01" "English\x01\x02");
+  EXPECT_EQ(BuildLanguageBlock({}),
+            "\x02\x01"
+            "English\x01\x02");
 
   std::string error;
-  EXPECT_FALSE(CheckLanguage({"English", {{"s0", "a\x01" "b"}}}, error));
+  EXPECT_FALSE(CheckLanguage({"English",
+                              {{"s0",
+                                "a\x01"
+                                "b"}}},
+                             error));
   EXPECT_FALSE(CheckLanguage({"Eng\x02", {}}, error));
   EXPECT_FALSE(CheckLanguage({"", {}}, error));
   EXPECT_TRUE(CheckLanguage({"English", {{"s0", "a|b=c"}}}, error));
 }
 
-TEST(PackParts, EntryNamesMustBeFlatWindowsFileNames)
-{
+TEST(PackParts, EntryNamesMustBeFlatWindowsFileNames) {
   std::string error;
   for (const char* ok : {"Engine.exe", "Read Me.txt", "a.b.c", "CONFIG.SYS", "COM10"})
     EXPECT_TRUE(CheckEntryName(ok, error)) << ok << ": " << error;
-  for (const char* bad : {"", "a..b", "sub\\file.txt", "sub/file.txt", "what?", "trail.", "x*y", "con",
-                          "Nul.txt", "COM1.log"})
+  for (const char* bad : {"", "a..b", "sub\\file.txt", "sub/file.txt", "what?", "trail.", "x*y",
+                          "con", "Nul.txt", "COM1.log"})
     EXPECT_FALSE(CheckEntryName(bad, error)) << bad;
   EXPECT_FALSE(CheckEntryName(std::string(256, 'n'), error));
 }
 
-TEST(PackParts, DosDateTimeAndSpaceTable)
-{
+TEST(PackParts, DosDateTimeAndSpaceTable) {
   std::tm tm{};  // 2024-06-11 12:34:57 local time
-  tm.tm_year = 2024 - 1900, tm.tm_mon = 5, tm.tm_mday = 11, tm.tm_hour = 12, tm.tm_min = 34, tm.tm_sec = 57;
+  tm.tm_year = 2024 - 1900, tm.tm_mon = 5, tm.tm_mday = 11, tm.tm_hour = 12, tm.tm_min = 34,
+  tm.tm_sec = 57;
   tm.tm_isdst = -1;
   uint32_t date = (44u << 9) | (6u << 5) | 11u, time = (12u << 11) | (34u << 5) | 28u;
   EXPECT_EQ(DosDateTimeOf((int64_t)std::mktime(&tm)), (date << 16) | time);
@@ -78,8 +85,7 @@ TEST(PackParts, DosDateTimeAndSpaceTable)
 
 class PackBuild : public ::testing::Test {
 protected:
-  void SetUp() override
-  {
+  void SetUp() override {
     Project.Stub = Dir.Write("stub.exe", StubImage(4096));
     Project.Output = Dir.File("Setup.exe");
     Project.HasSeed = true;
@@ -87,14 +93,12 @@ protected:
   }
 
   void AddFile(const std::string& name, const std::string& data, bool engine = false,
-               const std::string& extra = "")
-  {
+               const std::string& extra = "") {
     Project.Entries.push_back({Dir.Write("src_" + name, data), name, engine, extra, false, 0});
     Files[name] += data;
   }
 
-  bool Build()
-  {
+  bool Build() {
     Error.clear();
     return BuildSetup(Project, Report, Error);
   }
@@ -102,8 +106,7 @@ protected:
   // Walks the chain from the setup as the stub does: checks every volume's
   // checksum and file count, inflates every record and appends the pieces
   // of each name in order.
-  std::map<std::string, std::string> Extract(std::vector<TFileEntry>* entries = nullptr)
-  {
+  std::map<std::string, std::string> Extract(std::vector<TFileEntry>* entries = nullptr) {
     std::map<std::string, std::string> out;
     TGFileInfo info(Project.Output);
     EXPECT_TRUE(info.HasPayload());
@@ -112,8 +115,7 @@ protected:
     for (;;) {
       TRecordWalk walk(path);
       EXPECT_TRUE(walk.IsOpen()) << path;
-      if (!walk.IsOpen())
-        break;
+      if (!walk.IsOpen()) break;
       EXPECT_TRUE(ChecksumMatches(VolumeChecksum(path, 74), walk.Trailer().Checksum())) << path;
       TRecordHeader rec;
       uint32_t files = 0;
@@ -127,19 +129,16 @@ protected:
         EXPECT_EQ(walk.ReadFileRecord(entry, bytes, has), rsRecord);
         EXPECT_TRUE(has);
         out[entry.FileName] += bytes;
-        if (entries)
-          entries->push_back(entry);
+        if (entries) entries->push_back(entry);
       }
       EXPECT_EQ(files, walk.Trailer().FileCount()) << path;
-      if (!(walk.Trailer().Options() & OPT_NEXT_VOLUME))
-        break;
+      if (!(walk.Trailer().Options() & OPT_NEXT_VOLUME)) break;
       path = VolumeFileName(Project.Output, ++j);
     }
     return out;
   }
 
-  std::set<std::string> Listing() const
-  {
+  std::set<std::string> Listing() const {
     std::set<std::string> names;
     for (auto& e : std::filesystem::directory_iterator(Dir.Path()))
       names.insert(e.path().filename().string());
@@ -153,8 +152,7 @@ protected:
   std::map<std::string, std::string> Files;
 };
 
-TEST_F(PackBuild, SingleFileSetupRoundTrip)
-{
+TEST_F(PackBuild, SingleFileSetupRoundTrip) {
   Project.Languages.push_back({"English", {{"s0", "Demo"}, {"s1", "Unpacking"}}});
   Project.Update = {"http://upd/", "Demo.info", "DemoAgent.exe", "UPD", true};
   Project.Options = OPT_TEMP_DRIVE_INFO | OPT_ACTIVITY_BAR;
@@ -188,9 +186,9 @@ TEST_F(PackBuild, SingleFileSetupRoundTrip)
   std::vector<TFileEntry> entries;
   EXPECT_EQ(Extract(&entries), Files);
   std::vector<std::string> names;
-  for (const TFileEntry& e : entries)
-    names.push_back(e.FileName);
-  EXPECT_EQ(names, (std::vector<std::string>{"readme.txt", "empty.dat", "Engine.exe", "big.bin", "big.bin"}));
+  for (const TFileEntry& e : entries) names.push_back(e.FileName);
+  EXPECT_EQ(names, (std::vector<std::string>{"readme.txt", "empty.dat", "Engine.exe", "big.bin",
+                                             "big.bin"}));
   EXPECT_EQ(entries[0].DosDateTime, 0x58CB6472u);
   EXPECT_EQ(entries[2].MainEntry, "Engine.exe* /silent");
   EXPECT_GE(Report.Stored, 2u);  // the empty file and the noise are stored
@@ -200,10 +198,8 @@ TEST_F(PackBuild, SingleFileSetupRoundTrip)
   EXPECT_EQ(Extract(), Files);
 }
 
-TEST_F(PackBuild, SameBytesWhateverTheThreadCount)
-{
-  for (int i = 0; i < 6; ++i)
-    AddFile("f" + std::to_string(i), Noise(200000 + 1000 * i, i, 8 + i));
+TEST_F(PackBuild, SameBytesWhateverTheThreadCount) {
+  for (int i = 0; i < 6; ++i) AddFile("f" + std::to_string(i), Noise(200000 + 1000 * i, i, 8 + i));
   Project.Threads = 1;
   ASSERT_TRUE(Build()) << Error;
   std::string one = ReadAll(Project.Output);
@@ -213,8 +209,7 @@ TEST_F(PackBuild, SameBytesWhateverTheThreadCount)
   EXPECT_EQ(Extract(), Files);
 }
 
-TEST_F(PackBuild, MultiVolumeChainWithChecksums)
-{
+TEST_F(PackBuild, MultiVolumeChainWithChecksums) {
   Project.VolumeSize = 40000;
   AddFile("Engine.exe", std::string(500, 'e'), true);
   AddFile("one.bin", Noise(70000, 5));
@@ -235,11 +230,11 @@ TEST_F(PackBuild, MultiVolumeChainWithChecksums)
   std::string vol = ReadAll(Report.Volumes[1].Path);
   vol[100] ^= 1;
   Dir.Write("Setup.exe.002", vol);
-  EXPECT_FALSE(ChecksumMatches(VolumeChecksum(Report.Volumes[1].Path, 74), Report.Volumes[1].Checksum));
+  EXPECT_FALSE(
+      ChecksumMatches(VolumeChecksum(Report.Volumes[1].Path, 74), Report.Volumes[1].Checksum));
 }
 
-TEST_F(PackBuild, SpanRelaunchSetupStartsWithVolume001)
-{
+TEST_F(PackBuild, SpanRelaunchSetupStartsWithVolume001) {
   Project.Stub = Dir.Write("stub.exe", StubImage(20000));
   Project.VolumeSize = 60000;
   Project.Options = OPT_SPAN_RELAUNCH;
@@ -253,12 +248,12 @@ TEST_F(PackBuild, SpanRelaunchSetupStartsWithVolume001)
   TGFileInfo head(Project.Output);
   EXPECT_TRUE(head.HasNextVolume());
   EXPECT_EQ(head.Trailer().FileCount(), 0u);
-  EXPECT_TRUE(IsExeContainer(VolumeFileName(Project.Output, 1)));  // the agent copy can be made from it
+  EXPECT_TRUE(
+      IsExeContainer(VolumeFileName(Project.Output, 1)));  // the agent copy can be made from it
   EXPECT_EQ(Extract(), Files);
 }
 
-TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads)
-{
+TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
   Project.Internet = true;
   Project.AskBeforeDownload = true;
   Project.Download = {true, "http://dl.example/setups", "Real.exe", true, "DLTOKEN", "5242880"};
@@ -295,8 +290,7 @@ TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads)
   EXPECT_EQ(Extract(), Files);
 }
 
-TEST_F(PackBuild, BadInputLeavesNoSetupBehind)
-{
+TEST_F(PackBuild, BadInputLeavesNoSetupBehind) {
   Dir.Write("Setup.exe", "old setup");
   AddFile("Engine.exe", "x", true);
   const std::set<std::string> before = Listing();
@@ -317,8 +311,7 @@ TEST_F(PackBuild, BadInputLeavesNoSetupBehind)
   fails("download location", [](TPackProject& p) { p.Internet = true; });
 }
 
-TEST_F(PackBuild, RebuildRemovesVolumesOfTheEarlierBuild)
-{
+TEST_F(PackBuild, RebuildRemovesVolumesOfTheEarlierBuild) {
   Project.VolumeSize = 20000;
   AddFile("data.bin", Noise(50000, 4));
   ASSERT_TRUE(Build()) << Error;

@@ -18,105 +18,105 @@ namespace {
 
 int NewFileSteps = 0;  // progress steps of kind 1: a new file or a volume change
 
-void CountProgress(int kind, int, int64_t, int64_t, int, const std::string&) { NewFileSteps += kind == 1; }
-
-// Extracts the setup `c`, written as Setup.exe, into "out".
-TExtractJob Extract(const TTempDir& dir, const TContainer& c, const std::string& agent = "")
-{
-    NewFileSteps = 0;
-    TExtractJob job;
-    job.SetupFile = dir.Write("Setup.exe", c.Build());
-    job.TargetFolder = dir.File("out");
-    job.Progress = CountProgress;
-    job.DiskPrompt = "disk <DISK_NUM>";
-    job.AgentName = agent;
-    ExtractPayload(job);
-    return job;
+void CountProgress(int kind, int, int64_t, int64_t, int, const std::string&) {
+  NewFileSteps += kind == 1;
 }
 
-std::string Header(const std::string& name) { return "|" + name + "|0|"; }
+// Extracts the setup `c`, written as Setup.exe, into "out".
+TExtractJob Extract(const TTempDir& dir, const TContainer& c, const std::string& agent = "") {
+  NewFileSteps = 0;
+  TExtractJob job;
+  job.SetupFile = dir.Write("Setup.exe", c.Build());
+  job.TargetFolder = dir.File("out");
+  job.Progress = CountProgress;
+  job.DiskPrompt = "disk <DISK_NUM>";
+  job.AgentName = agent;
+  ExtractPayload(job);
+  return job;
+}
+
+std::string Header(const std::string& name) {
+  return "|" + name + "|0|";
+}
 
 // A plain volume file: records and a trailer, no stub.
-std::string Volume(const std::vector<std::string>& records, bool more)
-{
-    TContainer v;
-    v.Image.clear();
-    v.Headers.clear();
-    v.Files = records;
-    v.Trailer.Bytes[TRL_OPTIONS] = more ? OPT_NEXT_VOLUME : 0;
-    return v.Build();
+std::string Volume(const std::vector<std::string>& records, bool more) {
+  TContainer v;
+  v.Image.clear();
+  v.Headers.clear();
+  v.Files = records;
+  v.Trailer.Bytes[TRL_OPTIONS] = more ? OPT_NEXT_VOLUME : 0;
+  return v.Build();
 }
 
 }  // namespace
 
-TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine)
-{
-    TTempDir dir;
-    TContainer c;
-    c.Files = {FileRecord(Header("a.txt"), "one "), StoredFileRecord(Header("a.txt"), "two"),
-               FileRecord("|Engine.exe* /silent|0|", "MZ"), Record(-12, "no separator"),
-               FileRecord(Header("b.bin"), std::string(3000, '\0'))};
-    TExtractJob job = Extract(dir, c);
-    EXPECT_TRUE(job.IntegrityOK);
-    EXPECT_FALSE(job.VolumeDamaged);
-    EXPECT_EQ(job.MainEntry, "Engine.exe* /silent");
-    EXPECT_EQ(ReadFilePart(dir.File("out\\a.txt"), 0, false, 0), "one two");
-    EXPECT_EQ(FileSizeByName(dir.File("out\\b.bin")), 3000);
-    EXPECT_TRUE(FileExists(dir.File("out\\Engine.exe")));
-    EXPECT_EQ(NewFileSteps, 3);  // a.txt, Engine.exe, b.bin
+TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine) {
+  TTempDir dir;
+  TContainer c;
+  c.Files = {FileRecord(Header("a.txt"), "one "), StoredFileRecord(Header("a.txt"), "two"),
+             FileRecord("|Engine.exe* /silent|0|", "MZ"), Record(-12, "no separator"),
+             FileRecord(Header("b.bin"), std::string(3000, '\0'))};
+  TExtractJob job = Extract(dir, c);
+  EXPECT_TRUE(job.IntegrityOK);
+  EXPECT_FALSE(job.VolumeDamaged);
+  EXPECT_EQ(job.MainEntry, "Engine.exe* /silent");
+  EXPECT_EQ(ReadFilePart(dir.File("out\\a.txt"), 0, false, 0), "one two");
+  EXPECT_EQ(FileSizeByName(dir.File("out\\b.bin")), 3000);
+  EXPECT_TRUE(FileExists(dir.File("out\\Engine.exe")));
+  EXPECT_EQ(NewFileSteps, 3);  // a.txt, Engine.exe, b.bin
 }
 
-TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes)
-{
-    TTempDir dir;
-    TContainer c;
-    c.Trailer.Bytes[TRL_OPTIONS] = OPT_NEXT_VOLUME;
-    c.Files = {FileRecord(Header("v1.txt"), "1")};
-    // Two records at the start of volume 2: counted on from volume 1, so
-    // neither is taken for a header record.
-    dir.Write("Setup.exe.002", Volume({FileRecord(Header("v2a.txt"), "2a"), FileRecord(Header("v2b.txt"), "2b")}, true));
-    dir.Write("Setup.exe.003", Volume({FileRecord("|Engine.exe*|0|", "MZ")}, false));
-    TExtractJob job = Extract(dir, c);
-    EXPECT_TRUE(job.IntegrityOK);
-    EXPECT_EQ(job.Volumes, 3);
-    EXPECT_EQ(job.MainEntry, "Engine.exe*");
-    for (const char* f : {"v1.txt", "v2a.txt", "v2b.txt", "Engine.exe"})
-        EXPECT_TRUE(FileExists(dir.File(std::string("out\\") + f))) << f;
-    EXPECT_EQ(NewFileSteps, 4 + 2);  // four new files, two volume changes
+TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes) {
+  TTempDir dir;
+  TContainer c;
+  c.Trailer.Bytes[TRL_OPTIONS] = OPT_NEXT_VOLUME;
+  c.Files = {FileRecord(Header("v1.txt"), "1")};
+  // Two records at the start of volume 2: counted on from volume 1, so
+  // neither is taken for a header record.
+  dir.Write(
+      "Setup.exe.002",
+      Volume({FileRecord(Header("v2a.txt"), "2a"), FileRecord(Header("v2b.txt"), "2b")}, true));
+  dir.Write("Setup.exe.003", Volume({FileRecord("|Engine.exe*|0|", "MZ")}, false));
+  TExtractJob job = Extract(dir, c);
+  EXPECT_TRUE(job.IntegrityOK);
+  EXPECT_EQ(job.Volumes, 3);
+  EXPECT_EQ(job.MainEntry, "Engine.exe*");
+  for (const char* f : {"v1.txt", "v2a.txt", "v2b.txt", "Engine.exe"})
+    EXPECT_TRUE(FileExists(dir.File(std::string("out\\") + f))) << f;
+  EXPECT_EQ(NewFileSteps, 4 + 2);  // four new files, two volume changes
 }
 
-TEST(ExtractPayload, RecordPastTheEndIsDamagedABrokenStreamRaises)
-{
-    TTempDir dir;
-    TContainer c;
-    c.Files = {FileRecord(Header("first.txt"), "ok"), Record(-50000000, std::string(4000, 'x')),
-               FileRecord("|Engine.exe*|0|", "MZ")};
-    TExtractJob job = Extract(dir, c);
-    EXPECT_TRUE(job.VolumeDamaged);
-    EXPECT_FALSE(job.IntegrityOK);
-    EXPECT_TRUE(FileExists(dir.File("out\\first.txt")));
-    EXPECT_FALSE(FileExists(dir.File("out\\Engine.exe")));
+TEST(ExtractPayload, RecordPastTheEndIsDamagedABrokenStreamRaises) {
+  TTempDir dir;
+  TContainer c;
+  c.Files = {FileRecord(Header("first.txt"), "ok"), Record(-50000000, std::string(4000, 'x')),
+             FileRecord("|Engine.exe*|0|", "MZ")};
+  TExtractJob job = Extract(dir, c);
+  EXPECT_TRUE(job.VolumeDamaged);
+  EXPECT_FALSE(job.IntegrityOK);
+  EXPECT_TRUE(FileExists(dir.File("out\\first.txt")));
+  EXPECT_FALSE(FileExists(dir.File("out\\Engine.exe")));
 
-    std::string rec = FileRecord(Header("t.txt"), std::string(20000, 'a') + "tail");
-    for (size_t i = rec.size() / 2; i < rec.size() / 2 + 8; ++i) rec[i] ^= 0x5A;
-    c.Files = {rec};
-    EXPECT_THROW(Extract(dir, c), EZLibError);
+  std::string rec = FileRecord(Header("t.txt"), std::string(20000, 'a') + "tail");
+  for (size_t i = rec.size() / 2; i < rec.size() / 2 + 8; ++i) rec[i] ^= 0x5A;
+  c.Files = {rec};
+  EXPECT_THROW(Extract(dir, c), EZLibError);
 }
 
-TEST(ExtractPayload, WritesTheUpdateAgentCopyFromTheFirstVolume)
-{
-    TTempDir dir;
-    TContainer c;
-    c.SetPointer = true;
-    c.Files = {FileRecord(Header("f.txt"), "f")};
-    Extract(dir, c, "Agent.exe");
-    std::string copy = ReadFilePart(dir.File("out\\Agent.exe"), 0, false, 0);
-    ASSERT_FALSE(copy.empty());
-    EXPECT_EQ(PayloadEndFromBytes(copy), 0u);
-    // The copy: the stub and the header records, then the trailer marked
-    // as an agent copy; the reader finds its header texts.
-    TGFileInfo info(dir.File("out\\Agent.exe"));
-    EXPECT_TRUE(info.IsAutoUpdateProg());
-    EXPECT_EQ(info.GetAgentExeName(), "Agent.exe");
-    EXPECT_EQ(copy.size(), c.Build().size() - c.Files[0].size());
+TEST(ExtractPayload, WritesTheUpdateAgentCopyFromTheFirstVolume) {
+  TTempDir dir;
+  TContainer c;
+  c.SetPointer = true;
+  c.Files = {FileRecord(Header("f.txt"), "f")};
+  Extract(dir, c, "Agent.exe");
+  std::string copy = ReadFilePart(dir.File("out\\Agent.exe"), 0, false, 0);
+  ASSERT_FALSE(copy.empty());
+  EXPECT_EQ(PayloadEndFromBytes(copy), 0u);
+  // The copy: the stub and the header records, then the trailer marked
+  // as an agent copy; the reader finds its header texts.
+  TGFileInfo info(dir.File("out\\Agent.exe"));
+  EXPECT_TRUE(info.IsAutoUpdateProg());
+  EXPECT_EQ(info.GetAgentExeName(), "Agent.exe");
+  EXPECT_EQ(copy.size(), c.Build().size() - c.Files[0].size());
 }

@@ -11,77 +11,77 @@
 
 using namespace testpayload;
 
-TEST(StubSetup, EntryNamesThatLeaveTheFolderAreRefused)
-{
-    for (const char* ok : {"Engine.exe", "sub\\file.txt", "a..b", "..a", "x.y.z"})
-        EXPECT_TRUE(EntryNameIsSafe(ok)) << ok;
-    for (const char* bad : {"", "..", "..\\x", "sub\\..\\..\\x", "\\x", "/x", "C:\\x", "C:x",
-                            "...\\x", ". .\\x", "a\\\\b", "a/../../x", "sub\\"})
-        EXPECT_FALSE(EntryNameIsSafe(bad)) << bad;
+TEST(StubSetup, EntryNamesThatLeaveTheFolderAreRefused) {
+  for (const char* ok : {"Engine.exe", "sub\\file.txt", "a..b", "..a", "x.y.z"})
+    EXPECT_TRUE(EntryNameIsSafe(ok)) << ok;
+  for (const char* bad : {"", "..", "..\\x", "sub\\..\\..\\x", "\\x", "/x", "C:\\x", "C:x",
+                          "...\\x", ". .\\x", "a\\\\b", "a/../../x", "sub\\"})
+    EXPECT_FALSE(EntryNameIsSafe(bad)) << bad;
 }
 
-TEST(StubUtil, EngineCommandLineAndSwitchRemoval)
-{
-    EXPECT_EQ(EngineCommandLine("C:\\T\\SETUP_25692", "Engine.exe*", "", "_77", "C:\\Downloads\\Setup.exe", false),
-              "C:\\T\\SETUP_25692\\Engine.exe /TH_ID=_77 /OriginExe=\"C:\\Downloads\\Setup.exe\"");
-    // Extra text after "*" goes before /TH_ID=, after the setup's own arguments.
-    EXPECT_EQ(EngineCommandLine("C:\\T\\", "Engine.exe* /silent ", "/a", "_1", "C:\\S.exe", true),
-              "C:\\T\\Engine.exe /a /silent /TH_ID=_1 /OriginExe=\"C:\\S.exe\" /AutoUpdateProg");
-    // An /OriginExe= already given is kept alone; the span switches never
-    // reach the engine.
-    EXPECT_EQ(EngineCommandLine("C:\\T", "Engine.exe*",
-                                "/SpanCdLvl=2 /SpanDiskFName1=\"E:\\Setup.exe.001\" /OriginExe=\"E:\\Setup.exe\"",
-                                "_5", "C:\\T\\Y_Setup.exe", false),
-              "C:\\T\\Engine.exe /OriginExe=\"E:\\Setup.exe\" /TH_ID=_5");
-    // A switch goes with its value and the blank before the next switch;
-    // names are case-sensitive.
-    EXPECT_EQ(RemoveSwitch("a.exe /x /SpanCdLvl=2", "/SpanCdLvl="), "a.exe /x ");
-    EXPECT_EQ(RemoveSwitch("a.exe /SpanDiskFName1=\"C:\\S p\\Setup.exe.001\" /y=1", "/SpanDiskFName1="), "a.exe /y=1");
-    EXPECT_EQ(RemoveSwitch("a.exe /spancdlvl=2", "/SpanCdLvl="), "a.exe /spancdlvl=2");
+TEST(StubUtil, EngineCommandLineAndSwitchRemoval) {
+  EXPECT_EQ(EngineCommandLine("C:\\T\\SETUP_25692", "Engine.exe*", "", "_77",
+                              "C:\\Downloads\\Setup.exe", false),
+            "C:\\T\\SETUP_25692\\Engine.exe /TH_ID=_77 /OriginExe=\"C:\\Downloads\\Setup.exe\"");
+  // Extra text after "*" goes before /TH_ID=, after the setup's own arguments.
+  EXPECT_EQ(EngineCommandLine("C:\\T\\", "Engine.exe* /silent ", "/a", "_1", "C:\\S.exe", true),
+            "C:\\T\\Engine.exe /a /silent /TH_ID=_1 /OriginExe=\"C:\\S.exe\" /AutoUpdateProg");
+  // An /OriginExe= already given is kept alone; the span switches never
+  // reach the engine.
+  EXPECT_EQ(EngineCommandLine(
+                "C:\\T", "Engine.exe*",
+                "/SpanCdLvl=2 /SpanDiskFName1=\"E:\\Setup.exe.001\" /OriginExe=\"E:\\Setup.exe\"",
+                "_5", "C:\\T\\Y_Setup.exe", false),
+            "C:\\T\\Engine.exe /OriginExe=\"E:\\Setup.exe\" /TH_ID=_5");
+  // A switch goes with its value and the blank before the next switch;
+  // names are case-sensitive.
+  EXPECT_EQ(RemoveSwitch("a.exe /x /SpanCdLvl=2", "/SpanCdLvl="), "a.exe /x ");
+  EXPECT_EQ(
+      RemoveSwitch("a.exe /SpanDiskFName1=\"C:\\S p\\Setup.exe.001\" /y=1", "/SpanDiskFName1="),
+      "a.exe /y=1");
+  EXPECT_EQ(RemoveSwitch("a.exe /spancdlvl=2", "/SpanCdLvl="), "a.exe /spancdlvl=2");
 }
 
-TEST(StubUtil, SpaceTextsAndFolderAndVolumeNames)
-{
-    // Decimals: 1 above 10 MB, 2 from 1 MB, 3 below.
-    EXPECT_EQ(SpaceMBText(15728640), "15.0");
-    EXPECT_EQ(SpaceMBText(1572864), "1.50");
-    EXPECT_EQ(SpaceMBText(10 * 1048576.0), "10.00");
-    EXPECT_EQ(SpaceMBText(524288), "0.500");
-    EXPECT_EQ(SpaceMBText(-5), "0.000");
-    // 12:34:56 packs to 12 * 2048 + 34 * 32 + 28.
-    EXPECT_EQ(SetupTempDirName("C:\\Temp\\", 12 * 2048 + 34 * 32 + 56 / 2), "C:\\Temp\\SETUP_25692");
-    EXPECT_EQ(SetupTempDirName("C:\\Temp", 0), "C:\\Temp\\SETUP_0");
-    EXPECT_EQ(VolumeBaseName("C:\\Setup.exe.001"), "C:\\Setup.exe");
-    EXPECT_EQ(VolumeBaseName("C:\\a.001.exe"), "C:\\a.001.exe");
-    EXPECT_EQ(VolumeBaseName("C:\\Setup.exe"), "C:\\Setup.exe");
+TEST(StubUtil, SpaceTextsAndFolderAndVolumeNames) {
+  // Decimals: 1 above 10 MB, 2 from 1 MB, 3 below.
+  EXPECT_EQ(SpaceMBText(15728640), "15.0");
+  EXPECT_EQ(SpaceMBText(1572864), "1.50");
+  EXPECT_EQ(SpaceMBText(10 * 1048576.0), "10.00");
+  EXPECT_EQ(SpaceMBText(524288), "0.500");
+  EXPECT_EQ(SpaceMBText(-5), "0.000");
+  // 12:34:56 packs to 12 * 2048 + 34 * 32 + 28.
+  EXPECT_EQ(SetupTempDirName("C:\\Temp\\", 12 * 2048 + 34 * 32 + 56 / 2), "C:\\Temp\\SETUP_25692");
+  EXPECT_EQ(SetupTempDirName("C:\\Temp", 0), "C:\\Temp\\SETUP_0");
+  EXPECT_EQ(VolumeBaseName("C:\\Setup.exe.001"), "C:\\Setup.exe");
+  EXPECT_EQ(VolumeBaseName("C:\\a.001.exe"), "C:\\a.001.exe");
+  EXPECT_EQ(VolumeBaseName("C:\\Setup.exe"), "C:\\Setup.exe");
 }
 
-TEST(StubSetup, AgentCopiesCarryTheAgentMarkAndNoPointer)
-{
-    // A setup image: payload end 5000 (pointer set), trailer bytes 0.
-    auto image = [](size_t tail) {
-        std::string s = StubImage(5000 + tail);
-        PutU32(s, 252, 5000);
-        return s.replace(5000 - 74, 74, std::string(74, '\0'));
-    };
-    // The internet setup's copy: a signature-sized tail is cut, a longer one kept.
-    std::string copy = InternetAgentImage(image(3000));
-    ASSERT_EQ(copy.size(), 5000u);
-    EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);
-    copy = InternetAgentImage(image(20000));
-    ASSERT_EQ(copy.size(), 25000u);
-    EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);  // the trailer, not the kept tail
-    EXPECT_EQ(copy.substr(5000), image(20000).substr(5000));
+TEST(StubSetup, AgentCopiesCarryTheAgentMarkAndNoPointer) {
+  // A setup image: payload end 5000 (pointer set), trailer bytes 0.
+  auto image = [](size_t tail) {
+    std::string s = StubImage(5000 + tail);
+    PutU32(s, 252, 5000);
+    return s.replace(5000 - 74, 74, std::string(74, '\0'));
+  };
+  // The internet setup's copy: a signature-sized tail is cut, a longer one kept.
+  std::string copy = InternetAgentImage(image(3000));
+  ASSERT_EQ(copy.size(), 5000u);
+  EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);
+  copy = InternetAgentImage(image(20000));
+  ASSERT_EQ(copy.size(), 25000u);
+  EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);  // the trailer, not the kept tail
+  EXPECT_EQ(copy.substr(5000), image(20000).substr(5000));
 
-    // The copy made while extracting: head and header records, the pointer
-    // cleared, then the trailer with length 74.
-    TTrailer t;
-    t.SetU32(TRL_MAGIC, KContainerMagic);
-    t.SetU32(TRL_LENGTH, 80);
-    std::string head = image(0).substr(0, 2000);
-    copy = ExtractedAgentImage(head, t.Bytes);
-    ASSERT_EQ(copy.size(), head.size() + 74);
-    EXPECT_EQ(PayloadEndFromBytes(copy), 0u);  // the payload end is the file end
-    EXPECT_EQ(copy[copy.size() - 74 + TRL_IS_AGENT], 1);
-    EXPECT_EQ(copy.substr(copy.size() - 4), U32(74));
+  // The copy made while extracting: head and header records, the pointer
+  // cleared, then the trailer with length 74.
+  TTrailer t;
+  t.SetU32(TRL_MAGIC, KContainerMagic);
+  t.SetU32(TRL_LENGTH, 80);
+  std::string head = image(0).substr(0, 2000);
+  copy = ExtractedAgentImage(head, t.Bytes);
+  ASSERT_EQ(copy.size(), head.size() + 74);
+  EXPECT_EQ(PayloadEndFromBytes(copy), 0u);  // the payload end is the file end
+  EXPECT_EQ(copy[copy.size() - 74 + TRL_IS_AGENT], 1);
+  EXPECT_EQ(copy.substr(copy.size() - 4), U32(74));
 }

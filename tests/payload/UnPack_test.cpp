@@ -22,8 +22,7 @@ const std::string kDownload = "|http://dl.example/files/|RealSetup.exe|1|DLTOKEN
 
 // ---------------------------------------------------------------- finding the payload
 
-TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable)
-{
+TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable) {
   TTempDir dir;
   TContainer c;
   std::string plain = c.Build();
@@ -47,8 +46,7 @@ TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable)
   EXPECT_FALSE(IsExeContainer(dir.Write("nope.exe", vol)));
 }
 
-TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
-{
+TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere) {
   TTempDir dir;
   TContainer c;
   c.Trailer.SetU32(TRL_SPACE + 4 * 8, 777);
@@ -63,10 +61,17 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   // Trailer lengths that cannot hold a trailer or reach before the file,
   // record areas at or past the trailer, payload-end pointers past the file.
   const size_t n = good.size(), len = n - 4, area = n - 74 + TRL_RECORD_AREA;
-  const std::pair<size_t, uint32_t> patches[] = {
-      {len, 0}, {len, 1}, {len, 3}, {len, 0x7FFFFFFF}, {len, 0xFFFFFFFF}, {len, (uint32_t)n + 1},
-      {area, (uint32_t)n - 10}, {area, (uint32_t)n + 100}, {area, 0xFFFFFFF0}, {252, (uint32_t)n + 4096},
-      {248, 0xFFFFFFFF}};
+  const std::pair<size_t, uint32_t> patches[] = {{len, 0},
+                                                 {len, 1},
+                                                 {len, 3},
+                                                 {len, 0x7FFFFFFF},
+                                                 {len, 0xFFFFFFFF},
+                                                 {len, (uint32_t)n + 1},
+                                                 {area, (uint32_t)n - 10},
+                                                 {area, (uint32_t)n + 100},
+                                                 {area, 0xFFFFFFF0},
+                                                 {252, (uint32_t)n + 4096},
+                                                 {248, 0xFFFFFFFF}};
   for (const auto& patch : patches) {
     std::string b = good;
     PutU32(b, patch.first, patch.second);
@@ -99,13 +104,11 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   EXPECT_TRUE(info.LanguageBlock().empty());
   EXPECT_TRUE(info.IsInternetSetup());
   // Files too small to hold anything, and no file at all.
-  for (std::string tiny : {std::string(), std::string("abc"), U32(74)})
-    EXPECT_FALSE(reads(tiny));
+  for (std::string tiny : {std::string(), std::string("abc"), U32(74)}) EXPECT_FALSE(reads(tiny));
   EXPECT_FALSE(TGFileInfo(dir.File("none.exe")).HasPayload());
 }
 
-TEST(ContainerLayout, HostileHeaderRecordLengthsLeaveAllTextsEmpty)
-{
+TEST(ContainerLayout, HostileHeaderRecordLengthsLeaveAllTextsEmpty) {
   TTempDir dir;
   TContainer c;
   const std::string good = c.Build();
@@ -122,14 +125,13 @@ TEST(ContainerLayout, HostileHeaderRecordLengthsLeaveAllTextsEmpty)
   }
   // A negative length of the right size reads the same bytes.
   std::string b = good;
-  PutU32(b, second, (uint32_t)-(int32_t)c.Headers[1].size());
+  PutU32(b, second, (uint32_t) - (int32_t)c.Headers[1].size());
   EXPECT_EQ(c.Headers[1], TGFileInfo(dir.Write("n", b)).UpdateSettings());
 }
 
 // ---------------------------------------------------------------- header texts
 
-TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords)
-{
+TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords) {
   TTempDir dir;
   TContainer c;
   c.Headers = {kLang, kUpdate, kDownload};
@@ -144,18 +146,15 @@ TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords)
             info.Trailer().RecordArea());
 }
 
-TEST(FileInfo, SpaceRequiredFollowsClusterSize)
-{
+TEST(FileInfo, SpaceRequiredFollowsClusterSize) {
   TTempDir dir;
   TContainer c;
-  for (int k = 0; k <= 8; ++k)
-    c.Trailer.SetU32(TRL_SPACE + 4 * k, 1000 * (k + 1));
+  for (int k = 0; k <= 8; ++k) c.Trailer.SetU32(TRL_SPACE + 4 * k, 1000 * (k + 1));
   TGFileInfo info(dir.Write("s.exe", c.Build()));
   int64_t cluster = ClusterSize(dir.Path());
   ASSERT_GT(cluster, 0);
   int k = 0;
-  while (k < 8 && cluster >= (256 << (k + 1)))
-    ++k;
+  while (k < 8 && cluster >= (256 << (k + 1))) ++k;
   EXPECT_EQ(1000.0 * (k + 1), info.GetSpaceRequired(dir.Path()));
   // A path below a folder that does not exist yet uses the nearest existing one.
   EXPECT_EQ(cluster, ClusterSize(dir.Path() + "/not/yet/there"));
@@ -163,12 +162,12 @@ TEST(FileInfo, SpaceRequiredFollowsClusterSize)
 
 // ---------------------------------------------------------------- tokens
 
-TEST(Tokens, HandComputedVectors)
-{
+TEST(Tokens, HandComputedVectors) {
   // Bytes 10 02 02 03 42 41 AD 13: k = 10 ^ 13 = 03, a = b = 1, one filler,
   // token "AB", sum AD; each hex digit shifted up by 50.
   EXPECT_EQ("AB", UnscrambleToken("cbbdbdbefdfcsvce"));
-  EXPECT_EQ("AB", UnscrambleToken(std::string("cbbdbdbefdfc") + (char)('a' + 50) + (char)('d' + 50) + "ce"));
+  EXPECT_EQ("AB", UnscrambleToken(std::string("cbbdbdbefdfc") + (char)('a' + 50) +
+                                  (char)('d' + 50) + "ce"));
   // A last single character forms a byte on its own: 00 02 02 03 42 41 8D 3.
   EXPECT_EQ("AB", UnscrambleToken("bbbdbdbefdfcjve"));
   // Writer: k1=10 k2=13, filler 55 -> 10 02 02 56 42 41 00 13.
@@ -178,13 +177,11 @@ TEST(Tokens, HandComputedVectors)
   EXPECT_EQ("\xFF", UnscrambleToken("sbsssjggssxtbs"));
 }
 
-TEST(Tokens, RandomTokensRoundTrip)
-{
+TEST(Tokens, RandomTokensRoundTrip) {
   TPackRandom random(99);
   for (int i = 0; i < 500; ++i) {
     std::string token(random.Range(0, 300), '\0');
-    for (char& ch : token)
-      ch = (char)random.Byte();
+    for (char& ch : token) ch = (char)random.Byte();
     std::string enc = ScrambleToken(token, random);
     ASSERT_EQ(token, UnscrambleToken(enc)) << i;
     // Shifted hex digits only: never a list delimiter.
@@ -196,8 +193,7 @@ TEST(Tokens, RandomTokensRoundTrip)
   EXPECT_EQ(ScrambleToken("X", r1), ScrambleToken("X", r2));
 }
 
-TEST(Tokens, DamagedTokensGiveRandomNumbers)
-{
+TEST(Tokens, DamagedTokensGiveRandomNumbers) {
   TPackRandom random(5);
   std::string good = ScrambleToken("SECRET-42", random);
   ASSERT_EQ("SECRET-42", UnscrambleToken(good));
@@ -210,7 +206,9 @@ TEST(Tokens, DamagedTokensGiveRandomNumbers)
     std::set<std::string> seen;
     for (int i = 0; i < 6; ++i) {
       std::string r = UnscrambleToken(t);
-      ASSERT_TRUE(!r.empty() && r.find_first_not_of("0123456789") == std::string::npos && std::stoi(r) <= 99998) << r;
+      ASSERT_TRUE(!r.empty() && r.find_first_not_of("0123456789") == std::string::npos &&
+                  std::stoi(r) <= 99998)
+          << r;
       seen.insert(r);
     }
     EXPECT_GT(seen.size(), 1u) << "failure values should differ from call to call";
@@ -219,8 +217,7 @@ TEST(Tokens, DamagedTokensGiveRandomNumbers)
   EXPECT_EQ("", UnscrambleToken(ScrambleToken("", random)));
 }
 
-TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts)
-{
+TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts) {
   TTempDir dir;
   TPackRandom random(11);
   auto setup = [&](const std::string& name, const std::string& upd, const std::string& dl) {
@@ -248,8 +245,10 @@ TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts)
   std::string updTok = ScrambleToken("UPD-1", random);
   std::string inform = "head|" + updTok + "|one|two|<B>News</B>|more|";
   const std::pair<std::string, std::string> texts[] = {
-      {inform, "<B>News</B>|more|"}, {ScrambleWithKey(inform, 77), "<B>News</B>|more|"},
-      {"h|" + updTok + "|x", ""}, {"h|" + updTok, ""}};
+      {inform, "<B>News</B>|more|"},
+      {ScrambleWithKey(inform, 77), "<B>News</B>|more|"},
+      {"h|" + updTok + "|x", ""},
+      {"h|" + updTok, ""}};
   for (const auto& text : texts) {
     std::string token, rest;
     SplitTokenText(text.first, token, rest);
@@ -257,18 +256,18 @@ TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts)
     EXPECT_EQ(text.second, rest);
   }
   EXPECT_TRUE(self.CheckToken(dir.Write("inform.txt", Scramble(inform)), 3));
-  EXPECT_FALSE(self.CheckToken(dir.Write("inform2.txt", "h|" + ScrambleToken("DL-7", random) + "|a|b|body"), 3));
+  EXPECT_FALSE(self.CheckToken(
+      dir.Write("inform2.txt", "h|" + ScrambleToken("DL-7", random) + "|a|b|body"), 3));
   EXPECT_FALSE(self.CheckToken(dir.File("missing.txt"), 3));
 }
 
 // ---------------------------------------------------------------- record walk
 
-TEST(RecordWalk, HeaderAndFileRecordsInOrder)
-{
+TEST(RecordWalk, HeaderAndFileRecordsInOrder) {
   TTempDir dir;
   TContainer c;
-  c.Files = {StoredFileRecord("|data.bin|junk|", "stored"), Record(0, ""), FileRecord("|skipped|0|", ""),
-             FileRecord("|x*y|1234567|", "z")};
+  c.Files = {StoredFileRecord("|data.bin|junk|", "stored"), Record(0, ""),
+             FileRecord("|skipped|0|", ""), FileRecord("|x*y|1234567|", "z")};
   TRecordWalk walk(dir.Write("w.exe", c.Build()));
   TRecordHeader rec;
   std::string data, bytes;
@@ -306,8 +305,7 @@ TEST(RecordWalk, HeaderAndFileRecordsInOrder)
   EXPECT_FALSE(ParseFileRecord("no separator", e, bytes));
 }
 
-TEST(RecordWalk, HostileRecordLengthsAreDamaged)
-{
+TEST(RecordWalk, HostileRecordLengthsAreDamaged) {
   TTempDir dir;
   TContainer c;
   c.Files = {FileRecord("|a|0|", "aaaa"), FileRecord("|b|0|", "bbbb")};
@@ -322,8 +320,7 @@ TEST(RecordWalk, HostileRecordLengthsAreDamaged)
     PutU32(b, second, (uint32_t)(int32_t)len);
     TRecordWalk walk(dir.Write("h", b));
     TRecordHeader rec;
-    for (int i = 0; i < 3; ++i)
-      ASSERT_EQ(rsRecord, walk.Next(rec));
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(rsRecord, walk.Next(rec));
     if (len == remaining) {
       TFileEntry e;
       bool has = false;

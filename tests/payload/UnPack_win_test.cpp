@@ -10,17 +10,18 @@
 
 using namespace testpayload;
 
-TEST(WinContainer, ReadsSignedSetupWhileOthersWriteItAndKeepsNoFileOpen)
-{
+TEST(WinContainer, ReadsSignedSetupWhileOthersWriteItAndKeepsNoFileOpen) {
   TTempDir dir;
   TContainer c;
   c.Headers = {"\x02LANG\x02", "|http://u/|C:\\p\\Prod.v2.info|A.exe||0|"};
-  c.Files = {FileRecord("|Engine.exe*|99|", std::string(300000, 'e')), StoredFileRecord("|b.txt|0|", "bee")};
+  c.Files = {FileRecord("|Engine.exe*|99|", std::string(300000, 'e')),
+             StoredFileRecord("|b.txt|0|", "bee")};
   c.SetPointer = true;
   c.Tail = std::string(1000, '\0');
   std::string path = dir.Write("Setup.exe", c.Build());
-  HANDLE other = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE other =
+      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, other);
   EXPECT_TRUE(IsExeContainer(path));
   EXPECT_EQ("Prod.original", TGFileInfo(path).GetOriginalFileName());
@@ -31,8 +32,7 @@ TEST(WinContainer, ReadsSignedSetupWhileOthersWriteItAndKeepsNoFileOpen)
     std::string bytes, all;
     bool has = false;
     for (int i = 0; walk.Next(rec) == rsRecord; ++i)
-      if (i >= 2 && walk.ReadFileRecord(e, bytes, has) == rsRecord)
-        all += bytes;
+      if (i >= 2 && walk.ReadFileRecord(e, bytes, has) == rsRecord) all += bytes;
     EXPECT_EQ(std::string(300000, 'e') + "bee", all);
   }
   CloseHandle(other);

@@ -14,17 +14,16 @@ namespace {
 
 // Streams written by python3's zlib module (zlib_fixtures.py): NAME.plain and
 // NAME.z for every case, made once per test run.
-const TTempDir& PythonStreams()
-{
+const TTempDir& PythonStreams() {
   static TTempDir dir;
-  static int rc = std::system(("python3 '" KORVIX_SOURCE_DIR "/tests/payload/zlib_fixtures.py' '" +
-                               dir.Path() + "'").c_str());
+  static int rc = std::system(
+      ("python3 '" KORVIX_SOURCE_DIR "/tests/payload/zlib_fixtures.py' '" + dir.Path() + "'")
+          .c_str());
   EXPECT_EQ(0, rc);
   return dir;
 }
 
-std::string InflateError(const std::string& stream)
-{
+std::string InflateError(const std::string& stream) {
   try {
     InflateText(stream);
   } catch (const EZLibError& e) {
@@ -34,16 +33,15 @@ std::string InflateError(const std::string& stream)
 }
 
 std::vector<int64_t> GProgress;
-void RecordProgress(int kind, int, int64_t maximum, int64_t position, int step, const std::string&)
-{
+void RecordProgress(int kind, int, int64_t maximum, int64_t position, int step,
+                    const std::string&) {
   EXPECT_EQ(0, kind);
   EXPECT_EQ(1, step);
   GProgress.push_back(position);
 }
 
 // InflateBuffer with the given estimate, the progress positions in GProgress.
-std::string InflateRecorded(const std::string& z, size_t estimate)
-{
+std::string InflateRecorded(const std::string& z, size_t estimate) {
   GProgress.clear();
   void* out = nullptr;
   size_t n = 0;
@@ -54,28 +52,28 @@ std::string InflateRecorded(const std::string& z, size_t estimate)
 }
 
 int GPumps = 0;
-void CountPump() { ++GPumps; }
+void CountPump() {
+  ++GPumps;
+}
 
 }  // namespace
 
-TEST(Inflate, PythonStreamsGiveThePlainBytes)
-{
+TEST(Inflate, PythonStreamsGiveThePlainBytes) {
   const TTempDir& dir = PythonStreams();
   int count = 0;
   for (const auto& f : std::filesystem::directory_iterator(dir.Path())) {
     std::string name = f.path().stem().string();
-    if (f.path().extension() != ".z" || name.compare(0, 4, "bad_") == 0)
-      continue;
+    if (f.path().extension() != ".z" || name.compare(0, 4, "bad_") == 0) continue;
     ++count;
     std::string plain = ReadAll(dir.File(name + ".plain")), z = ReadAll(dir.File(name + ".z"));
     EXPECT_EQ(plain, InflateText(z)) << name;
-    EXPECT_EQ(plain, InflateText(z + "trailing")) << name;  // bytes after the stream end are ignored
+    EXPECT_EQ(plain, InflateText(z + "trailing"))
+        << name;  // bytes after the stream end are ignored
   }
   EXPECT_GE(count, 40);
 }
 
-TEST(Inflate, DamagedDictionaryAndTruncatedStreamsRaise)
-{
+TEST(Inflate, DamagedDictionaryAndTruncatedStreamsRaise) {
   const TTempDir& dir = PythonStreams();
   const std::pair<const char*, const char*> cases[] = {
       {"bad_dictionary", "need dictionary"}, {"bad_truncated", "buffer error"},
@@ -87,8 +85,7 @@ TEST(Inflate, DamagedDictionaryAndTruncatedStreamsRaise)
 
   // Every cut of a stream raises; none waits for more input.
   std::string plain;
-  for (int i = 0; i < 3000; ++i)
-    plain += "record " + std::to_string(i * 31 % 977) + ";";
+  for (int i = 0; i < 3000; ++i) plain += "record " + std::to_string(i * 31 % 977) + ";";
   std::string z = Deflate(plain, 9);
   for (size_t cut = 0; cut < z.size(); ++cut) {
     std::string msg = InflateError(z.substr(0, cut));
@@ -97,13 +94,11 @@ TEST(Inflate, DamagedDictionaryAndTruncatedStreamsRaise)
   EXPECT_EQ(plain, InflateText(z));
 }
 
-TEST(Inflate, OutputGrowsByTheStepThenGeometrically)
-{
+TEST(Inflate, OutputGrowsByTheStepThenGeometrically) {
   // Letters from a small generator compress to about 60 %: a few plain steps.
   std::string plain(20000, '\0');
   uint32_t x = 12345;
-  for (char& ch : plain)
-    ch = (char)('a' + ((x = x * 1103515245u + 12345u) >> 16) % 26);
+  for (char& ch : plain) ch = (char)('a' + ((x = x * 1103515245u + 12345u) >> 16) % 26);
   std::string z = Deflate(plain, 6);
   size_t step = (z.size() + 255) / 256 * 256;
   ASSERT_LT(plain.size() / step, 10u);
@@ -112,8 +107,7 @@ TEST(Inflate, OutputGrowsByTheStepThenGeometrically)
   SetInflatePumpHook(nullptr);
   // Progress once before the first step, then after every full block.
   ASSERT_EQ(plain.size() / step + 1, GProgress.size());
-  for (size_t i = 0; i < GProgress.size(); ++i)
-    EXPECT_EQ((int64_t)(i * step), GProgress[i]);
+  for (size_t i = 0; i < GProgress.size(); ++i) EXPECT_EQ((int64_t)(i * step), GProgress[i]);
   EXPECT_EQ((int)GProgress.size() - 1, GPumps);
   // With an exact estimate the whole record comes in one step.
   EXPECT_EQ(plain, InflateRecorded(z, plain.size()));
@@ -128,15 +122,13 @@ TEST(Inflate, OutputGrowsByTheStepThenGeometrically)
   EXPECT_LT(GProgress.size(), 60u);
 }
 
-TEST(VolumeChecksum, SumsTheWordsBeforeTheTrailer)
-{
+TEST(VolumeChecksum, SumsTheWordsBeforeTheTrailer) {
   TTempDir dir;
   // Word j holds j. r starts at size - 74 = 4926; word j is added while
   // r - 4 (j + 1) > 4, that is for j = 0 .. 1229; after the first full block
   // r is 830, so 1234 is added once.
   std::string vol;
-  for (uint32_t j = 0; j < 1250; ++j)
-    vol += U32(j);
+  for (uint32_t j = 0; j < 1250; ++j) vol += U32(j);
   EXPECT_EQ(1229 * 1230 / 2 + 1234, VolumeChecksum(dir.Write("s.001", vol), 74));
   // 100 bytes: r = 26, words 0 .. 4 count; a trailer longer than the file: none.
   EXPECT_EQ(0 + 1 + 2 + 3 + 4, VolumeChecksum(dir.Write("t.001", vol.substr(0, 100)), 74));
@@ -146,8 +138,7 @@ TEST(VolumeChecksum, SumsTheWordsBeforeTheTrailer)
   // bytes before the pointer. r = 1900 - 74 - 512 = 1314: words 0 .. 326
   // after offset 512 count.
   std::string exe = StubImage(512);
-  for (uint32_t j = 0; j < 372; ++j)
-    exe += U32(j);
+  for (uint32_t j = 0; j < 372; ++j) exe += U32(j);
   PutU32(exe, 252, 1900);
   EXPECT_EQ(326 * 327 / 2, VolumeChecksum(dir.Write("e.exe", exe), 74));
   // Files above 51,200 bytes and missing files carry none (1234), which

@@ -5,76 +5,71 @@
 
 #include <gtest/gtest.h>
 
-TEST(DiskSpace, FreeBytesOfTheDriveOrMinusOne)
-{
-    EXPECT_GT(DiskFree(TempFolder(true)), 0.0);
-    EXPECT_GT(DiskFree("C:\\korvix\\no\\such\\folder"), 0.0);  // falls back to the drive
-    for (char l = 'Q'; l <= 'Y'; ++l)
-        if (GetDriveTypeA((std::string(1, l) + ":\\").c_str()) == DRIVE_NO_ROOT_DIR) {
-            EXPECT_EQ(-1.0, DiskFree(std::string(1, l) + ":\\x"));
-            break;
-        }
-}
-
-TEST(FileDates, PackedFatDateIsSetAfterWriteAndAppend)
-{
-    ScratchDir d("korvix_fatdate");
-    const WORD date = ((2020 - 1980) << 9) | (5 << 5) | 17, time = (10 << 11) | (20 << 5) | 15;
-    ASSERT_TRUE(WriteTextFile(d / "f.txt", "dated", (DWORD(date) << 16) | time, false));
-    ASSERT_TRUE(AppendText(d / "g.txt", "dated", true, (DWORD(date) << 16) | time));
-    for (const char* name : {"f.txt", "g.txt"}) {
-        WIN32_FILE_ATTRIBUTE_DATA a;
-        ASSERT_TRUE(GetFileAttributesExA((d / name).c_str(), GetFileExInfoStandard, &a));
-        FILETIME local;
-        FileTimeToLocalFileTime(&a.ftLastWriteTime, &local);
-        WORD gotDate = 0, gotTime = 0;
-        FileTimeToDosDateTime(&local, &gotDate, &gotTime);
-        EXPECT_EQ(date, gotDate) << name;
-        EXPECT_EQ(time, gotTime) << name;
+TEST(DiskSpace, FreeBytesOfTheDriveOrMinusOne) {
+  EXPECT_GT(DiskFree(TempFolder(true)), 0.0);
+  EXPECT_GT(DiskFree("C:\\korvix\\no\\such\\folder"), 0.0);  // falls back to the drive
+  for (char l = 'Q'; l <= 'Y'; ++l)
+    if (GetDriveTypeA((std::string(1, l) + ":\\").c_str()) == DRIVE_NO_ROOT_DIR) {
+      EXPECT_EQ(-1.0, DiskFree(std::string(1, l) + ":\\x"));
+      break;
     }
 }
 
-TEST(Deletion, ReadOnlyAndHiddenEntriesGoOnlyWithClearedAttributes)
-{
-    ScratchDir d("korvix_delattr");
-    WriteTextFile(d / "ro.txt", "r", 0, false);
-    SetFileAttributesA((d / "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(DeleteFiles(d / "*.txt", false));  // matched, even if not deleted
-    EXPECT_TRUE(FileExists(d / "ro.txt"));
-    EXPECT_TRUE(DeleteFiles(d / "*.txt", true));
-    EXPECT_FALSE(FileExists(d / "ro.txt"));
+TEST(FileDates, PackedFatDateIsSetAfterWriteAndAppend) {
+  ScratchDir d("korvix_fatdate");
+  const WORD date = ((2020 - 1980) << 9) | (5 << 5) | 17, time = (10 << 11) | (20 << 5) | 15;
+  ASSERT_TRUE(WriteTextFile(d / "f.txt", "dated", (DWORD(date) << 16) | time, false));
+  ASSERT_TRUE(AppendText(d / "g.txt", "dated", true, (DWORD(date) << 16) | time));
+  for (const char* name : {"f.txt", "g.txt"}) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    ASSERT_TRUE(GetFileAttributesExA((d / name).c_str(), GetFileExInfoStandard, &a));
+    FILETIME local;
+    FileTimeToLocalFileTime(&a.ftLastWriteTime, &local);
+    WORD gotDate = 0, gotTime = 0;
+    FileTimeToDosDateTime(&local, &gotDate, &gotTime);
+    EXPECT_EQ(date, gotDate) << name;
+    EXPECT_EQ(time, gotTime) << name;
+  }
+}
 
-    for (const char* sub : {"a", "b", "c", "d", "e", "hidden"}) {
-        CreateDirectoryA((d / sub).c_str(), nullptr);
-        WriteTextFile(d / sub + "\\f.txt", "x", 0, false);
-    }
-    SetFileAttributesA((d / "hidden\\f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesA((d / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    const DWORD start = GetTickCount();
-    EXPECT_TRUE(DeleteTree(d.path, true));
-    EXPECT_GE(GetTickCount() - start, 55u);  // six entries, 10 ms each
-    EXPECT_FALSE(DirExists(d.path));
+TEST(Deletion, ReadOnlyAndHiddenEntriesGoOnlyWithClearedAttributes) {
+  ScratchDir d("korvix_delattr");
+  WriteTextFile(d / "ro.txt", "r", 0, false);
+  SetFileAttributesA((d / "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(DeleteFiles(d / "*.txt", false));  // matched, even if not deleted
+  EXPECT_TRUE(FileExists(d / "ro.txt"));
+  EXPECT_TRUE(DeleteFiles(d / "*.txt", true));
+  EXPECT_FALSE(FileExists(d / "ro.txt"));
+
+  for (const char* sub : {"a", "b", "c", "d", "e", "hidden"}) {
+    CreateDirectoryA((d / sub).c_str(), nullptr);
+    WriteTextFile(d / sub + "\\f.txt", "x", 0, false);
+  }
+  SetFileAttributesA((d / "hidden\\f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((d / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  const DWORD start = GetTickCount();
+  EXPECT_TRUE(DeleteTree(d.path, true));
+  EXPECT_GE(GetTickCount() - start, 55u);  // six entries, 10 ms each
+  EXPECT_FALSE(DirExists(d.path));
 }
 
 // A copy of the probe deletes itself through the batch; waits for it to end.
-static void RunSelfDelete(const std::string& dir, bool removeFolder)
-{
-    DeleteTree(dir, true);
-    CreateDirectoryA(dir.c_str(), nullptr);
-    const std::string exe = dir + "\\probe.exe", bat = TempFolder(true) + "_DEL_ME_.BAT";
-    ASSERT_TRUE(CopyFileA(ProbePath().c_str(), exe.c_str(), FALSE));
-    std::string out, err;
-    unsigned long code = 1;
-    RunCaptured(exe, removeFolder ? "selfdelete 1" : "selfdelete 0", SW_HIDE, 1, out, err, code);
-    EXPECT_EQ(0u, code) << err;
-    for (int i = 0; i < 400 && (FileExists(exe) || FileExists(bat)); ++i) Sleep(50);
-    EXPECT_FALSE(FileExists(exe) || FileExists(bat));
-    EXPECT_EQ(!removeFolder, DirExists(dir));
-    DeleteTree(dir, true);
+static void RunSelfDelete(const std::string& dir, bool removeFolder) {
+  DeleteTree(dir, true);
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const std::string exe = dir + "\\probe.exe", bat = TempFolder(true) + "_DEL_ME_.BAT";
+  ASSERT_TRUE(CopyFileA(ProbePath().c_str(), exe.c_str(), FALSE));
+  std::string out, err;
+  unsigned long code = 1;
+  RunCaptured(exe, removeFolder ? "selfdelete 1" : "selfdelete 0", SW_HIDE, 1, out, err, code);
+  EXPECT_EQ(0u, code) << err;
+  for (int i = 0; i < 400 && (FileExists(exe) || FileExists(bat)); ++i) Sleep(50);
+  EXPECT_FALSE(FileExists(exe) || FileExists(bat));
+  EXPECT_EQ(!removeFolder, DirExists(dir));
+  DeleteTree(dir, true);
 }
 
-TEST(SelfDeletion, ProgramAndBatchAreRemovedAfterExitAndTheFolderOnRequest)
-{
-    RunSelfDelete(TempFolder(true) + "korvix_selfdel_1", true);
-    RunSelfDelete(TempFolder(true) + "korvix_selfdel_2", false);
+TEST(SelfDeletion, ProgramAndBatchAreRemovedAfterExitAndTheFolderOnRequest) {
+  RunSelfDelete(TempFolder(true) + "korvix_selfdel_1", true);
+  RunSelfDelete(TempFolder(true) + "korvix_selfdel_2", false);
 }

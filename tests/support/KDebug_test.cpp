@@ -16,94 +16,93 @@ namespace {
 
 std::vector<std::string> g_chunks;
 bool g_nest = false;
-void Collect(const std::string& chunk)
-{
-    g_chunks.push_back(chunk);
-    // A line written while a chunk is being delivered (as a window procedure
-    // run inside the viewer's send would) must not be lost.
-    if (g_nest && chunk == "outer\n") {
-        g_nest = false;
-        DebugLine("inner");
-    }
+void Collect(const std::string& chunk) {
+  g_chunks.push_back(chunk);
+  // A line written while a chunk is being delivered (as a window procedure
+  // run inside the viewer's send would) must not be lost.
+  if (g_nest && chunk == "outer\n") {
+    g_nest = false;
+    DebugLine("inner");
+  }
 }
 
 // Captures every chunk of the device while it lives.
 struct ChunkCapture {
-    DebugSink old;
-    ChunkCapture() : old(SetDebugSink(Collect)) { g_chunks.clear(); }
-    ~ChunkCapture() { SetDebugSink(old); }
+  DebugSink old;
+  ChunkCapture() : old(SetDebugSink(Collect)) { g_chunks.clear(); }
+  ~ChunkCapture() { SetDebugSink(old); }
 };
 
 }  // namespace
 
-TEST(DebugDevice, ChunksLeaveAtFullBufferAndAtLineEndAndNoneIsLostDuringDelivery)
-{
-    ChunkCapture c;
-    DebugLine(std::string(127, 'x'));
-    DebugWrite("abc");
-    EXPECT_EQ(1u, g_chunks.size());  // partial writes wait for the line end
-    DebugLine(1234, " START> ", std::string("\x01\xFF", 2), true, false, -7LL, " ", 4000000000u, 'Q');
-    std::string line(300, 'a');
-    line[299] = 'E';
-    DebugLine(line);
-    g_nest = true;
-    DebugLine("outer");
-    DebugLine("after");
-    const std::vector<std::string> want = {std::string(127, 'x') + "\n",
-                                           "abc1234 START> \x01\xFFTRUEFALSE-7 4000000000Q\n",
-                                           line.substr(0, 128), line.substr(128, 128),
-                                           line.substr(256) + "\n", "outer\n", "inner\n", "after\n"};
-    EXPECT_EQ(want, g_chunks);
+TEST(DebugDevice, ChunksLeaveAtFullBufferAndAtLineEndAndNoneIsLostDuringDelivery) {
+  ChunkCapture c;
+  DebugLine(std::string(127, 'x'));
+  DebugWrite("abc");
+  EXPECT_EQ(1u, g_chunks.size());  // partial writes wait for the line end
+  DebugLine(1234, " START> ", std::string("\x01\xFF", 2), true, false, -7LL, " ", 4000000000u, 'Q');
+  std::string line(300, 'a');
+  line[299] = 'E';
+  DebugLine(line);
+  g_nest = true;
+  DebugLine("outer");
+  DebugLine("after");
+  const std::vector<std::string> want = {std::string(127, 'x') + "\n",
+                                         "abc1234 START> \x01\xFFTRUEFALSE-7 4000000000Q\n",
+                                         line.substr(0, 128),
+                                         line.substr(128, 128),
+                                         line.substr(256) + "\n",
+                                         "outer\n",
+                                         "inner\n",
+                                         "after\n"};
+  EXPECT_EQ(want, g_chunks);
 }
 
-TEST(DebugFileTarget, ChunksAreAppendedWithEveryLineEndAsCrLfOnlyForFileTargets)
-{
-    EXPECT_EQ("\r\n\r\nx\r\ny\r\n\r\n", NormalizeDebugLineEnds(std::string("\n\rx\0y\r\n", 8)));
-    const std::string path = ::testing::TempDir() + "kdebug_file_target.txt";
-    std::remove(path.c_str());
-    WriteDebugTextTo(1, "a\rb\nc\r\n", path);
-    WriteDebugTextTo(2, "line\n", path);
-    WriteDebugTextTo(0, "viewer only\n", path);
-    WriteDebugTextTo(3, "nowhere\n", path);
-    EXPECT_EQ("a\r\nb\r\nc\r\nline\r\n", ReadFilePart(path, 0, false, 0));
-    std::remove(path.c_str());
+TEST(DebugFileTarget, ChunksAreAppendedWithEveryLineEndAsCrLfOnlyForFileTargets) {
+  EXPECT_EQ("\r\n\r\nx\r\ny\r\n\r\n", NormalizeDebugLineEnds(std::string("\n\rx\0y\r\n", 8)));
+  const std::string path = ::testing::TempDir() + "kdebug_file_target.txt";
+  std::remove(path.c_str());
+  WriteDebugTextTo(1, "a\rb\nc\r\n", path);
+  WriteDebugTextTo(2, "line\n", path);
+  WriteDebugTextTo(0, "viewer only\n", path);
+  WriteDebugTextTo(3, "nowhere\n", path);
+  EXPECT_EQ("a\r\nb\r\nc\r\nline\r\n", ReadFilePart(path, 0, false, 0));
+  std::remove(path.c_str());
 }
 
-TEST(ExceptionLine, OnlyNonEmptyFieldsAreWrittenWithTheirLabels)
-{
-    EXPECT_EQ(" ---  [ Method = M ]  [ Remark = r ]  [ ErrMsg = e ] ", ExceptionLine("e", "M", "r"));
-    EXPECT_EQ(" --- ", ExceptionLine("", "", ""));
-    ChunkCapture c;
-    LogException(std::runtime_error("boom"), "Utils.GetExeVersion()");
-    ASSERT_EQ(1u, g_chunks.size());
-    EXPECT_EQ(" ---  [ Method = Utils.GetExeVersion() ]  [ ErrMsg = boom ] \n", g_chunks[0]);
+TEST(ExceptionLine, OnlyNonEmptyFieldsAreWrittenWithTheirLabels) {
+  EXPECT_EQ(" ---  [ Method = M ]  [ Remark = r ]  [ ErrMsg = e ] ", ExceptionLine("e", "M", "r"));
+  EXPECT_EQ(" --- ", ExceptionLine("", "", ""));
+  ChunkCapture c;
+  LogException(std::runtime_error("boom"), "Utils.GetExeVersion()");
+  ASSERT_EQ(1u, g_chunks.size());
+  EXPECT_EQ(" ---  [ Method = Utils.GetExeVersion() ]  [ ErrMsg = boom ] \n", g_chunks[0]);
 }
 
-TEST(AgentLog, PathLineFormatAndWritingOnlyWhenEnabled)
-{
-    EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\Setup.exe"));
-    EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\X_Setup.exe"));
-    EXPECT_EQ("C:\\Apps\\X_x_Setup.log", AgentLogPathFor("C:\\Apps\\x_Setup.exe"));  // case-sensitive
-    EXPECT_EQ("C:\\Apps\\X_Tool.AutoUpdate.log", AgentLogPathFor("C:\\Apps\\Tool.AutoUpdate.exe"));
-    EXPECT_EQ("C:\\X_Tool.log", AgentLogPathFor("C:\\Tool"));
-    EXPECT_EQ("d 1234567 X m", AgentLogLine("d", 1234567, " X ", "m"));
+TEST(AgentLog, PathLineFormatAndWritingOnlyWhenEnabled) {
+  EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\Setup.exe"));
+  EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\X_Setup.exe"));
+  EXPECT_EQ("C:\\Apps\\X_x_Setup.log", AgentLogPathFor("C:\\Apps\\x_Setup.exe"));  // case-sensitive
+  EXPECT_EQ("C:\\Apps\\X_Tool.AutoUpdate.log", AgentLogPathFor("C:\\Apps\\Tool.AutoUpdate.exe"));
+  EXPECT_EQ("C:\\X_Tool.log", AgentLogPathFor("C:\\Tool"));
+  EXPECT_EQ("d 1234567 X m", AgentLogLine("d", 1234567, " X ", "m"));
 
-    const std::string path = GetAgentLogPath();
-    std::remove(path.c_str());
-    SetAgentLogEnabled(false);
-    AgentLog("nothing");
-    EXPECT_FALSE(FileExists(path));
-    SetAgentLogEnabled(true);
-    SetAgentLogPrefix(" X ");
-    AgentLog("first");
-    SetAgentLogEnabled(false);
-    SetAgentLogPrefix("   ");
-    const std::string text = ReadFilePart(path, 0, false, 0);
-    std::remove(path.c_str());
-    // "dd/mm/yy HH:NN:SS" + blank + id right-aligned to 5 + prefix + message + CR LF.
-    char tail[64];
-    std::snprintf(tail, sizeof tail, " %5lu X first\r\n", static_cast<unsigned long>(getpid()));
-    ASSERT_EQ(17 + std::strlen(tail), text.size()) << text;
-    EXPECT_EQ(tail, text.substr(17));
-    EXPECT_EQ("//:", text.substr(2, 1) + text.substr(5, 1) + text.substr(11, 1));
+  const std::string path = GetAgentLogPath();
+  std::remove(path.c_str());
+  SetAgentLogEnabled(false);
+  AgentLog("nothing");
+  EXPECT_FALSE(FileExists(path));
+  SetAgentLogEnabled(true);
+  SetAgentLogPrefix(" X ");
+  AgentLog("first");
+  SetAgentLogEnabled(false);
+  SetAgentLogPrefix("   ");
+  const std::string text = ReadFilePart(path, 0, false, 0);
+  std::remove(path.c_str());
+  // "dd/mm/yy HH:NN:SS" + blank + id right-aligned to 5 + prefix + message + CR LF.
+  char tail[64];
+  std::snprintf(tail, sizeof tail, " %5lu X first\r\n", static_cast<unsigned long>(getpid()));
+  ASSERT_EQ(17 + std::strlen(tail), text.size()) << text;
+  EXPECT_EQ(tail, text.substr(17));
+  EXPECT_EQ("//:", text.substr(2, 1) + text.substr(5, 1) + text.substr(11, 1));
 }

@@ -14,63 +14,60 @@
 namespace {
 
 struct Delivery {
-    WPARAM source;
-    std::string text;
+  WPARAM source;
+  std::string text;
 };
 std::vector<Delivery> g_received;
 UINT g_debugMessage = 0;
 
-LRESULT CALLBACK ViewerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg != g_debugMessage) return DefWindowProcA(w, msg, wp, lp);
-    char text[256];
-    UINT n = GlobalGetAtomNameA(static_cast<ATOM>(lp), text, sizeof text);
-    g_received.push_back({wp, std::string(text, n)});
-    return 0;
+LRESULT CALLBACK ViewerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg != g_debugMessage) return DefWindowProcA(w, msg, wp, lp);
+  char text[256];
+  UINT n = GlobalGetAtomNameA(static_cast<ATOM>(lp), text, sizeof text);
+  g_received.push_back({wp, std::string(text, n)});
+  return 0;
 }
 
 }  // namespace
 
-TEST(DebugViewer, ChunksArriveAsGlobalAtomsOfTheRegisteredMessage)
-{
-    for (int i = 0; i < 50; ++i) DebugLine("nobody listens ", i, std::string(150, 'x'));
+TEST(DebugViewer, ChunksArriveAsGlobalAtomsOfTheRegisteredMessage) {
+  for (int i = 0; i < 50; ++i) DebugLine("nobody listens ", i, std::string(150, 'x'));
 
-    g_debugMessage = RegisterWindowMessageA(".K_DebugMsg.");
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ViewerProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = ".KDebug.";
-    RegisterClassA(&wc);
-    HWND window = CreateWindowExA(0, ".KDebug.", "viewer", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(nullptr, window);
-    g_received.clear();
-    DebugLine(std::string(300, 'v'));
-    DestroyWindow(window);
-    UnregisterClassA(".KDebug.", wc.hInstance);
+  g_debugMessage = RegisterWindowMessageA(".K_DebugMsg.");
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = ViewerProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = ".KDebug.";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, ".KDebug.", "viewer", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(nullptr, window);
+  g_received.clear();
+  DebugLine(std::string(300, 'v'));
+  DestroyWindow(window);
+  UnregisterClassA(".KDebug.", wc.hInstance);
 
-    ASSERT_EQ(3u, g_received.size());
-    EXPECT_EQ(std::string(128, 'v'), g_received[0].text);
-    EXPECT_EQ(std::string(128, 'v'), g_received[1].text);
-    EXPECT_EQ(std::string(44, 'v') + "\n", g_received[2].text);
-    for (const Delivery& d : g_received) EXPECT_EQ(1u, d.source);
-    EXPECT_EQ(0, GlobalFindAtomA(g_received[2].text.c_str()));  // deleted after the send
+  ASSERT_EQ(3u, g_received.size());
+  EXPECT_EQ(std::string(128, 'v'), g_received[0].text);
+  EXPECT_EQ(std::string(128, 'v'), g_received[1].text);
+  EXPECT_EQ(std::string(44, 'v') + "\n", g_received[2].text);
+  for (const Delivery& d : g_received) EXPECT_EQ(1u, d.source);
+  EXPECT_EQ(0, GlobalFindAtomA(g_received[2].text.c_str()));  // deleted after the send
 }
 
-TEST(AgentLogWin, LinesGoNextToTheProgramWithTheThreadId)
-{
-    const std::string path = GetAgentLogPath();
-    EXPECT_EQ(ProgramFolder(true) + "X_win_support_tests.log", path);
-    DeleteFileA(path.c_str());
-    SetAgentLogEnabled(true);
-    AgentLog("hello agent");
-    SetAgentLogEnabled(false);
-    const std::string text = ReadFilePart(path, 0, false, 0);
-    DeleteFileA(path.c_str());
-    char id[32];
-    std::snprintf(id, sizeof id, " %5lu   hello agent\r\n", GetCurrentThreadId());
-    ASSERT_EQ(17u + std::string(id).size(), text.size()) << text;
-    EXPECT_EQ(std::string(id), text.substr(17));
-    EXPECT_EQ(LocaleDateSeparator(), text.substr(2, LocaleDateSeparator().size()));
-    EXPECT_EQ(LocaleTimeSeparator(), text.substr(11, LocaleTimeSeparator().size()));
+TEST(AgentLogWin, LinesGoNextToTheProgramWithTheThreadId) {
+  const std::string path = GetAgentLogPath();
+  EXPECT_EQ(ProgramFolder(true) + "X_win_support_tests.log", path);
+  DeleteFileA(path.c_str());
+  SetAgentLogEnabled(true);
+  AgentLog("hello agent");
+  SetAgentLogEnabled(false);
+  const std::string text = ReadFilePart(path, 0, false, 0);
+  DeleteFileA(path.c_str());
+  char id[32];
+  std::snprintf(id, sizeof id, " %5lu   hello agent\r\n", GetCurrentThreadId());
+  ASSERT_EQ(17u + std::string(id).size(), text.size()) << text;
+  EXPECT_EQ(std::string(id), text.substr(17));
+  EXPECT_EQ(LocaleDateSeparator(), text.substr(2, LocaleDateSeparator().size()));
+  EXPECT_EQ(LocaleTimeSeparator(), text.substr(11, LocaleTimeSeparator().size()));
 }

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(Scrambling, MaskAlternatesTheKeyByteByByte)
-{
+TEST(Scrambling, MaskAlternatesTheKeyByteByByte) {
   // k = 33 ("!"): bytes 1..4 are masked with 34, 225, 36, 227.
   std::string s = ScrambleWithKey(std::string(4, '\0'), 33);
   EXPECT_EQ(std::string("Scrambled=01!") + "\x22\xE1\x24\xE3", s);
@@ -17,8 +16,7 @@ TEST(Scrambling, MaskAlternatesTheKeyByteByByte)
   EXPECT_EQ(std::string(300, 'z'), Descramble(sc));
 }
 
-TEST(Scrambling, TextsWithoutTheMarkerStayUnchanged)
-{
+TEST(Scrambling, TextsWithoutTheMarkerStayUnchanged) {
   for (const char* t : {"", "plain text", "x Scrambled=01!abc", "scrambled=01!abc", "Scrambled=0"})
     EXPECT_EQ(t, Descramble(t));
   // The marker and the key alone, or the bare marker: no plain text.
@@ -28,14 +26,12 @@ TEST(Scrambling, TextsWithoutTheMarkerStayUnchanged)
   EXPECT_EQ("Scrambled=01!xyz", Scramble("Scrambled=01!xyz"));
 }
 
-TEST(Scrambling, RandomRoundTrips)
-{
+TEST(Scrambling, RandomRoundTrips) {
   std::mt19937 gen(7);
   std::set<int> keys;
   for (int i = 0; i < 300; ++i) {
     std::string t(1 + gen() % 600, '\0');
-    for (char& c : t)
-      c = (char)(gen() & 0xFF);
+    for (char& c : t) c = (char)(gen() & 0xFF);
     std::string s = Scramble(t);
     ASSERT_EQ(0, s.compare(0, 12, "Scrambled=01"));
     int k = (uint8_t)s[12];

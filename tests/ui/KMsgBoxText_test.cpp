@@ -7,16 +7,14 @@
 
 #include "ui/KMsgBox.h"
 
-TEST(MsgBoxText, CaptionLineUpperCasesOnlyTheKnownCaptions)
-{
+TEST(MsgBoxText, CaptionLineUpperCasesOnlyTheKnownCaptions) {
   EXPECT_EQ(CaptionLine("Confirm"), "CONFIRM");
   EXPECT_EQ(CaptionLine("Attention"), "ATTENTION");
   EXPECT_EQ(CaptionLine("My Product 2.0"), "My Product 2.0");
   EXPECT_EQ(CaptionLine("confirm"), "confirm");  // case-sensitive
 }
 
-TEST(MsgBoxText, BoldSpansAreCutOutAndStrayTagsVanish)
-{
+TEST(MsgBoxText, BoldSpansAreCutOutAndStrayTagsVanish) {
   const struct {
     const char *Text, *Plain;
     std::vector<std::pair<int, int>> Spans;
@@ -36,16 +34,20 @@ TEST(MsgBoxText, BoldSpansAreCutOutAndStrayTagsVanish)
   }
 }
 
-TEST(MsgBoxText, ButtonSets)
-{
+TEST(MsgBoxText, ButtonSets) {
   // Set: caption items and result codes, left to right.
   const struct {
     unsigned Flags;
     std::vector<int> Items, Results;
   } cases[] = {
-      {0x10, {0}, {1}},       {0x01, {0, 1}, {1, 2}}, {0x22, {4, 5, 6}, {3, 4, 5}},
-      {0x03, {2, 3, 1}, {6, 7, 2}}, {0x24, {2, 3}, {6, 7}}, {0x05, {5, 1}, {4, 2}},
-      {0x06, {}, {}},         {0x0F, {}, {}},
+      {0x10, {0}, {1}},
+      {0x01, {0, 1}, {1, 2}},
+      {0x22, {4, 5, 6}, {3, 4, 5}},
+      {0x03, {2, 3, 1}, {6, 7, 2}},
+      {0x24, {2, 3}, {6, 7}},
+      {0x05, {5, 1}, {4, 2}},
+      {0x06, {}, {}},
+      {0x0F, {}, {}},
   };
   for (const auto& c : cases) {
     int items[3], results[3];

@@ -21,8 +21,7 @@ namespace {
 std::function<void(HWND)> GProbe;
 bool GProbed, GClose;
 
-void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
+void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR id, DWORD) {
   HWND box = FindWindowA(MsgBoxClassName, nullptr);
   if (!box || !IsWindowVisible(box) || ChildrenOfClass(box, "Button").empty()) return;
   KillTimer(nullptr, id);
@@ -31,8 +30,7 @@ void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR id, DWORD)
   if (GClose) PostMessageA(box, WM_CLOSE, 0, 0);
 }
 
-void WithOpenBox(std::function<void()> show, std::function<void(HWND)> probe, bool close = true)
-{
+void WithOpenBox(std::function<void()> show, std::function<void(HWND)> probe, bool close = true) {
   GProbe = probe;
   GProbed = false;
   GClose = close;
@@ -49,8 +47,7 @@ void WithOpenBox(std::function<void()> show, std::function<void(HWND)> probe, bo
 const unsigned Alt = 0x10000;
 
 template <typename Show>
-auto Press(const std::vector<unsigned>& keys, Show show)
-{
+auto Press(const std::vector<unsigned>& keys, Show show) {
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::string cmd = self;
@@ -77,15 +74,13 @@ auto Press(const std::vector<unsigned>& keys, Show show)
 
 const std::string German = "|&OK|&Abbrechen|&Ja|&Nein|&Abbruch|&Wiederholen|&Ignorieren|";
 
-HWND TextControl(HWND box)
-{
+HWND TextControl(HWND box) {
   std::vector<HWND> c = ChildrenOfClass(box, "RICHEDIT");
   return c.empty() ? nullptr : c[0];
 }
 
 // 1 when characters [from, to) are all bold, 0 when none is, -1 when mixed.
-int Boldness(HWND text, int from, int to)
-{
+int Boldness(HWND text, int from, int to) {
   CHARRANGE range = {from, to};
   SendMessageA(text, EM_EXSETSEL, 0, (LPARAM)&range);
   CHARFORMATA cf = {};
@@ -96,8 +91,7 @@ int Boldness(HWND text, int from, int to)
 
 }  // namespace
 
-TEST(MsgBoxKeys, KeysChooseTheirButton)
-{
+TEST(MsgBoxKeys, KeysChooseTheirButton) {
   const struct {
     std::vector<unsigned> Keys;
     unsigned Flags;
@@ -136,8 +130,7 @@ TEST(MsgBoxKeys, KeysChooseTheirButton)
               false);
 }
 
-TEST(MsgBoxText, OwnerCodeZeroRepeatsTheCaptionInBold)
-{
+TEST(MsgBoxText, OwnerCodeZeroRepeatsTheCaptionInBold) {
   // A known caption is upper-cased, any other kept; an empty one is the
   // wrapper's default.
   const struct {
@@ -152,15 +145,15 @@ TEST(MsgBoxText, OwnerCodeZeroRepeatsTheCaptionInBold)
                   HWND text = TextControl(box);
                   ASSERT_TRUE(text);
                   int n = (int)std::string(c.Line).size();
-                  EXPECT_EQ(TextOf(text).substr(0, n + 12), std::string(c.Line) + "\r\n\r\nProceed?");
+                  EXPECT_EQ(TextOf(text).substr(0, n + 12),
+                            std::string(c.Line) + "\r\n\r\nProceed?");
                   EXPECT_EQ(Boldness(text, 0, n), 1);
                   EXPECT_EQ(Boldness(text, n + 4, n + 12), 0);
                 });
   }
 }
 
-TEST(MsgBoxText, BoldSpansAndAnUnclosedTag)
-{
+TEST(MsgBoxText, BoldSpansAndAnUnclosedTag) {
   WithOpenBox([] { MsgBox(1, "Insert <B>DISK #2</b> now, <B>open", "t", MB_OK, 0, ""); },
               [](HWND box) {
                 HWND text = TextControl(box);
@@ -172,8 +165,7 @@ TEST(MsgBoxText, BoldSpansAndAnUnclosedTag)
               });
 }
 
-TEST(MsgBoxText, HebrewAndArabicReadRightToLeft)
-{
+TEST(MsgBoxText, HebrewAndArabicReadRightToLeft) {
   for (int charset : {177, 178, 0}) {
     WithOpenBox([&] { ShowAttention(1, "text", "", charset); },
                 [&](HWND box) {
@@ -185,8 +177,7 @@ TEST(MsgBoxText, HebrewAndArabicReadRightToLeft)
   }
 }
 
-TEST(MsgBoxLayout, ShortTextGivesAWideCentredBoxWithButtonsFromTheRight)
-{
+TEST(MsgBoxLayout, ShortTextGivesAWideCentredBoxWithButtonsFromTheRight) {
   WithOpenBox([] { MsgBox(1, "Hi", "t", MB_YESNOCANCEL | MB_DEFBUTTON3, 0, ""); },
               [](HWND box) {
                 RECT r, c;
@@ -214,8 +205,7 @@ TEST(MsgBoxLayout, ShortTextGivesAWideCentredBoxWithButtonsFromTheRight)
               });
 }
 
-TEST(MsgBoxLayout, LongLinesAreMeasuredAtMost600Wide)
-{
+TEST(MsgBoxLayout, LongLinesAreMeasuredAtMost600Wide) {
   int lineHeight = MeasureMsgBoxText("x").cy;
   ASSERT_GT(lineHeight, 0);
   EXPECT_EQ(MeasureMsgBoxText("").cy, lineHeight);
@@ -236,8 +226,7 @@ TEST(MsgBoxLayout, LongLinesAreMeasuredAtMost600Wide)
               });
 }
 
-TEST(MsgBoxBehaviour, OwnerCodeTwoAutoPlayAndThePreviousWindow)
-{
+TEST(MsgBoxBehaviour, OwnerCodeTwoAutoPlayAndThePreviousWindow) {
   HWND prev = CreateWindowExA(0, "STATIC", "previous", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
                               200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_TRUE(prev);
@@ -261,8 +250,7 @@ TEST(MsgBoxBehaviour, OwnerCodeTwoAutoPlayAndThePreviousWindow)
   DestroyWindow(prev);
 }
 
-TEST(MsgBoxBehaviour, QuitMessageEndsTheBoxAndIsHandedOn)
-{
+TEST(MsgBoxBehaviour, QuitMessageEndsTheBoxAndIsHandedOn) {
   WithOpenBox([] { EXPECT_EQ(MsgBox(1, "x", "t", MB_YESNO, 0, ""), 0); },
               [](HWND) { PostQuitMessage(7); }, false);
   MSG m;

@@ -11,8 +11,7 @@ namespace {
 std::vector<std::string> GEvents;
 
 void Record(int kind, int reserved, int64_t maximum, int64_t position, int step,
-            const std::string& text)
-{
+            const std::string& text) {
   GEvents.push_back(std::to_string(kind) + " " + std::to_string(reserved) + " " +
                     std::to_string(maximum) + " " + std::to_string(position) + " " +
                     std::to_string(step) + " " + text);
@@ -20,8 +19,7 @@ void Record(int kind, int reserved, int64_t maximum, int64_t position, int step,
 
 }  // namespace
 
-TEST(ProgBar, ReportsBecomeEventsAndTheDestructorFinishes)
-{
+TEST(ProgBar, ReportsBecomeEventsAndTheDestructorFinishes) {
   GEvents.clear();
   {
     TProgBar bar(Record);
@@ -31,8 +29,8 @@ TEST(ProgBar, ReportsBecomeEventsAndTheDestructorFinishes)
     EXPECT_EQ(bar.Caption(), "Setup.exe");
     EXPECT_FALSE(bar.Cancelled());
   }
-  EXPECT_EQ(GEvents, (std::vector<std::string>{"0 0 11 1 1 ", "1 0 0 0 0 10 KB of 20 KB",
-                                               "0 0 0 0 1 "}));
+  EXPECT_EQ(GEvents,
+            (std::vector<std::string>{"0 0 11 1 1 ", "1 0 0 0 0 10 KB of 20 KB", "0 0 0 0 1 "}));
   TProgBar silent(nullptr);  // without an event procedure nothing happens
   silent.SetRange(0, 10);
   silent.StepText("x");

@@ -15,16 +15,14 @@
 
 namespace {
 
-BOOL CALLBACK CountButton(HWND w, LPARAM lp)
-{
+BOOL CALLBACK CountButton(HWND w, LPARAM lp) {
   char cls[32] = {};
   GetClassNameA(w, cls, sizeof cls);
   if (lstrcmpiA(cls, "Button") == 0) ++*reinterpret_cast<int*>(lp);
   return TRUE;
 }
 
-HWND WaitForBox(int timeoutMs)
-{
+HWND WaitForBox(int timeoutMs) {
   for (DWORD start = GetTickCount(); int(GetTickCount() - start) < timeoutMs; Sleep(20)) {
     HWND box = FindWindowA("KMsgBox", nullptr);
     if (!box || !IsWindowVisible(box)) continue;
@@ -37,8 +35,7 @@ HWND WaitForBox(int timeoutMs)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   if (argc < 2) return 2;
   HWND box = WaitForBox(std::atoi(argv[1]));
   if (!box) return 1;

@@ -12,8 +12,7 @@
 
 namespace {
 
-void SetupTick()
-{
+void SetupTick() {
   StopMainTimer();
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -28,8 +27,7 @@ void SetupTick()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   if (argc < 2) return 2;
   OnSetupTick = SetupTick;
   return RunStubWinMain(GetModuleHandleA(nullptr), argv[1], false);

@@ -18,16 +18,14 @@ namespace {
 
 const DWORD TimeoutMs = 30000;
 
-std::string Record(const std::string& data)
-{
+std::string Record(const std::string& data) {
   uint32_t n = (uint32_t)data.size();
   return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)} + data;
 }
 
 // A copy of the window program in the temporary folder; with a language
 // record, followed by a payload of it and empty update settings.
-std::string MakeSetup(const std::string& name, const std::string& language)
-{
+std::string MakeSetup(const std::string& name, const std::string& language) {
   char temp[MAX_PATH] = {}, self[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -42,8 +40,8 @@ std::string MakeSetup(const std::string& name, const std::string& language)
   trailer.SetU32(TRL_MAGIC, KContainerMagic);
   trailer.SetU32(TRL_CHECKSUM, 1234);
   trailer.SetU32(TRL_LENGTH, KTrailerSize);
-  std::string bytes = Record(language) + Record("|||||") +
-                      std::string((const char*)trailer.Bytes, KTrailerSize);
+  std::string bytes =
+      Record(language) + Record("|||||") + std::string((const char*)trailer.Bytes, KTrailerSize);
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
   return path;
@@ -56,8 +54,7 @@ struct TWindowProcess {
   std::string Path;
   HWND Window = nullptr;
 
-  TWindowProcess(const std::string& path, const std::string& cls) : Path(path)
-  {
+  TWindowProcess(const std::string& path, const std::string& cls) : Path(path) {
     std::string cmd = "\"" + path + "\" " + cls;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -69,10 +66,10 @@ struct TWindowProcess {
       if (w && IsWindowVisible(w)) Window = w;
     }
   }
-  ~TWindowProcess()
-  {
+  ~TWindowProcess() {
     if (Info.hProcess) {
-      if (WaitForSingleObject(Info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(Info.hProcess, 99);
+      if (WaitForSingleObject(Info.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(Info.hProcess, 99);
       WaitForSingleObject(Info.hProcess, TimeoutMs);
       CloseHandle(Info.hProcess);
       CloseHandle(Info.hThread);
@@ -80,8 +77,7 @@ struct TWindowProcess {
     DeleteFileA(Path.c_str());
   }
   // Exit code, or -1 when the process did not end in time.
-  long Wait()
-  {
+  long Wait() {
     DWORD code = 0;
     bool ended = Info.hProcess && WaitForSingleObject(Info.hProcess, TimeoutMs) == WAIT_OBJECT_0;
     return ended && GetExitCodeProcess(Info.hProcess, &code) ? (long)code : -1;
@@ -90,8 +86,7 @@ struct TWindowProcess {
 
 }  // namespace
 
-TEST(MainWindow, TitlePlacesProgressAndClosing)
-{
+TEST(MainWindow, TitlePlacesProgressAndClosing) {
   const struct {
     const char *Name, *Language, *Title, *Status;
     int StatusLeft, ActivityLeft;
@@ -100,8 +95,12 @@ TEST(MainWindow, TitlePlacesProgressAndClosing)
       {"korvix_mw_plain.exe", "", "Korvix Installation Suite", "Extracting Files...", 70, 416,
        false},
       {"korvix_mw_rtl.exe",  // the language record: name, then key=value entries
-       "\x02\x01Hebrew\x01" "Charset=177\x01" "FontSize=9\x01" "FontName=Arial\x01"
-       "s0=Korvix Test Product\x01" "s1=Extracting (rtl)\x01\x02",
+       "\x02\x01Hebrew\x01"
+       "Charset=177\x01"
+       "FontSize=9\x01"
+       "FontName=Arial\x01"
+       "s0=Korvix Test Product\x01"
+       "s1=Extracting (rtl)\x01\x02",
        "Korvix Test Product", "Extracting (rtl)", 122, 70, true},
   };
   for (const auto& c : cases) {

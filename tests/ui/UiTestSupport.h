@@ -9,16 +9,14 @@
 
 namespace uitest {
 
-inline std::string TextOf(HWND w)
-{
+inline std::string TextOf(HWND w) {
   std::string s(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');
   s.resize(SendMessageA(w, WM_GETTEXT, s.size(), (LPARAM)&s[0]));
   return s;
 }
 
 // Children of `parent` of the given class (any case), in creation order.
-inline std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls)
-{
+inline std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls) {
   struct TCtx {
     const char* Cls;
     std::vector<HWND> Found;
@@ -37,16 +35,14 @@ inline std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls)
 }
 
 // Window rectangle of a child in its parent's client coordinates.
-inline RECT ClientRectOf(HWND child)
-{
+inline RECT ClientRectOf(HWND child) {
   RECT r;
   GetWindowRect(child, &r);
   MapWindowPoints(nullptr, GetParent(child), (POINT*)&r, 2);
   return r;
 }
 
-inline void ExpectPlace(HWND child, int left, int top, int width, int height)
-{
+inline void ExpectPlace(HWND child, int left, int top, int width, int height) {
   RECT r = ClientRectOf(child);
   EXPECT_EQ(r.left, left);
   EXPECT_EQ(r.top, top);
@@ -54,8 +50,7 @@ inline void ExpectPlace(HWND child, int left, int top, int width, int height)
   EXPECT_EQ(r.bottom - r.top, height);
 }
 
-inline void ExpectCentredInWorkArea(HWND w)
-{
+inline void ExpectCentredInWorkArea(HWND w) {
   RECT r, wa;
   GetWindowRect(w, &r);
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0);

@@ -17,31 +17,23 @@
 
 namespace {
 
-bool ReadFile(const std::string& path, std::string& out)
-{
+bool ReadFile(const std::string& path, std::string& out) {
   FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f)
-    return false;
+  if (!f) return false;
   out.clear();
   char buf[65536];
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-    out.append(buf, n);
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
   std::fclose(f);
   return true;
 }
 
-std::string KindOf(const std::string& name)
-{
+std::string KindOf(const std::string& name) {
   std::string ext = name.substr(name.find_last_of('.') + 1);
-  for (char& c : ext)
-    c = (char)std::tolower((unsigned char)c);
-  if (ext == "txt" || ext == "log")
-    return "text";
-  if (ext == "bin")
-    return "random";
-  if (ext == "img")
-    return "sparse";
+  for (char& c : ext) c = (char)std::tolower((unsigned char)c);
+  if (ext == "txt" || ext == "log") return "text";
+  if (ext == "bin") return "random";
+  if (ext == "img") return "sparse";
   return "other";
 }
 
@@ -52,8 +44,7 @@ struct TItem {
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   if (argc < 4) {
     std::fprintf(stderr, "usage: inflate_bench CORPUS_DIR STREAM_DIR REPS\n");
     return 2;
@@ -68,11 +59,11 @@ int main(int argc, char** argv)
   }
   while (dirent* e = readdir(d)) {
     std::string name = e->d_name;
-    if (name == "." || name == "..")
-      continue;
+    if (name == "." || name == "..") continue;
     TItem it;
     std::string plain;
-    if (!ReadFile(corpus + "/" + name, plain) || !ReadFile(streams + "/" + name + ".z", it.Stream)) {
+    if (!ReadFile(corpus + "/" + name, plain) ||
+        !ReadFile(streams + "/" + name + ".z", it.Stream)) {
       std::fprintf(stderr, "missing %s or its stream\n", name.c_str());
       return 1;
     }
@@ -91,11 +82,9 @@ int main(int argc, char** argv)
   for (const TItem& it : items) {
     auto t0 = std::chrono::steady_clock::now();
     size_t got = 0;
-    for (int r = 0; r < reps; ++r)
-      got += InflateText(it.Stream).size();
+    for (int r = 0; r < reps; ++r) got += InflateText(it.Stream).size();
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (got != it.Plain * reps)
-      return 1;
+    if (got != it.Plain * reps) return 1;
     perKind[it.Kind].first += (double)got;
     perKind[it.Kind].second += s;
     totalBytes += (double)got;
@@ -104,7 +93,7 @@ int main(int argc, char** argv)
   for (const auto& k : perKind)
     if (k.second.first > 0)
       std::printf("InflateText      %-7s %9.1f MB %8.3f s %9.1f MB/s\n", k.first.c_str(),
-                k.second.first / 1e6, k.second.second, k.second.first / 1e6 / k.second.second);
+                  k.second.first / 1e6, k.second.second, k.second.first / 1e6 / k.second.second);
   std::printf("InflateText      %-7s %9.1f MB %8.3f s %9.1f MB/s\n", "total", totalBytes / 1e6,
               totalSeconds, totalBytes / 1e6 / totalSeconds);
   return 0;

@@ -56,50 +56,42 @@ const char* KUsage =
     "size, size_of; [languages] NAME = FILE; [files] SOURCE or ENTRY = SOURCE.\n"
     "See README.md for an example.\n";
 
-int Fail(const std::string& text, int code = 1)
-{
+int Fail(const std::string& text, int code = 1) {
   std::cerr << "korvix-pack: error: " << text << "\n";
   return code;
 }
 
-bool ReadText(const std::string& path, std::string& text)
-{
+bool ReadText(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return false;
+  if (!in) return false;
   std::ostringstream ss;
   ss << in.rdbuf();
   text = ss.str();
   return true;
 }
 
-std::string FolderOf(const std::string& path)
-{
+std::string FolderOf(const std::string& path) {
   size_t p = path.find_last_of("/\\");
   return p == std::string::npos ? std::string() : path.substr(0, p + 1);
 }
 
 // ------------------------------------------------------------------ build
 
-int Build(const std::vector<std::string>& args)
-{
+int Build(const std::vector<std::string>& args) {
   TPackProject project;
   std::string error;
   bool quiet = false;
   size_t i = 0;
   if (i < args.size() && !args[i].empty() && args[i][0] != '-') {
     std::string text;
-    if (!ReadText(args[i], text))
-      return Fail("project file not found: " + args[i]);
-    if (!ParseProject(text, FolderOf(args[i]), project, error))
-      return Fail(args[i] + ": " + error);
+    if (!ReadText(args[i], text)) return Fail("project file not found: " + args[i]);
+    if (!ParseProject(text, FolderOf(args[i]), project, error)) return Fail(args[i] + ": " + error);
     ++i;
   }
   for (; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& v) {
-      if (i + 1 >= args.size())
-        return false;
+      if (i + 1 >= args.size()) return false;
       v = args[++i];
       return true;
     };
@@ -110,7 +102,7 @@ int Build(const std::vector<std::string>& args)
     }
     if (!value(v))
       return Fail(a.rfind("--", 0) == 0 || a == "-o" ? "missing value after " + a
-                                                      : "unknown argument " + a + " (see --help)",
+                                                     : "unknown argument " + a + " (see --help)",
                   2);
     bool ok = true;
     if (a == "--stub")
@@ -129,12 +121,10 @@ int Build(const std::vector<std::string>& args)
       ok = AddFileLine(project, v, "", error);
     else if (a == "--engine") {
       ok = AddFileLine(project, v, "", error);
-      if (ok)
-        project.Entries.back().IsEngine = true;
+      if (ok) project.Entries.back().IsEngine = true;
     } else if (a == "--language") {
       size_t eq = v.find('=');
-      if (eq == std::string::npos)
-        return Fail("--language needs NAME=FILE", 2);
+      if (eq == std::string::npos) return Fail("--language needs NAME=FILE", 2);
       ok = AddLanguageFile(project, v.substr(0, eq), v.substr(eq + 1), error);
     } else if (a == "--set") {
       size_t dot = v.find('.');
@@ -146,40 +136,33 @@ int Build(const std::vector<std::string>& args)
     } else {
       return Fail("unknown option " + a + " (see --help)", 2);
     }
-    if (!ok)
-      return Fail(error);
+    if (!ok) return Fail(error);
   }
 
   TPackReport report;
   bool ok = BuildSetup(project, report, error);
-  for (auto& w : report.Warnings)
-    std::cerr << "korvix-pack: warning: " << w << "\n";
-  if (!ok)
-    return Fail(error);
+  for (auto& w : report.Warnings) std::cerr << "korvix-pack: warning: " << w << "\n";
+  if (!ok) return Fail(error);
   if (!quiet) {
     for (auto& v : report.Volumes)
       std::cout << v.Path << ": " << v.Size << " bytes, " << v.Records << " file records\n";
     std::cout << report.Records << " file records (" << report.Stored << " stored), "
-              << report.PlainBytes << " file bytes in " << report.OutputBytes
-              << " setup bytes\n";
+              << report.PlainBytes << " file bytes in " << report.OutputBytes << " setup bytes\n";
   }
   return 0;
 }
 
 // ------------------------------------------------------------------- list
 
-std::string DosDateText(uint32_t v)
-{
-  if (v == 0)
-    return "-";
+std::string DosDateText(uint32_t v) {
+  if (v == 0) return "-";
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", 1980 + (v >> 25),
-                (v >> 21) & 15, (v >> 16) & 31, (v >> 11) & 31, (v >> 5) & 63, (v & 31) * 2);
+  std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", 1980 + (v >> 25), (v >> 21) & 15,
+                (v >> 16) & 31, (v >> 11) & 31, (v >> 5) & 63, (v & 31) * 2);
   return buf;
 }
 
-std::string Printable(const std::string& s)
-{
+std::string Printable(const std::string& s) {
   std::string out;
   for (unsigned char c : s) {
     if (c < 32 || c == 127) {
@@ -193,23 +176,18 @@ std::string Printable(const std::string& s)
   return out;
 }
 
-void Setting(const std::string& name, const std::string& value)
-{
+void Setting(const std::string& name, const std::string& value) {
   std::cout << "  " << std::left << std::setw(28) << name << " " << Printable(value) << "\n";
 }
 
-std::string TokenText(const TGFileInfo& info, bool update, bool plain)
-{
+std::string TokenText(const TGFileInfo& info, bool update, bool plain) {
   std::string stored = update ? info.GetUpdateToken(false) : info.GetDownloadToken(false);
-  if (stored.empty())
-    return "(none)";
-  if (plain)
-    return update ? info.GetUpdateToken(true) : info.GetDownloadToken(true);
+  if (stored.empty()) return "(none)";
+  if (plain) return update ? info.GetUpdateToken(true) : info.GetDownloadToken(true);
   return "(stored scrambled, " + std::to_string(stored.size()) + " characters)";
 }
 
-void ListSettings(const TGFileInfo& info, bool tokens)
-{
+void ListSettings(const TGFileInfo& info, bool tokens) {
   const TTrailer& t = info.Trailer();
   std::cout << "options\n";
   char hex[8];
@@ -225,8 +203,7 @@ void ListSettings(const TGFileInfo& info, bool tokens)
   Setting("make_agent_copy (byte 68)", info.MakeAgentCopy() ? "1" : "0");
   Setting("agent (byte 69)", info.IsAutoUpdateProg() ? "1" : "0");
   std::string space;
-  for (int k = 0; k < 9; ++k)
-    space += (k ? " " : "") + std::to_string(t.SpaceRequired(k));
+  for (int k = 0; k < 9; ++k) space += (k ? " " : "") + std::to_string(t.SpaceRequired(k));
   Setting("space required", space);
 
   std::cout << "update settings\n";
@@ -254,14 +231,12 @@ void ListSettings(const TGFileInfo& info, bool tokens)
     int items = SUB::Count(rec);
     std::cout << "  [" << Printable(SUB::Item(rec, 0)) << "] " << (items > 0 ? items - 1 : 0)
               << " keys\n";
-    for (int k = 1; k < items; ++k)
-      std::cout << "    " << Printable(SUB::Item(rec, k)) << "\n";
+    for (int k = 1; k < items; ++k) std::cout << "    " << Printable(SUB::Item(rec, k)) << "\n";
   }
 }
 
 // Lists one volume; false when it is damaged.
-bool ListVolume(const std::string& path, int number, bool hasHeaders)
-{
+bool ListVolume(const std::string& path, int number, bool hasHeaders) {
   TRecordWalk walk(path);
   std::cout << "volume " << number << ": " << path << "\n";
   if (!walk.IsOpen()) {
@@ -325,15 +300,14 @@ bool ListVolume(const std::string& path, int number, bool hasHeaders)
     // the trailer of the setup they were made from.
     std::cout << "  update-agent copy: settings only\n";
   } else if (files != t.FileCount()) {
-    std::cout << "  DAMAGED: " << files << " file records found, the trailer says "
-              << t.FileCount() << "\n";
+    std::cout << "  DAMAGED: " << files << " file records found, the trailer says " << t.FileCount()
+              << "\n";
     ok = false;
   }
   return ok;
 }
 
-int List(const std::vector<std::string>& args)
-{
+int List(const std::vector<std::string>& args) {
   bool tokens = false;
   std::string path;
   for (auto& a : args) {
@@ -346,16 +320,13 @@ int List(const std::vector<std::string>& args)
     else
       return Fail("list takes one setup file", 2);
   }
-  if (path.empty())
-    return Fail("list needs a setup file", 2);
+  if (path.empty()) return Fail("list needs a setup file", 2);
   {
     std::ifstream probe(path, std::ios::binary);
-    if (!probe)
-      return Fail("setup not found: " + path);
+    if (!probe) return Fail("setup not found: " + path);
   }
   TGFileInfo info(path);
-  if (!info.HasPayload())
-    return Fail(path + " is not a Korvix setup (no valid payload)");
+  if (!info.HasPayload()) return Fail(path + " is not a Korvix setup (no valid payload)");
   std::cout << "setup: " << path << "\n";
   ListSettings(info, tokens);
 
@@ -386,8 +357,7 @@ int List(const std::vector<std::string>& args)
     hasHeaders = false;
     ok = ListVolume(next, ++shown, hasHeaders) && ok;
     cur = TGFileInfo(next);
-    if (!cur.Trailer().MagicOK())
-      break;
+    if (!cur.Trailer().MagicOK()) break;
   }
   std::cout << (ok ? "all records inflate and every checksum matches\n" : "DAMAGED\n");
   return ok ? 0 : 1;
@@ -395,8 +365,7 @@ int List(const std::vector<std::string>& args)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::cerr << KUsage;
@@ -413,9 +382,7 @@ int main(int argc, char** argv)
       std::cout << KUsage;
       return 0;
     }
-  if (cmd == "build")
-    return Build(rest);
-  if (cmd == "list")
-    return List(rest);
+  if (cmd == "build") return Build(rest);
+  if (cmd == "list") return List(rest);
   return Fail("unknown command " + cmd + " (see --help)", 2);
 }

@@ -18,13 +18,11 @@ std::string GKind;
 std::string GDoneFile;
 HWND GShown = nullptr;
 
-bool Exists(const std::string& path)
-{
+bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void Report(HWND w)
-{
+void Report(HWND w) {
   RECT r;
   GetWindowRect(w, &r);
   std::printf("RECT %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -33,8 +31,7 @@ void Report(HWND w)
 
 // Thread timer: reports the window once it stands, closes it once the
 // screenshot is taken.
-void CALLBACK Watch(HWND, UINT, UINT_PTR id, DWORD)
-{
+void CALLBACK Watch(HWND, UINT, UINT_PTR id, DWORD) {
   if (!GShown) {
     HWND w = GKind == "main" ? MainWindow : FindWindowA("KMsgBox", nullptr);
     if (w && IsWindowVisible(w)) {
@@ -50,8 +47,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR id, DWORD)
   if (GKind == "main") PostMessageA(GShown, WM_CLOSE, 0, 0);
 }
 
-void MainTick()
-{
+void MainTick() {
   StopMainTimer();
   SetStatusText("Extracting Files...", "Tahoma", 8, 0);
   ExtractProgress(0, 0, 10, 0, 1, "");
@@ -62,8 +58,7 @@ void MainTick()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   if (argc < 3) return 2;
   GKind = argv[1];
   GDoneFile = argv[2];
@@ -72,8 +67,7 @@ int main(int argc, char** argv)
   if (GKind == "error") {
     ShowError(0, "Bad CRC!<P>This indicates that your setup file might be corrupted...");
   } else if (GKind == "attention") {
-    ShowAttention(1,
-                  "Please insert <B>DISK #2</B> and press OK to continue",
+    ShowAttention(1, "Please insert <B>DISK #2</B> and press OK to continue",
                   "Korvix Installation Suite");
   } else if (GKind == "question") {
     AskYesNo(0,
