@@ -7,3 +7,8 @@ target_link_libraries(ui_mainwin_app PRIVATE korvix_win)
 if(TARGET win_ui_tests)
   add_dependencies(win_ui_tests ui_keysend ui_mainwin_app)
 endif()
+# The inform dialog's link goes to this stand-in handler of a test scheme.
+add_executable(ui_linkrecorder ${KORVIX_ROOT}/tests/ui/LinkRecorder.cpp)
+if(TARGET win_inform_tests)
+  add_dependencies(win_inform_tests ui_keysend ui_linkrecorder)
+endif()
