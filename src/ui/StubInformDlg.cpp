@@ -140,6 +140,8 @@ bool RunDialog(HWND owner, const std::string& title, const std::string& buttonCa
                int fontSize, const std::string& fontName, bool rightToLeft, int height, int width,
                const std::string& link, const std::string& page) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
+  // The library and both fonts go with the dialog; fonts kept until exit
+  // added two GDI objects for every page shown.
   TLibrary richEdit(LoadSystemLibrary("RICHED32.DLL"));
   TGdiObject buttonFont(CreateInformFont(-PointsToPixels(fontSize), charset, fontName));
   bool ownFace = !fontName.empty() && fontName != "Tahoma";

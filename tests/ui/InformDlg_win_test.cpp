@@ -134,6 +134,8 @@ TEST(InformDialog, PageFontsAndLayoutFollowTheWindow) {
       EXPECT_STREQ(cf.szFaceName, c.PageFace);
       EXPECT_EQ((GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, rtl);
       ExpectLayout(dialog, withLink);
+      // One dialog at a time: a second page is refused while this one is open.
+      EXPECT_FALSE(ShowInform(nullptr, "", "", 0, 8, "", false, 300, 300, "", "another page"));
       SetWindowPos(dialog, nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);
       ExpectLayout(dialog, withLink);
       Close(dialog);
