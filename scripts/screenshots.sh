@@ -2,8 +2,9 @@
 # Renders the program's windows under Wine on a private Xvfb into
 # docs/screenshots/*.png: an error box, an attention box, a question with
 # translated buttons, a right-to-left box, the main window with its
-# progress and the inform dialog with a news page. Uses a Wine prefix of its own in which Wine draws the window
-# frames itself (there is no window manager on the virtual display).
+# progress and the inform dialog with a news page. Uses a Wine prefix of its
+# own in which Wine draws the window frames itself (there is no window
+# manager on the virtual display).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVIX_BUILD:-$root/build}

@@ -38,7 +38,11 @@ HWND WaitForBox(const char* cls, int timeoutMs) {
 
 int main(int argc, char** argv) {
   const char* cls = "KMsgBox";
-  if (argc > 1 && std::strncmp(argv[1], "class:", 6) == 0) cls = argv[1] + 6, ++argv, --argc;
+  if (argc > 1 && std::strncmp(argv[1], "class:", 6) == 0) {
+    cls = argv[1] + 6;
+    ++argv;
+    --argc;
+  }
   if (argc < 2) return 2;
   HWND box = WaitForBox(cls, std::atoi(argv[1]));
   if (!box) return 1;

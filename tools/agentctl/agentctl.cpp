@@ -247,69 +247,85 @@ int UsageError(const char* what, const std::string& arg) {
   return KExitUsage;
 }
 
+// What the command line asks for.
+struct TOptions {
+  std::string TargetClass, Out;
+  HWND Agent = nullptr;
+  DWORD Pid = 0;
+  long long WaitMs = -1;  // default: KDefaultWaitMs after a registration, else none
+  bool Registering = true;
+  std::vector<TCommand> Commands;
+};
+
+// One option with its value; false for an unknown option or a bad value.
+bool TakeOption(const std::string& a, const char* value, TOptions& o) {
+  long long n = 0;
+  bool number = ParseNumber(value, n);
+  if (a == "--class") {
+    o.TargetClass = value;
+  } else if (a == "--agent") {
+    o.TargetClass = AgentClassOf(value);
+  } else if (a == "--window" && number && n > 0) {
+    o.Agent = (HWND)(intptr_t)n;
+  } else if (a == "--pid" && number && n > 0 && n <= 0xFFFFFFFF) {
+    o.Pid = (DWORD)n;
+  } else if (a == "--get" && SettingCode(value, true)) {
+    o.Commands.push_back({TCommand::KGet, SettingCode(value, true), 0});
+  } else if (a == "--set") {
+    std::string s = value;
+    size_t eq = s.find('=');
+    int code = eq == std::string::npos ? 0 : SettingCode(s.substr(0, eq), false);
+    if (!code || !ParseNumber(s.c_str() + eq + 1, n)) return false;
+    o.Commands.push_back({TCommand::KSet, code, n});
+  } else if (a == "--quit" && number && n >= 0 && n <= 0x7FFFFFFF) {
+    o.Commands.push_back({TCommand::KQuit, 0, n});
+  } else if (a == "--msg" && number && n >= WM_USER && n <= 0xFFFF) {
+    GNotifyMessage = (UINT)n;
+  } else if (a == "--out") {
+    o.Out = value;
+  } else if (a == "--wait-ms" && number && n >= 0 && n < 0xFFFFFFFF) {
+    o.WaitMs = n;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string targetClass, out;
-  HWND agent = nullptr;
-  DWORD pid = 0;
-  long long waitMs = -1;  // default: KDefaultWaitMs after a registration, else none
-  bool registering = true;
-  std::vector<TCommand> commands;
+  TOptions o;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    long long n = 0;
     if (a == "--help" || a == "-h" || a == "/?") {
       Usage();
       return KExitOk;
     } else if (a == "--shot" || a == "--check") {
-      commands.push_back({TCommand::KSet, 31, a == "--shot" ? 1 : 2});
+      o.Commands.push_back({TCommand::KSet, 31, a == "--shot" ? 1 : 2});
     } else if (a == "--info") {
-      commands.push_back({TCommand::KSet, 32, 0});
+      o.Commands.push_back({TCommand::KSet, 32, 0});
     } else if (a == "--no-register") {
-      registering = false;
+      o.Registering = false;
     } else if (!value) {
       return UsageError("unknown argument or missing value:", a);
-    } else if (a == "--class") {
-      targetClass = argv[++i];
-    } else if (a == "--agent") {
-      targetClass = AgentClassOf(argv[++i]);
-    } else if (a == "--window" && ParseNumber(value, n) && n > 0) {
-      agent = (HWND)(intptr_t)n, ++i;
-    } else if (a == "--pid" && ParseNumber(value, n) && n > 0) {
-      pid = (DWORD)n, ++i;
-    } else if (a == "--get") {
-      int code = SettingCode(argv[++i], true);
-      if (!code) return UsageError("no readable setting:", value);
-      commands.push_back({TCommand::KGet, code, 0});
-    } else if (a == "--set") {
-      std::string s = argv[++i];
-      size_t eq = s.find('=');
-      int code = eq == std::string::npos ? 0 : SettingCode(s.substr(0, eq), false);
-      if (!code || !ParseNumber(s.c_str() + eq + 1, n)) return UsageError("no setting:", s);
-      commands.push_back({TCommand::KSet, code, n});
-    } else if (a == "--quit" && ParseNumber(value, n) && n >= 0) {
-      commands.push_back({TCommand::KQuit, 0, n}), ++i;
-    } else if (a == "--msg" && ParseNumber(value, n) && n >= WM_USER && n <= 0xFFFF) {
-      GNotifyMessage = (UINT)n, ++i;
-    } else if (a == "--out") {
-      out = argv[++i];
-    } else if (a == "--wait-ms" && ParseNumber(value, n) && n >= 0 && n < 0xFFFFFFFF) {
-      waitMs = n, ++i;
-    } else {
+    } else if (!TakeOption(a, value, o)) {
       return UsageError("unknown argument or bad value:", a + " " + value);
+    } else {
+      ++i;  // the option's value
     }
   }
 
+  HWND agent = o.Agent;
   if (!agent)
-    agent = targetClass.empty() ? FindAgentWindow(pid) : FindWindowA(targetClass.c_str(), nullptr);
+    agent = o.TargetClass.empty() ? FindAgentWindow(o.Pid)
+                                  : FindWindowA(o.TargetClass.c_str(), nullptr);
   if (!agent || !IsWindow(agent)) {
     std::fprintf(stderr, "agentctl: no agent window found\n");
     return KExitNoAgent;
   }
-  if (!out.empty() && !(GOut = std::fopen(out.c_str(), "ab"))) {
-    std::fprintf(stderr, "agentctl: cannot open %s\n", out.c_str());
+  if (!o.Out.empty() && !(GOut = std::fopen(o.Out.c_str(), "ab"))) {
+    std::fprintf(stderr, "agentctl: cannot open %s\n", o.Out.c_str());
     return KExitUsage;
   }
 
@@ -323,7 +339,7 @@ int main(int argc, char** argv) {
   if (!own) return KExitNoAgent;
 
   int exitCode = KExitOk;
-  if (registering) {
+  if (o.Registering) {
     PostMessageA(agent, wm_LocalMsg, (WPARAM)own, GNotifyMessage);
     bool alive = Listen(agent, KReplyWaitMs, GRegistered);
     if (!GRegistered) {
@@ -331,7 +347,7 @@ int main(int argc, char** argv) {
       return alive ? KExitNoAgent : KExitAgentGone;
     }
   }
-  for (const TCommand& c : commands) {
+  for (const TCommand& c : o.Commands) {
     if (c.Kind == TCommand::KQuit) {
       PostMessageA(agent, wm_ShutDown, (WPARAM)c.Value, 0);
       Line("quit %lld", c.Value);
@@ -348,8 +364,8 @@ int main(int argc, char** argv) {
       Line("set %d %lld -> %d %s", c.Code, c.Value, (int)result, SettingName(c.Code));
     }
   }
-  if (waitMs < 0 && registering) waitMs = KDefaultWaitMs;
-  if (waitMs >= 0 && !Listen(agent, (DWORD)waitMs, GAgentEnded) && !GAgentEnded) {
+  if (o.WaitMs < 0 && o.Registering) o.WaitMs = KDefaultWaitMs;
+  if (o.WaitMs >= 0 && !Listen(agent, (DWORD)o.WaitMs, GAgentEnded) && !GAgentEnded) {
     Line("gone agent window closed without notification 43");
     exitCode = KExitAgentGone;
   }
