@@ -8,6 +8,7 @@
 #include "support/Handles.h"
 #include "support/Win64.h"
 #include "text/Common.h"
+#include "ui/ModalLoop.h"
 
 namespace {
 
@@ -151,14 +152,7 @@ bool RunDialog(HWND owner, const std::string& title, const std::string& buttonCa
   GLink = link;
   GClosed = false;
   GLinkOpened = false;
-  WNDCLASSA wc = {};
-  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = InformProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
-  wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-  wc.lpszClassName = InformClassName;
-  TDialogResources res{instance, RegisterClassA(&wc) != 0};
+  TDialogResources res{instance, RegisterModalClass(InformClassName, InformProc, instance)};
 
   int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   int screenHeight = GetSystemMetrics(SM_CYSCREEN);
@@ -198,22 +192,9 @@ bool RunDialog(HWND owner, const std::string& title, const std::string& buttonCa
     SetFocus(GPage);
   }
 
-  MSG msg;
-  while (!GClosed) {
-    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      // The program is ending: the quit message belongs to the loop that
-      // waits for it, not to this dialog.
-      GQuitPending = true;
-      GQuitCode = (int)msg.wParam;
-      break;
-    }
-    if (got < 0) break;
-    if (!FilterKey(msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
+  // A quit message belongs to the loop that waits for it: a dialog loop that
+  // swallowed it and waited on kept the agent from ever ending.
+  GQuitPending = RunModalLoop(GClosed, FilterKey, GQuitCode);
   return true;
 }
 

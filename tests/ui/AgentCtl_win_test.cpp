@@ -50,7 +50,8 @@ protected:
   std::string Out = TempFolder(true) + "korvix_agentctl.txt";
   void SetUp() override {
     GAgent = TFakeAgent();
-    WNDCLASSA wc = {0, FakeAgentProc};
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FakeAgentProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = KFakeClass;
     RegisterClassA(&wc);
@@ -69,7 +70,8 @@ protected:
       const std::function<void()>& pass = [] {}) {
     DeleteFileA(Out.c_str());
     std::string cmd = "\"" + ProgramFolder(true) + "agentctl.exe\" " + args + " --out " + Out;
-    STARTUPINFOA si = {sizeof si};
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     EXPECT_TRUE(CreateProcessA(nullptr, &cmd[0], 0, 0, 0, 0, 0, 0, &si, &pi));
     TProcess ctl(pi);

@@ -96,7 +96,8 @@ struct TLinkHandler {
 bool Press(unsigned key, const std::string& link) {
   std::string cmd = "\"" + ProgramFolder(true) + "ui_keysend.exe\" class:" + InformClassName +
                     " 30000 vk:" + std::to_string(key);
-  STARTUPINFOA si = {sizeof si};
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   EXPECT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &si, &pi));
   TProcess sender(pi);
@@ -129,7 +130,8 @@ TEST(InformDialog, PageFontsAndLayoutFollowTheWindow) {
       EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - c.OuterW) / 2);
       HWND page = ChildrenOfClass(dialog, "RICHEDIT").at(0);
       EXPECT_EQ(TextOf(page), "First line\r\nSecond line");
-      CHARFORMATA cf = {sizeof cf};
+      CHARFORMATA cf = {};
+      cf.cbSize = sizeof cf;
       SendMessageA(page, EM_GETCHARFORMAT, SCF_DEFAULT, (LPARAM)&cf);
       EXPECT_STREQ(cf.szFaceName, c.PageFace);
       EXPECT_EQ((GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, rtl);
