@@ -96,15 +96,12 @@ LRESULT CALLBACK InformProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
   return DefWindowProcA(window, msg, wParam, lParam);
 }
 
-// Keys for the dialog or its controls, before dispatch: Escape closes it,
-// Enter on the focused link button presses it. Returns true when consumed.
+// Keys for the dialog or its controls, before dispatch: Enter on the focused
+// link button presses it. Escape does nothing; the Close button and Alt+F4
+// close the dialog. Returns true when consumed.
 bool FilterKey(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || (msg.hwnd != GDialog && !IsChild(GDialog, msg.hwnd)))
     return false;
-  if (msg.wParam == VK_ESCAPE) {
-    PostMessageA(GDialog, WM_CLOSE, 0, 0);
-    return true;
-  }
   if (msg.wParam == VK_RETURN && GButton && GetFocus() == GButton) {
     OpenLinkAndClose();
     return true;

@@ -158,7 +158,6 @@ TEST(InformDialog, QuitMessageEndsTheDialogAndIsHandedOn) {
 
 TEST(InformLink, TheButtonOrAnEmptyPageOpensTheTrimmedLink) {
   TLinkHandler handler;
-  EXPECT_TRUE(Press(VK_ESCAPE, "korvixtest:escape"));
   EXPECT_TRUE(Show("", "News", [](HWND d) { SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }));
   EXPECT_TRUE(Press(VK_RETURN, "  korvixtest:button  "));
   EXPECT_EQ(handler.Opened(), "korvixtest:button\n");
