@@ -141,6 +141,24 @@ void OpenVolume(TVolumeOut& v, const std::string& finalPath, bool withHeaders, T
   }
 }
 
+// Sets the image checksum of a setup program when its stub has one.
+void SetImageChecksum(const std::string& path, const std::string& stub) {
+  size_t at = PeChecksumOffset(stub);
+  if (at == 0 || stub.compare(at, 4, std::string(4, '\0')) == 0) return;
+  TFilePtr f = OpenFile(path, "rb");
+  if (!f) throw EPackError("cannot read " + Quoted(path));
+  std::string block(1 << 16, '\0');
+  uint64_t sum = 0, length = 0;
+  size_t n;
+  while ((n = std::fread(&block[0], 1, block.size(), f.get())) > 0) {
+    sum = PeChecksumAdd(sum, block.data(), n, length, at);
+    length += n;
+  }
+  if (std::ferror(f.get())) throw EPackError("cannot read " + Quoted(path));
+  f.reset();
+  PatchFile(path, (long)at, Le32Bytes(PeChecksumEnd(sum, length)));
+}
+
 void WriteRecord(TVolumeOut& v, const std::string& record) {
   WriteAll(v.F.get(), record, v.Temp);
   v.Size += record.size();
@@ -183,6 +201,10 @@ void FinishVolume(TVolumeOut& v, bool nextFollows, bool relaunch, TBuildState& s
   int32_t sum = VolumeChecksum(v.Temp, KTrailerSize);
   if (sum != KNoVolumeChecksum)
     PatchFile(v.Temp, (long)(v.Size - KTrailerSize + TRL_CHECKSUM), Le32Bytes((uint32_t)sum));
+
+  // The image checksum covers the whole setup program; the volume checksum
+  // starts at offset 512, past its field, so neither disturbs the other.
+  if (v.Exe) SetImageChecksum(v.Temp, st.Stub);
 
   TPackVolume info;
   info.Path = v.Final;
@@ -357,6 +379,16 @@ void PackFiles(const TPackProject& p, const std::vector<uint64_t>& sizes,
   placeDone(0);
 }
 
+// Puts the setup's icon and version into its copy of the stub.
+void SetStubResources(const TPackProject& p, std::string& stub) {
+  if (p.Icon.empty() && p.Version.Empty()) return;
+  std::string icon = p.Icon.empty() ? std::string() : ReadWholeFile(p.Icon);
+  std::string error;
+  if (!SetIconAndVersion(stub, icon, p.Version, error))
+    throw EPackError(Quoted(error.find("icon") != std::string::npos ? p.Icon : p.Stub) + ": " +
+                     error);
+}
+
 }  // namespace
 
 bool IsRegularFile(const std::string& path, uint64_t& size, int64_t& mtime) {
@@ -437,12 +469,23 @@ bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std
     }
   }
 
-  const std::string* texts[] = {&p.Update.Server,  &p.Update.InfoFile,   &p.Update.AgentExe,
-                                &p.Update.Token,   &p.Download.Location, &p.Download.FileName,
-                                &p.Download.Token, &p.Download.Size};
+  const std::string* texts[] = {
+      &p.Update.Server,       &p.Update.InfoFile,     &p.Update.AgentExe,        &p.Update.Token,
+      &p.Download.Location,   &p.Download.FileName,   &p.Download.Token,         &p.Download.Size,
+      &p.Version.ProductName, &p.Version.CompanyName, &p.Version.FileDescription};
   for (const std::string* t : texts)
     if (HasLineBreakOrNul(*t)) {
       error = "a setting holds a line break or a NUL byte: " + Quoted(*t);
+      return false;
+    }
+  if (!p.Icon.empty() && !IsRegularFile(p.Icon, size, mtime)) {
+    error = "icon file not found: " + Quoted(p.Icon);
+    return false;
+  }
+  uint16_t parts[4];
+  for (const std::string* v : {&p.Version.FileVersion, &p.Version.ProductVersion})
+    if (!v->empty() && !ParseVersionNumber(*v, parts)) {
+      error = "a version must be one to four numbers 0..65535 joined by dots: " + Quoted(*v);
       return false;
     }
   if (!p.Download.Size.empty()) {
@@ -486,6 +529,7 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
       return false;
     }
     SetPayloadEnd(st.Stub, 0);
+    SetStubResources(project, st.Stub);
 
     // Header records: stored, positive length.
     std::vector<std::string> headers = {BuildLanguageBlock(project.Languages),

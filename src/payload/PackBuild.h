@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "payload/PackEncode.h"
+#include "payload/PeResources.h"
 
 struct TPackEntry {
   std::string Source;      // file to pack
@@ -44,6 +45,8 @@ struct TPackProject {
   unsigned Threads = 0;            // compressing threads, 0: one per processor
   bool HasSeed = false;
   uint64_t Seed = 0;
+  std::string Icon;        // .ico file for the setup's copy of the stub ("MainIcon")
+  TVersionFields Version;  // version texts for it; empty ones keep the stub's
 };
 
 struct TPackVolume {

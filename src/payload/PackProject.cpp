@@ -141,6 +141,11 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
       {"download", "always", nullptr, &p.Download.Always},
       {"download", "token", &p.Download.Token, nullptr},
       {"download", "size", &p.Download.Size, nullptr},
+      {"version", "file_version", &p.Version.FileVersion, nullptr},
+      {"version", "product_version", &p.Version.ProductVersion, nullptr},
+      {"version", "product_name", &p.Version.ProductName, nullptr},
+      {"version", "company", &p.Version.CompanyName, nullptr},
+      {"version", "description", &p.Version.FileDescription, nullptr},
   };
   for (const auto& item : items) {
     if (s != item.Section || k != item.Key) continue;
@@ -156,6 +161,10 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
     }
     if (k == "output") {
       p.Output = JoinPath(baseDir, v);
+      return true;
+    }
+    if (k == "icon") {
+      p.Icon = JoinPath(baseDir, v);
       return true;
     }
     if (k == "volume_size") {
@@ -214,7 +223,7 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
       return true;
     }
     if (k == "enabled") return boolValue(p.Download.Given);
-  } else if (s != "update") {
+  } else if (s != "update" && s != "version") {
     error = "unknown section [" + section + "]";
     return false;
   }
@@ -249,7 +258,8 @@ bool ParseProject(const std::string& text, const std::string& baseDir, TPackProj
         return false;
       }
       section = LowerCase(Trim(t.substr(1, t.size() - 2)));
-      static const char* known[] = {"setup", "options", "update", "download", "languages", "files"};
+      static const char* known[] = {"setup",   "options",   "update", "download",
+                                    "version", "languages", "files"};
       bool ok = false;
       for (const char* k : known) ok = ok || section == k;
       if (!ok) {
