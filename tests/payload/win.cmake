@@ -1,7 +1,8 @@
 # korvix-pack.exe under Wine with the real stub.
 add_test(NAME pack_win_tool
   COMMAND bash ${KORVIX_ROOT}/tests/payload/pack_win_test.sh ${CMAKE_BINARY_DIR}/wine-run.sh
-          $<TARGET_FILE:korvix-pack> $<TARGET_FILE:stub>)
+          $<TARGET_FILE:korvix-pack> $<TARGET_FILE:stub> $<TARGET_FILE:standin_engine>
+          ${KORVIX_ROOT}/src/startup/MainIcon.ico)
 set_tests_properties(pack_win_tool PROPERTIES TIMEOUT 600)
 # The stub's resources and a setup's icon and version, read back through the
 # Windows API; the program carries the stub's resource script.
