@@ -180,11 +180,17 @@ bool ReadLayout(const std::string& image, TPeLayout& pe, std::string& error) {
 
 // ------------------------------------------------------------ the tree
 
+// Bounds of what a tree may give: directories of a damaged tree may share
+// their entries, so that a small tree would name an enormous number of
+// resources.
+const size_t KMaxResources = 65536;
+const uint64_t KMaxResourceBytes = 64ull << 20;
+
 // Reads the tree below the directory at `dir` (an offset into the section
 // bytes `tree`); `level` 0 is the types, 1 the names, 2 the languages.
 bool ReadDirectory(const std::string& image, const TPeLayout& pe, const std::string& tree,
-                   uint32_t dir, int level, TPeResource& path,
-                   std::vector<TPeResource>& resources) {
+                   uint32_t dir, int level, TPeResource& path, std::vector<TPeResource>& resources,
+                   uint64_t& bytes) {
   if ((uint64_t)dir + 16 > tree.size()) return false;
   uint32_t entries = (uint32_t)U16At(tree, dir + 12) + U16At(tree, dir + 14);
   if ((uint64_t)dir + 16 + 8ull * entries > tree.size()) return false;
@@ -208,7 +214,8 @@ bool ReadDirectory(const std::string& image, const TPeLayout& pe, const std::str
     if (level == 0) path.Type = id;
     if (level == 1) path.Name = id;
     if (level < 2) {
-      if (!isDirectory || !ReadDirectory(image, pe, tree, target, level + 1, path, resources))
+      if (!isDirectory ||
+          !ReadDirectory(image, pe, tree, target, level + 1, path, resources, bytes))
         return false;
       continue;
     }
@@ -218,7 +225,10 @@ bool ReadDirectory(const std::string& image, const TPeLayout& pe, const std::str
     uint32_t size = U32At(tree, target + 4);
     path.CodePage = U32At(tree, target + 8);
     size_t at = 0;
-    if (!pe.FileOffset(rva, size, image.size(), at)) return false;
+    bytes += size;
+    if (!pe.FileOffset(rva, size, image.size(), at) || bytes > KMaxResourceBytes ||
+        resources.size() >= KMaxResources)
+      return false;
     path.Data = image.substr(at, size);
     resources.push_back(path);
   }
@@ -432,8 +442,8 @@ bool ReadResources(const std::string& image, std::vector<TPeResource>& resources
   uint32_t size = 0;
   uint32_t rva = pe.Directory(image, KResourceDirectory, size);
   if (rva == 0) return true;
-  // The tree may lie anywhere in its section; read it from the section's
-  // start so that offsets inside the tree stay in bounds.
+  // Offsets inside the tree count from its root directory: the tree is the
+  // bytes from there to the end of the section's raw data.
   for (const TSection& s : pe.Sections) {
     if (rva < s.VirtualAddress || rva >= s.VirtualAddress + std::max(s.VirtualSize, s.RawSize))
       continue;
@@ -441,7 +451,9 @@ bool ReadResources(const std::string& image, std::vector<TPeResource>& resources
     uint32_t length = s.VirtualAddress + std::min(s.RawSize, std::max(s.VirtualSize, 1u)) - rva;
     if (!pe.FileOffset(rva, length, image.size(), at)) break;
     TPeResource path;
-    if (ReadDirectory(image, pe, image.substr(at, length), 0, 0, path, resources)) return true;
+    uint64_t bytes = 0;
+    if (ReadDirectory(image, pe, image.substr(at, length), 0, 0, path, resources, bytes))
+      return true;
     break;
   }
   resources.clear();
@@ -551,7 +563,7 @@ bool ReadIcoFile(const std::string& bytes, std::vector<TIconImage>& images, std:
   error = "not an icon file (.ico)";
   if (bytes.size() < 6 || U16At(bytes, 0) != 0 || U16At(bytes, 2) != 1) return false;
   uint16_t count = U16At(bytes, 4);
-  if (count == 0 || bytes.size() < 6 + 16ull * count) return false;
+  if (count == 0 || count > 64 || bytes.size() < 6 + 16ull * count) return false;
   for (uint16_t i = 0; i < count; ++i) {
     size_t e = 6 + 16 * i;
     uint32_t size = U32At(bytes, e + 8);

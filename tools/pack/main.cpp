@@ -266,6 +266,10 @@ bool ListResources(const std::string& path, uint32_t stubSize) {
   image.resize((size_t)in.gcount());
   std::vector<TPeResource> resources;
   std::string error;
+  if (PeChecksumOffset(image) == 0) {
+    std::cout << "resources: none (the stub is no Windows program image)\n";
+    return true;
+  }
   if (!ReadResources(image, resources, error)) {
     std::cout << "resources: DAMAGED: " << error << "\n";
     return false;
