@@ -41,12 +41,6 @@ unsigned long Pid() {
   return GetCurrentProcessId();
 }
 
-std::string OwnFileName() {
-  std::string path = ProgramPath();
-  size_t p = path.find_last_of('\\');
-  return p == std::string::npos ? path : path.substr(p + 1);
-}
-
 std::string AgentExeName() {
   return StubFileInfo ? StubFileInfo->GetAgentExeName() : std::string();
 }
@@ -99,11 +93,12 @@ bool X_ExeIsRunning() {
 }
 
 bool ThisIs_Plain_AutoUpdate_Exe() {
-  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), AgentExeName());
+  return ThisIs_AutoUpdateProg && SameTextTrim(PathFileName(ProgramPath()), AgentExeName());
 }
 
 bool ThisIs_X_AutoUpdate_Exe() {
-  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), "X_" + Trim(AgentExeName()));
+  return ThisIs_AutoUpdateProg &&
+         SameTextTrim(PathFileName(ProgramPath()), "X_" + Trim(AgentExeName()));
 }
 
 bool SpanRelaunchWanted() {

@@ -47,24 +47,35 @@ private:
 };
 TFontSlot GStatusFont;
 
-std::string OwnPath() {
-  char path[MAX_PATH + 1] = {0};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n);
+bool IsRightToLeft(int charset) {
+  return charset == HEBREW_CHARSET || charset == ARABIC_CHARSET;
 }
 
-bool IsRightToLeft(int charset) {
-  return charset == 177 || charset == 178;
+const DWORD KStatusStyle = WS_CHILD | WS_VISIBLE;
+const DWORD KStatusStyleRtl = WS_CHILD | WS_VISIBLE | SS_RIGHT;
+
+// The progress-bar class. comctl32 is no library Windows always takes from
+// the system folder, so it is bound at run time from there: a copy planted
+// beside the setup (a Downloads folder) never loads. It stays loaded for the
+// rest of the run, as its window classes must.
+void RegisterProgressClass() {
+  using TInitCommonControlsEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE library = nullptr;
+  auto init = reinterpret_cast<TInitCommonControlsEx>(
+      reinterpret_cast<void*>(LoadProc("comctl32.dll", "InitCommonControlsEx", library)));
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
+  if (!init || !init(&icc)) DebugLine("InitCommonControlsEx() failed");
 }
 
 void CreateControls(HWND window) {
   HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
-  bool rtl = IsRightToLeft(TGFileInfo(OwnPath()).GetLangCharset());
-  StatusLine = CreateWindowExA(0, "Static", "", 0x50000000, rtl ? 122 : 70, 20, 340, 18, window,
+  bool rtl = IsRightToLeft(TGFileInfo(ProgramPath()).GetLangCharset());
+  StatusLine = CreateWindowExA(0, "Static", "", KStatusStyle, rtl ? 122 : 70, 20, 340, 18, window,
                                nullptr, instance, nullptr);
-  FilesBar = CreateWindowExA(0, PROGRESS_CLASSA, "", 0x50000000, 70, 38, 392, 13, window, nullptr,
-                             instance, nullptr);
-  ActivityBar = CreateWindowExA(0, PROGRESS_CLASSA, "", 0x40000000, rtl ? 70 : 416, 20, 46, 13,
+  FilesBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 70, 38, 392, 13, window,
+                             nullptr, instance, nullptr);
+  // Hidden until the setup flow shows it.
+  ActivityBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, rtl ? 70 : 416, 20, 46, 13,
                                 window, nullptr, instance, nullptr);
   SetTimer(window, MainTimerId, 1000, nullptr);
   GStatusFont.Set(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
@@ -155,8 +166,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
   int64_t sleepX = GetSwitchInt("/SleepX=", -1);
   if (sleepX >= 0 && OnSleepX) OnSleepX(-(int)sleepX);
 
-  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&icc);
+  RegisterProgressClass();
 
   WNDCLASSA wc = {};
   wc.style = CS_DBLCLKS;
@@ -171,7 +181,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
   CenterInWorkArea(MainWindowWidth, MainWindowHeight, left, top);
 
   {
-    TGFileInfo info(OwnPath());
+    TGFileInfo info(ProgramPath());
     std::string title = info.GetLangStr("s0", LangDefault("s0"));
     MainWindow =
         CreateWindowExA(0, windowClass.c_str(), title.c_str(), MainWindowStyle, left, top,
@@ -212,7 +222,7 @@ void SetStatusText(const std::string& text, const std::string& fontName, int fon
   if (!StatusLine) return;
   bool rtl = IsRightToLeft(charset);
   SetWindowLongPtrA(StatusLine, GWL_EXSTYLE, rtl ? WS_EX_RTLREADING : 0);
-  SetWindowLongPtrA(StatusLine, GWL_STYLE, rtl ? 0x50000002 : 0x50000000);
+  SetWindowLongPtrA(StatusLine, GWL_STYLE, rtl ? KStatusStyleRtl : KStatusStyle);
   GStatusFont.Set(CreateFontA(-PointsToPixels(fontSize), 0, 0, 0, 0, 0, 0, 0, (DWORD)charset, 0, 0,
                               0, 0, fontName.c_str()));
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);

@@ -11,20 +11,27 @@
 #include <cstdint>
 #include <string>
 
+#include "text/Switches.h"  // ProgramPath
+
 // --- Folders and paths --------------------------------------------------
 // Removes one trailing backslash (not from paths of 2 characters or less, nor
 // after a double-byte lead byte), then appends one when add is set.
 std::string WithBackslash(const std::string& path, bool add);
 // "" for "\"; otherwise removes one trailing backslash from a longer path.
 std::string StripBackslash(const std::string& path);
-// Collapses runs of backslashes (keeping a leading "\\" and a doubled one at
-// the very end), then StripBackslash when stripTrailing.
+// Collapses runs of backslashes, then StripBackslash when stripTrailing. The
+// first character is never merged with the second (a network path keeps its
+// two leading backslashes), nor is a pair that ends the text, a backslash
+// that is the second byte of a double-byte character, or, in a text that
+// begins and ends with the same character (a delimited list), a pair right
+// after that character.
 std::string NormalizePath(const std::string& path, bool stripTrailing);
+// The cleaning of NormalizePath with a given test for double-byte lead bytes.
+std::string CollapseBackslashes(const std::string& path, bool (*isLeadByte)(char));
 // File name without folder and without its last (or every) extension.
 std::string FileNameNoExt(const std::string& path, bool allExtensions);
-// Full path of the running program; its name without extension
-// (noExtension) or the full path; its folder.
-std::string ProgramPath();
+// The running program's name without extension (noExtension) or its full
+// path (ProgramPath, from the toolbox); its folder.
 std::string ProgramName(bool noExtension);
 std::string ProgramFolder(bool add);
 std::string TempFolder(bool add);

@@ -4,6 +4,7 @@
 
 #include "text/Common.h"
 #include "text/KSUB.h"
+#include "text/LangRes0.h"
 
 #ifdef _WIN32
 #include <richedit.h>
@@ -13,13 +14,9 @@
 #include "support/Win64.h"
 #endif
 
-namespace {
-const char* const BoxButtonTexts = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
-const char* const BoxCaptions = "|Error|Attention|Confirm|";
-}  // namespace
-
 std::string CaptionLine(const std::string& caption) {
-  return std::string(BoxCaptions).find(caption) != std::string::npos ? UpperCase(caption) : caption;
+  return std::string(DefaultCaptions).find(caption) != std::string::npos ? UpperCase(caption)
+                                                                         : caption;
 }
 
 std::string ExtractBoldSpans(const std::string& text, std::vector<TBoldSpan>& spans) {
@@ -265,7 +262,7 @@ void CreateButtons(unsigned flags, const std::string& buttonTexts) {
     SendMessageA(GButtons[i], WM_SETFONT, (WPARAM)GFont, 0);
     SetWindowLongPtrA(GButtons[i], GWLP_USERDATA, results[i]);
   }
-  FocusButton((int)((flags >> 8) & 0x0F));
+  FocusButton((int)((flags & MB_DEFMASK) >> 8));
 }
 
 // ---------------------------------------------------------------- keyboard
@@ -430,7 +427,7 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
   GResult = 0;
   GClosed = false;
   GRequestedWidth = GRequestedHeight = 0;
-  GIconFlag = (int)(flags & 0xF0);
+  GIconFlag = (int)(flags & MB_ICONMASK);
   GFont = CreateBoxFont();
 
   WNDCLASSA wc = {};
@@ -443,14 +440,16 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
   res.ClassRegistered = RegisterClassA(&wc) != 0;
 
   GBox = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, MsgBoxClassName, caption.c_str(),
-                         0x10C80000, -100, -100, 10, 10, owner, nullptr, res.Instance, nullptr);
+                         WS_VISIBLE | WS_CAPTION | WS_SYSMENU, -100, -100, 10, 10, owner, nullptr,
+                         res.Instance, nullptr);
   if (!GBox) return 0;
   if (flags & MB_NOCLOSE) {
     EnableMenuItem(GetSystemMenu(GBox, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
     flags &= ~MB_NOCLOSE;
   }
 
-  DWORD style = 0x50001804 | ((flags & MB_RIGHT) ? ES_RIGHT : 0);
+  DWORD style = WS_CHILD | WS_VISIBLE | ES_WANTRETURN | ES_READONLY | ES_MULTILINE |
+                ((flags & MB_RIGHT) ? ES_RIGHT : 0);
   DWORD exStyle = (flags & MB_RTLREADING) ? WS_EX_RTLREADING : 0;
   GText = CreateWindowExA(exStyle, "RICHEDIT", "", style, 86, 30, 100, 13, GBox, nullptr,
                           res.Instance, nullptr);
@@ -503,7 +502,7 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
 }  // namespace
 
 void SetMsgBoxFont(const std::string& faceName, int size, int charset) {
-  if (!faceName.empty()) GFontFace = faceName;
+  GFontFace = faceName;  // "": the system's font for the character set
   if (size != 0) GFontSize = size;
   GFontCharset = charset;
 }
@@ -517,12 +516,12 @@ SIZE MeasureMsgBoxText(const std::string& text) {
 
 int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& caption, unsigned flags,
            int charset, const std::string& buttonTexts) {
-  if (charset == 177 || charset == 178) flags |= MB_RIGHT | MB_RTLREADING;
+  if (charset == HEBREW_CHARSET || charset == ARABIC_CHARSET) flags |= MB_RIGHT | MB_RTLREADING;
   std::string body = text;
   if (ownerCode == 0) body = "<<b>" + CaptionLine(caption) + "</b><P><P>" + text + "<P>";
   if (ownerCode == 2) flags |= MB_NOCLOSE;
   HWND owner = ownerCode >= 3 ? (HWND)ownerCode : GetActiveWindow();
-  std::string buttons = buttonTexts.empty() ? std::string(BoxButtonTexts) : buttonTexts;
+  std::string buttons = buttonTexts.empty() ? std::string(DefaultBtnText) : buttonTexts;
   int result = ShowBox(owner, body, caption, flags, buttons);
   if (GQuitPending) {
     GQuitPending = false;
@@ -535,7 +534,7 @@ int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& capti
 
 namespace {
 std::string CaptionOr(const std::string& caption, int item) {
-  return caption.empty() ? SUB::Item(BoxCaptions, item) : caption;
+  return caption.empty() ? SUB::Item(DefaultCaptions, item) : caption;
 }
 }  // namespace
 

@@ -28,6 +28,30 @@ TEST(PathShape, TrailingBackslashesAndInnerRuns) {
   EXPECT_EQ("\\\\srv", RootForFreeSpace("\\\\srv\\share\\x", false));
 }
 
+// The cleaning of doubled backslashes after path macros: network paths keep
+// their two backslashes also as an item of a delimited list, and a backslash
+// that is the second byte of a double-byte character is no separator.
+TEST(PathShape, CollapsingKeepsNetworkItemsAndDoubleByteCharacters) {
+  auto shiftJisLead = [](char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  };
+  auto noLead = [](char) { return false; };
+  const struct {
+    const char *In, *Out;
+  } cases[] = {
+      {"|\\\\srv\\a|C:\\\\x|", "|\\\\srv\\a|C:\\x|"},
+      {"|C:\\\\x|\\\\srv\\\\a|", "|C:\\x|\\\\srv\\a|"},
+      {"\\\\\\srv\\a", "\\\\srv\\a"},
+      {"\\\\a.exe", "\\\\a.exe"},          // an empty folder macro in front
+      {"C:\\\x95\\\\x", "C:\\\x95\\\\x"},  // 0x95 0x5C is one character
+      {"C:\\\x41\\\\x", "C:\\\x41\\x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CollapseBackslashes(c.In, shiftJisLead), c.Out) << c.In;
+  EXPECT_EQ(CollapseBackslashes("C:\\\x95\\\\x", noLead), "C:\\\x95\\x");
+  EXPECT_EQ("C:\\a\\", NormalizePath("C:\\a\\\\", true));
+}
+
 // Each test gets a fresh folder of its own.
 class FileOps : public ::testing::Test {
 protected:

@@ -68,6 +68,7 @@ TEST(AgentLogWin, LinesGoNextToTheProgramWithTheThreadId) {
   std::snprintf(id, sizeof id, " %5lu   hello agent\r\n", GetCurrentThreadId());
   ASSERT_EQ(17u + std::string(id).size(), text.size()) << text;
   EXPECT_EQ(std::string(id), text.substr(17));
-  EXPECT_EQ(LocaleDateSeparator(), text.substr(2, LocaleDateSeparator().size()));
-  EXPECT_EQ(LocaleTimeSeparator(), text.substr(11, LocaleTimeSeparator().size()));
+  const TLocaleDates locale = UserLocaleDates();
+  EXPECT_EQ(locale.DateSep, text.substr(2, locale.DateSep.size()));
+  EXPECT_EQ(locale.TimeSep, text.substr(11, locale.TimeSep.size()));
 }
