@@ -5,6 +5,7 @@
 #include "http/InetHTTP.h"
 #include "payload/UnPack.h"
 #include "support/Files.h"
+#include "support/Handles.h"
 #include "support/KDebug.h"
 #include "support/Win64.h"
 #include "text/Common.h"
@@ -32,20 +33,8 @@ namespace {
 const UINT_PTR MainTimerId = 1;
 bool GAgentRole = false;
 
-// A font owned by the window module, replaced as a whole.
-class TFontSlot {
-public:
-  ~TFontSlot() { Set(nullptr); }
-  void Set(HFONT font) {
-    if (FFont) DeleteObject(FFont);
-    FFont = font;
-  }
-  HFONT Get() const { return FFont; }
-
-private:
-  HFONT FFont = nullptr;
-};
-TFontSlot GStatusFont;
+// The status line's font, replaced as a whole.
+TGdiObject GStatusFont;
 
 bool IsRightToLeft(int charset) {
   return charset == HEBREW_CHARSET || charset == ARABIC_CHARSET;
@@ -64,7 +53,7 @@ void RegisterProgressClass() {
   auto init = reinterpret_cast<TInitCommonControlsEx>(
       reinterpret_cast<void*>(LoadProc("comctl32.dll", "InitCommonControlsEx", library)));
   INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
-  if (!init || !init(&icc)) DebugLine("InitCommonControlsEx() failed");
+  if (init) init(&icc);
 }
 
 void CreateControls(HWND window) {
@@ -78,7 +67,7 @@ void CreateControls(HWND window) {
   ActivityBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, rtl ? 70 : 416, 20, 46, 13,
                                 window, nullptr, instance, nullptr);
   SetTimer(window, MainTimerId, 1000, nullptr);
-  GStatusFont.Set(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
+  GStatusFont.Reset(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);
 }
 
@@ -212,7 +201,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
     }
   }
   MainWindow = StatusLine = FilesBar = ActivityBar = nullptr;
-  GStatusFont.Set(nullptr);
+  GStatusFont.Reset();
   UnregisterClassA(windowClass.c_str(), instance);
   return 0;
 }
@@ -223,8 +212,8 @@ void SetStatusText(const std::string& text, const std::string& fontName, int fon
   bool rtl = IsRightToLeft(charset);
   SetWindowLongPtrA(StatusLine, GWL_EXSTYLE, rtl ? WS_EX_RTLREADING : 0);
   SetWindowLongPtrA(StatusLine, GWL_STYLE, rtl ? KStatusStyleRtl : KStatusStyle);
-  GStatusFont.Set(CreateFontA(-PointsToPixels(fontSize), 0, 0, 0, 0, 0, 0, 0, (DWORD)charset, 0, 0,
-                              0, 0, fontName.c_str()));
+  GStatusFont.Reset(CreateFontA(-PointsToPixels(fontSize), 0, 0, 0, 0, 0, 0, 0, (DWORD)charset, 0,
+                                0, 0, 0, fontName.c_str()));
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);
   SetWindowTextA(StatusLine, text.c_str());
 }
