@@ -10,6 +10,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "support/Handles.h"
 #else
 #include <mutex>
 #include <unistd.h>
@@ -97,13 +99,13 @@ void Flush(Device& d) {
 
 void AppendToFile(const std::string& path, const std::string& text) {
 #ifdef _WIN32
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return;
-  SetFilePointer(f, 0, nullptr, FILE_END);
+  THandle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return;
+  SetFilePointer(f.Get(), 0, nullptr, FILE_END);
   DWORD done = 0;
-  if (!text.empty()) WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-  CloseHandle(f);
+  if (!text.empty())
+    WriteFile(f.Get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
 #else
   if (FILE* f = std::fopen(path.c_str(), "ab")) {
     std::fwrite(text.data(), 1, text.size(), f);

@@ -5,6 +5,10 @@
 #include "support/KDebug.h"
 #include "text/Common.h"
 
+#ifdef _WIN32
+#include "support/Handles.h"
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -393,8 +397,8 @@ bool Is64BitWindows() {
     if (!proc("Wow64DisableWow64FsRedirection") || !proc("Wow64RevertWow64FsRedirection") ||
         !proc("GetSystemWow64DirectoryA"))
       return false;
-    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
-    if (!advapi || !GetProcAddress(advapi, "RegDeleteKeyExA")) return false;
+    const TLibrary advapi(LoadSystemLibrary("advapi32.dll"));
+    if (!advapi || !GetProcAddress(advapi.Get(), "RegDeleteKeyExA")) return false;
     // A 64-bit process only runs on 64-bit Windows; a 32-bit one asks
     // whether it runs under WOW64.
     if (sizeof(void*) == 8) return true;
@@ -478,14 +482,15 @@ std::string ReadRegistryText(const std::string& path, const std::string& valueNa
   HKEY root;
   std::string sub;
   SplitRegistryPath(path, root, sub);
-  HKEY key = nullptr;
+  HKEY opened = nullptr;
   REGSAM access = KEY_READ | (use64BitView ? KEY_WOW64_64KEY : 0);
-  if (RegOpenKeyExA(root, sub.c_str(), 0, access, &key) != ERROR_SUCCESS) return defaultValue;
+  if (RegOpenKeyExA(root, sub.c_str(), 0, access, &opened) != ERROR_SUCCESS) return defaultValue;
+  const TRegKey key(opened);
   std::string result = defaultValue;
   std::vector<char> buf(10241, 0);
   DWORD type = 0, size = static_cast<DWORD>(buf.size());
-  if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                       &size) == ERROR_SUCCESS) {
+  if (RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &type,
+                       reinterpret_cast<BYTE*>(buf.data()), &size) == ERROR_SUCCESS) {
     if (type == REG_DWORD && size == 4) {
       DWORD v;
       std::memcpy(&v, buf.data(), 4);
@@ -498,7 +503,6 @@ std::string ReadRegistryText(const std::string& path, const std::string& valueNa
       result.assign(buf.data(), n);
     }
   }
-  RegCloseKey(key);
   return result;
 }
 

@@ -11,6 +11,7 @@
 
 #include "support/ExecPipe.h"
 #include "support/Files.h"
+#include "support/Handles.h"
 #include "support/Win64.h"
 #endif
 
@@ -76,7 +77,7 @@ int GResult = 0;
 HWND GButtons[3] = {nullptr, nullptr, nullptr};
 int GButtonCount = 0;
 HWND GPrevious = nullptr;
-HFONT GFont = nullptr;
+TGdiObject GFont;  // the font of the open box
 HWND GBox = nullptr;
 HWND GText = nullptr;
 bool GClosed = false;
@@ -85,16 +86,12 @@ bool GQuitPending = false;
 int GQuitCode = 0;
 
 // RICHED32.DLL: loaded on first use, freed at exit.
-struct TRichEditLib {
-  HMODULE Module = nullptr;
-  ~TRichEditLib() {
-    if (Module) FreeLibrary(Module);
-  }
-  bool Load() {
-    if ((uintptr_t)Module <= 32) Module = LoadSystemLibrary("RICHED32.DLL");
-    return (uintptr_t)Module > 32;
-  }
-} GRichEdit;
+TLibrary GRichEdit;
+
+bool LoadRichEdit() {
+  if (!GRichEdit) GRichEdit.Reset(LoadSystemLibrary("RICHED32.DLL"));
+  return GRichEdit.Valid();
+}
 
 // ---------------------------------------------------------------- text
 
@@ -164,7 +161,7 @@ void SetBoxText(const std::string& markup) {
   CHARRANGE none = {0, 0};
   SendMessageA(GText, EM_EXSETSEL, 0, (LPARAM)&none);
 
-  SIZE size = MeasureWithFont(GFont, text);
+  SIZE size = MeasureWithFont((HFONT)GFont.Get(), text);
   SetControlSize(size.cx + 10, size.cy);
 
   if (!spans.empty()) {
@@ -259,7 +256,7 @@ void CreateButtons(unsigned flags, const std::string& buttonTexts) {
     std::string caption = SUB::Item(buttonTexts, items[i]);
     GButtons[i] = CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE, left,
                                   client.bottom - 29, 70, 23, GBox, nullptr, instance, nullptr);
-    SendMessageA(GButtons[i], WM_SETFONT, (WPARAM)GFont, 0);
+    SendMessageA(GButtons[i], WM_SETFONT, (WPARAM)GFont.Get(), 0);
     SetWindowLongPtrA(GButtons[i], GWLP_USERDATA, results[i]);
   }
   FocusButton((int)((flags & MB_DEFMASK) >> 8));
@@ -339,24 +336,23 @@ void PaintBox(HWND window) {
   GetClientRect(window, &rc);
   FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
 
-  HPEN dark = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW));
-  HPEN white = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-  HGDIOBJ oldPen = SelectObject(dc, dark);
-  MoveToEx(dc, 0, rc.bottom - 37, nullptr);
-  LineTo(dc, rc.right, rc.bottom - 37);
-  SelectObject(dc, white);
-  MoveToEx(dc, 0, rc.bottom - 36, nullptr);
-  LineTo(dc, rc.right, rc.bottom - 36);
-  SelectObject(dc, oldPen);
-  DeleteObject(dark);
-  DeleteObject(white);
+  {
+    const TGdiObject dark(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
+    const TGdiObject white(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+    HGDIOBJ oldPen = SelectObject(dc, dark.Get());
+    MoveToEx(dc, 0, rc.bottom - 37, nullptr);
+    LineTo(dc, rc.right, rc.bottom - 37);
+    SelectObject(dc, white.Get());
+    MoveToEx(dc, 0, rc.bottom - 36, nullptr);
+    LineTo(dc, rc.right, rc.bottom - 36);
+    SelectObject(dc, oldPen);
+  }
 
   RECT strip = {0, rc.bottom - 35, rc.right, rc.bottom};
   FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
   RECT band = {0, 0, 54, rc.bottom - 37};
-  HBRUSH blue = CreateSolidBrush(RGB(0, 78, 152));
-  FillRect(dc, &band, blue);
-  DeleteObject(blue);
+  const TGdiObject blue(CreateSolidBrush(RGB(0, 78, 152)));
+  FillRect(dc, &band, (HBRUSH)blue.Get());
   DrawIcon(dc, 11, 20, BoxIcon());
   EndPaint(window, &ps);
 }
@@ -406,8 +402,7 @@ struct TBoxResources {
     if (GBox && IsWindow(GBox)) DestroyWindow(GBox);
     if (GPrevious && !IsWindowEnabled(GPrevious)) EnableWindow(GPrevious, TRUE);
     if (ClassRegistered) UnregisterClassA(MsgBoxClassName, Instance);
-    if (GFont) DeleteObject(GFont);
-    GFont = nullptr;
+    GFont.Reset();
     GBox = GText = nullptr;
     GButtons[0] = GButtons[1] = GButtons[2] = nullptr;
     GButtonCount = 0;
@@ -417,7 +412,7 @@ struct TBoxResources {
 
 int ShowBox(HWND owner, const std::string& text, const std::string& caption, unsigned flags,
             const std::string& buttonTexts) {
-  GRichEdit.Load();
+  LoadRichEdit();
   TBoxResources res;
   res.Instance = GetModuleHandleA(nullptr);
 
@@ -428,7 +423,7 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
   GClosed = false;
   GRequestedWidth = GRequestedHeight = 0;
   GIconFlag = (int)(flags & MB_ICONMASK);
-  GFont = CreateBoxFont();
+  GFont.Reset(CreateBoxFont());
 
   WNDCLASSA wc = {};
   wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
@@ -455,7 +450,7 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
                           res.Instance, nullptr);
   if (GText) {
     SendMessageA(GText, EM_SETEVENTMASK, 0, ENM_REQUESTRESIZE);
-    SendMessageA(GText, WM_SETFONT, (WPARAM)GFont, 0);
+    SendMessageA(GText, WM_SETFONT, (WPARAM)GFont.Get(), 0);
     SendMessageA(GText, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
     SetBoxText(text);
   }
@@ -464,7 +459,7 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
     SizeAndCentreBox();
   } else {
     // No rich-edit library: size the box for the text all the same.
-    SIZE size = MeasureWithFont(GFont, MarkupToPlain(text));
+    SIZE size = MeasureWithFont((HFONT)GFont.Get(), MarkupToPlain(text));
     int width = std::max(360, (int)size.cx + 10 + 2 * GetSystemMetrics(SM_CXFRAME) + 2 * 64 + 54);
     int height =
         (int)size.cy + 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 36 + 90;
@@ -508,10 +503,8 @@ void SetMsgBoxFont(const std::string& faceName, int size, int charset) {
 }
 
 SIZE MeasureMsgBoxText(const std::string& text) {
-  HFONT font = CreateBoxFont();
-  SIZE s = MeasureWithFont(font, text);
-  DeleteObject(font);
-  return s;
+  const TGdiObject font(CreateBoxFont());
+  return MeasureWithFont((HFONT)font.Get(), text);
 }
 
 int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& caption, unsigned flags,
