@@ -30,7 +30,7 @@ void (*OnMainLoopEnd)() = nullptr;
 
 namespace {
 
-const UINT_PTR MainTimerId = 1;
+const UINT_PTR KMainTimerId = 1;
 bool GAgentRole = false;
 
 // The status line's font, replaced as a whole.
@@ -66,7 +66,7 @@ void CreateControls(HWND window) {
   // Hidden until the setup flow shows it.
   ActivityBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, rtl ? 70 : 416, 20, 46, 13,
                                 window, nullptr, instance, nullptr);
-  SetTimer(window, MainTimerId, 1000, nullptr);
+  SetTimer(window, KMainTimerId, 1000, nullptr);
   GStatusFont.Reset(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);
 }
@@ -144,7 +144,7 @@ void DestroyMainWindow() {
 }
 
 void StopMainTimer() {
-  if (MainWindow) KillTimer(MainWindow, MainTimerId);
+  if (MainWindow) KillTimer(MainWindow, KMainTimerId);
 }
 
 int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agentRole) {
@@ -167,14 +167,14 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
   RegisterClassA(&wc);
 
   int left = 0, top = 0;
-  CenterInWorkArea(MainWindowWidth, MainWindowHeight, left, top);
+  CenterInWorkArea(KMainWindowWidth, KMainWindowHeight, left, top);
 
   {
     TGFileInfo info(ProgramPath());
     std::string title = info.GetLangStr("s0", LangDefault("s0"));
     MainWindow =
-        CreateWindowExA(0, windowClass.c_str(), title.c_str(), MainWindowStyle, left, top,
-                        MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
+        CreateWindowExA(0, windowClass.c_str(), title.c_str(), KMainWindowStyle, left, top,
+                        KMainWindowWidth, KMainWindowHeight, nullptr, nullptr, instance, nullptr);
     SetMsgBoxFont(info.GetLangFontName(), info.GetLangFontSize(), info.GetLangCharset());
   }
 

@@ -34,9 +34,9 @@ const UINT wm_AgentMsg = WM_USER + 101;  // 1125: result = AgentSetting(wParam, 
 
 // Size and places, in pixels (outer size of the window, client positions of
 // the controls).
-const int MainWindowWidth = 492;
-const int MainWindowHeight = 110;
-const DWORD MainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+const int KMainWindowWidth = 492;
+const int KMainWindowHeight = 110;
+const DWORD KMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
 // Process-wide window state.
 extern HWND MainWindow;

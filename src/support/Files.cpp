@@ -166,15 +166,15 @@ std::size_t WriteAll(TFile& f, const char* data, std::size_t n) {
 }
 
 #ifdef _WIN32
-struct Entry {
-  std::string name;
-  DWORD attributes;
+struct TEntry {
+  std::string Name;
+  DWORD Attributes;
 };
 
 // Entries of a listing (a folder mask such as "C:\x\*.*"), "." and ".."
 // excluded.
-std::vector<Entry> List(const std::string& mask) {
-  std::vector<Entry> out;
+std::vector<TEntry> List(const std::string& mask) {
+  std::vector<TEntry> out;
   WIN32_FIND_DATAA fd;
   const TFindHandle h(FindFirstFileA(mask.c_str(), &fd));
   if (!h) return out;
@@ -195,11 +195,11 @@ std::string FolderText(UINT(WINAPI* get)(LPSTR, UINT), bool add) {
 std::string TreeWalk(const std::string& folder, const std::string& name, bool wantDir) {
   std::string base = WithBackslash(folder, true);
   if (!wantDir && FileExists(base + name)) return base + name;
-  for (const Entry& e : List(base + "*.*")) {
+  for (const TEntry& e : List(base + "*.*")) {
     PumpMessages(0);
-    if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) || (e.attributes & FILE_ATTRIBUTE_HIDDEN))
+    if (!(e.Attributes & FILE_ATTRIBUTE_DIRECTORY) || (e.Attributes & FILE_ATTRIBUTE_HIDDEN))
       continue;
-    std::string sub = base + e.name;
+    std::string sub = base + e.Name;
     if (wantDir && EndsWithNoCase("\\" + name, sub)) return sub;
     std::string r = TreeWalk(sub, name, wantDir);
     if (!r.empty()) return r;
@@ -366,7 +366,7 @@ std::size_t WriteChunkSize(std::size_t length) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
-                   bool append, FileProgress progress, void* context) {
+                   bool append, TFileProgress progress, void* context) {
   TFile f;
   if (!f.OpenWrite(path, append)) return false;
   const std::size_t total = text.size();
@@ -409,10 +409,10 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
   std::size_t s = mask.find_last_of("\\/:");
   std::string folder = s == std::string::npos ? std::string() : mask.substr(0, s + 1);
   bool any = false;
-  for (const Entry& e : List(mask)) {
-    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+  for (const TEntry& e : List(mask)) {
+    if (e.Attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     any = true;
-    std::string p = folder + e.name;
+    std::string p = folder + e.Name;
     if (clearAttributes) SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(p.c_str());
   }
@@ -445,9 +445,9 @@ bool DeleteTree(const std::string& folder, bool clearAttributes) {
   DeleteFiles(base + "*.*", clearAttributes);
   // Hidden subfolders are removed too: the caller wants the whole folder
   // gone, and a hidden leftover would keep it alive.
-  for (const Entry& e : List(base + "*.*")) {
-    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      std::string sub = base + e.name;
+  for (const TEntry& e : List(base + "*.*")) {
+    if (e.Attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      std::string sub = base + e.Name;
       if (clearAttributes) SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteTree(sub, clearAttributes);
       RemoveDirectoryA(sub.c_str());
@@ -540,13 +540,13 @@ std::string FindDir(const std::string& name, int driveType) {
 }
 
 double DiskFree(const std::string& path) {
-  using FreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  using TFreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
   static int available = -1;  // undecided
-  static FreeEx freeEx = nullptr;
+  static TFreeEx freeEx = nullptr;
   if (available < 0) {
     // kernel32 is always loaded: look it up without a library search.
     HMODULE k = GetModuleHandleA("kernel32.dll");
-    freeEx = k ? reinterpret_cast<FreeEx>(
+    freeEx = k ? reinterpret_cast<TFreeEx>(
                      reinterpret_cast<void*>(GetProcAddress(k, "GetDiskFreeSpaceExA")))
                : nullptr;
     available = freeEx ? 1 : 0;

@@ -52,8 +52,8 @@ std::string ReadFilePart(const std::string& path, std::int64_t maxLength, bool t
 
 // Progress of a chunked write: op 0, reserved 0, total, done, flag 1, and a
 // cancel flag the callee may set.
-using FileProgress = void (*)(int op, int reserved, std::int64_t total, std::int64_t done, int flag,
-                              bool& cancel, void* context);
+using TFileProgress = void (*)(int op, int reserved, std::int64_t total, std::int64_t done,
+                               int flag, bool& cancel, void* context);
 // Chunk size of a chunked write of `length` bytes.
 std::size_t WriteChunkSize(std::size_t length);
 // Writes (append: at the end, creating the file when missing; otherwise
@@ -61,7 +61,7 @@ std::size_t WriteChunkSize(std::size_t length);
 // (low word), local time, set after a complete write. True when every byte
 // was written.
 bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
-                   bool append, FileProgress progress = nullptr, void* context = nullptr);
+                   bool append, TFileProgress progress = nullptr, void* context = nullptr);
 // Appends text (and CR LF with addLineBreak); the date is set even after a
 // short write.
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak,

@@ -13,9 +13,9 @@ namespace {
 
 // Unsigned big number, 32-bit limbs, least significant first: just what the
 // exact decimal expansion of a double needs.
-using BigNum = std::vector<uint32_t>;
+using TBigNum = std::vector<uint32_t>;
 
-void BigMul(BigNum& n, uint32_t f, uint32_t add = 0) {
+void BigMul(TBigNum& n, uint32_t f, uint32_t add = 0) {
   uint64_t carry = add;
   for (uint32_t& limb : n) {
     carry += static_cast<uint64_t>(limb) * f;
@@ -25,17 +25,17 @@ void BigMul(BigNum& n, uint32_t f, uint32_t add = 0) {
   if (carry) n.push_back(static_cast<uint32_t>(carry));
 }
 
-bool BigBit(const BigNum& n, size_t bit) {
+bool BigBit(const TBigNum& n, size_t bit) {
   return bit / 32 < n.size() && (n[bit / 32] >> (bit % 32) & 1u);
 }
 
 // Drops the lowest `bits` bits and rounds the rest to nearest, ties to even.
-void BigShiftRound(BigNum& n, size_t bits) {
+void BigShiftRound(TBigNum& n, size_t bits) {
   if (bits == 0) return;
   const bool half = BigBit(n, bits - 1);
   bool below = false;
   for (size_t b = 0; b + 1 < bits && !below; ++b) below = BigBit(n, b);
-  BigNum out;
+  TBigNum out;
   for (size_t i = bits / 32; i < n.size(); ++i) {
     uint64_t v = n[i] >> (bits % 32);
     if (bits % 32 && i + 1 < n.size()) v |= static_cast<uint64_t>(n[i + 1]) << (32 - bits % 32);
@@ -49,7 +49,7 @@ void BigShiftRound(BigNum& n, size_t bits) {
   }
 }
 
-std::string BigDecimal(BigNum n) {
+std::string BigDecimal(TBigNum n) {
   std::string digits;
   while (!n.empty()) {
     uint64_t rem = 0;
@@ -78,7 +78,7 @@ std::string FormatFixed(double value, int decimals) {
   // |value| = mant * 2^(exp - 53) exactly.
   const uint64_t mant = static_cast<uint64_t>(std::ldexp(frac, 53));
   exp -= 53;
-  BigNum n{static_cast<uint32_t>(mant), static_cast<uint32_t>(mant >> 32)};
+  TBigNum n{static_cast<uint32_t>(mant), static_cast<uint32_t>(mant >> 32)};
   for (int i = 0; i < decimals; ++i) BigMul(n, 10);
   for (; exp > 0; --exp) BigMul(n, 2);
   BigShiftRound(n, static_cast<size_t>(-exp));

@@ -64,9 +64,9 @@ std::string GetSwitchValue(const std::string& rawCommandLine, const std::string&
   list = "\x01" + list + "\x01";
   // A sentinel default that no switch value can equal: it holds the
   // delimiter of the switch list.
-  static const std::string kMissing("\x01");
-  std::string v = SUB::Value(list, key, kMissing);
-  if (v == kMissing) return def;
+  static const std::string KMissing("\x01");
+  std::string v = SUB::Value(list, key, KMissing);
+  if (v == KMissing) return def;
   return Trim(v);
 }
 

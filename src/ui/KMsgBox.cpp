@@ -16,8 +16,8 @@
 #endif
 
 std::string CaptionLine(const std::string& caption) {
-  return std::string(DefaultCaptions).find(caption) != std::string::npos ? UpperCase(caption)
-                                                                         : caption;
+  return std::string(KDefaultCaptions).find(caption) != std::string::npos ? UpperCase(caption)
+                                                                          : caption;
 }
 
 std::string ExtractBoldSpans(const std::string& text, std::vector<TBoldSpan>& spans) {
@@ -401,7 +401,7 @@ struct TBoxResources {
   ~TBoxResources() {
     if (GBox && IsWindow(GBox)) DestroyWindow(GBox);
     if (GPrevious && !IsWindowEnabled(GPrevious)) EnableWindow(GPrevious, TRUE);
-    if (ClassRegistered) UnregisterClassA(MsgBoxClassName, Instance);
+    if (ClassRegistered) UnregisterClassA(KMsgBoxClassName, Instance);
     GFont.Reset();
     GBox = GText = nullptr;
     GButtons[0] = GButtons[1] = GButtons[2] = nullptr;
@@ -431,10 +431,10 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
   wc.hInstance = res.Instance;
   wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
   wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-  wc.lpszClassName = MsgBoxClassName;
+  wc.lpszClassName = KMsgBoxClassName;
   res.ClassRegistered = RegisterClassA(&wc) != 0;
 
-  GBox = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, MsgBoxClassName, caption.c_str(),
+  GBox = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, KMsgBoxClassName, caption.c_str(),
                          WS_VISIBLE | WS_CAPTION | WS_SYSMENU, -100, -100, 10, 10, owner, nullptr,
                          res.Instance, nullptr);
   if (!GBox) return 0;
@@ -514,7 +514,7 @@ int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& capti
   if (ownerCode == 0) body = "<<b>" + CaptionLine(caption) + "</b><P><P>" + text + "<P>";
   if (ownerCode == 2) flags |= MB_NOCLOSE;
   HWND owner = ownerCode >= 3 ? (HWND)ownerCode : GetActiveWindow();
-  std::string buttons = buttonTexts.empty() ? std::string(DefaultBtnText) : buttonTexts;
+  std::string buttons = buttonTexts.empty() ? std::string(KDefaultBtnText) : buttonTexts;
   int result = ShowBox(owner, body, caption, flags, buttons);
   if (GQuitPending) {
     GQuitPending = false;
@@ -527,7 +527,7 @@ int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& capti
 
 namespace {
 std::string CaptionOr(const std::string& caption, int item) {
-  return caption.empty() ? SUB::Item(DefaultCaptions, item) : caption;
+  return caption.empty() ? SUB::Item(KDefaultCaptions, item) : caption;
 }
 }  // namespace
 

@@ -79,7 +79,7 @@ TEST(PumpMessages, HandlerExceptionIsLoggedAsYieldXAndSkipsTheSleep) {
                            wc.hInstance, nullptr);
   ASSERT_NE(nullptr, w);
   g_lines.clear();
-  DebugSink old = SetDebugSink(Capture);
+  TDebugSink old = SetDebugSink(Capture);
   PostMessageA(w, WM_USER + 1, 0, 0);
   const DWORD start = GetTickCount();
   PumpMessages(3000);

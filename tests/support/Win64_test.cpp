@@ -26,8 +26,8 @@ TEST(OsNames, TableRowsWith64BitAndServerOverridesEachOneBit) {
               {4, 3, 1, 0, false, false, "4.3 9x/1"},
               {3, 1, 0, 0, false, false, "3.1 32S/0"}};
   for (const auto& r : rows) {
-    OsVersionRecord v;
-    v.major = r.major, v.minor = r.minor, v.platformId = r.platform, v.build = r.build;
+    TOsVersionRecord v;
+    v.Major = r.major, v.Minor = r.minor, v.PlatformId = r.platform, v.Build = r.build;
     std::string vt, name;
     const std::uint32_t code = OsNameFor(v, r.is64, r.server, vt, name);
     EXPECT_EQ(r.want, vt + " " + name + "/" + std::to_string(code));

@@ -35,7 +35,7 @@ protected:
 };
 
 TEST(LanguageNames, FirstEntryContainingTheNumberWins) {
-  EXPECT_EQ(SUB::Count(LanguageNameTable), 51);
+  EXPECT_EQ(SUB::Count(KLanguageNameTable), 51);
   const struct {
     int number;
     const char* name;

@@ -24,7 +24,7 @@ std::function<void(HWND)> GProbe;
 bool GProbed, GClose;
 
 void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND box = FindWindowA(MsgBoxClassName, nullptr);
+  HWND box = FindWindowA(KMsgBoxClassName, nullptr);
   if (!box || !IsWindowVisible(box) || ChildrenOfClass(box, "Button").empty()) return;
   KillTimer(nullptr, id);
   GProbed = true;
@@ -272,5 +272,5 @@ TEST(MsgBoxBehaviour, QuitMessageEndsTheBoxAndIsHandedOn) {
   MSG m;
   ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(m.wParam, 7u);
-  EXPECT_FALSE(FindWindowA(MsgBoxClassName, nullptr));
+  EXPECT_FALSE(FindWindowA(KMsgBoxClassName, nullptr));
 }
