@@ -35,7 +35,7 @@ std::string MainWindowClass;
 
 namespace {
 
-HINSTANCE Instance = nullptr;
+HINSTANCE GInstance = nullptr;
 
 unsigned long Pid() {
   return GetCurrentProcessId();
@@ -58,7 +58,7 @@ int RunWinMain() {
   OnAgentTick = AgentHook_UpdateTick;
   OnSleepX = AgentHook_SleepX;
   OnRemoveTempDir = RemoveSetupTempDir;
-  return RunStubWinMain(Instance, MainWindowClass, ThisIs_AutoUpdateProg);
+  return RunStubWinMain(GInstance, MainWindowClass, ThisIs_AutoUpdateProg);
 }
 
 // The peak working set of this process, for the run's figures.
@@ -152,7 +152,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   InitDebugOutput();
   SetInflatePumpHook(PumpOnce);
   SetRecordPumpHook(PumpOnce);
-  Instance = instance;
+  GInstance = instance;
   const std::string raw = GetCommandLineA();
   const std::string program = ProgramPath();
 

@@ -601,14 +601,14 @@ bool EjectCD(const std::string& path) {
 }
 
 namespace {
-unsigned g_autoPlayMessageId = 0;
+unsigned GAutoPlayMessageId = 0;
 }
 
 void SetAutoPlaySuppression(bool on) {
-  g_autoPlayMessageId = on ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+  GAutoPlayMessageId = on ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
 }
 
 unsigned GetAutoPlayMessageId() {
-  return g_autoPlayMessageId;
+  return GAutoPlayMessageId;
 }
 #endif

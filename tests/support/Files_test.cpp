@@ -12,10 +12,10 @@
 #ifdef _WIN32
 #include <direct.h>
 #define MKDIR(p) _mkdir(p)
-const std::string kSep = "\\";
+const std::string KSep = "\\";
 #else
 #define MKDIR(p) mkdir(p, 0755)
-const std::string kSep = "/";
+const std::string KSep = "/";
 #endif
 
 TEST(PathShape, TrailingBackslashesAndInnerRuns) {
@@ -62,7 +62,7 @@ protected:
     MKDIR(dir.c_str());
   }
   void TearDown() override { DeleteTree(dir, true); }
-  std::string P(const std::string& name) const { return dir + kSep + name; }
+  std::string P(const std::string& name) const { return dir + KSep + name; }
 };
 
 TEST_F(FileOps, WritesReadsAndAppendsAnyBytes) {
@@ -77,7 +77,7 @@ TEST_F(FileOps, WritesReadsAndAppendsAnyBytes) {
   EXPECT_EQ("value", ReadFilePart(P("t.txt"), 0, true, 0));
   EXPECT_TRUE(AppendText(P("t.txt"), "x", true));
   EXPECT_EQ("  value \r\nx\r\n", ReadFilePart(P("t.txt"), 0, false, 0));
-  EXPECT_FALSE(WriteTextFile(P("no") + kSep + "x.txt", "data", 0, false));
+  EXPECT_FALSE(WriteTextFile(P("no") + KSep + "x.txt", "data", 0, false));
 }
 
 namespace {
@@ -118,8 +118,8 @@ TEST_F(FileOps, DeleteFilesByMaskAndWholeTrees) {
   EXPECT_TRUE(FileExists(P("keep.txt")));
   EXPECT_FALSE(DeleteFiles(P("*.tmp"), true));
   MKDIR(P("sub").c_str());
-  MKDIR(P("sub" + kSep + "deeper").c_str());
-  WriteTextFile(P("sub" + kSep + "deeper" + kSep + "f.txt"), "y", 0, false);
+  MKDIR(P("sub" + KSep + "deeper").c_str());
+  WriteTextFile(P("sub" + KSep + "deeper" + KSep + "f.txt"), "y", 0, false);
   EXPECT_TRUE(DeleteTree(dir, true));
   EXPECT_FALSE(DirExists(dir));
   EXPECT_FALSE(DeleteTree(dir, true));  // no longer there

@@ -29,21 +29,21 @@ TEST(CommonMarkup, EscapesExactCaseThenTagsAnyCase) {
   EXPECT_EQ(MarkupToPlain(S("\0<t>\xFF", 5)), S("\0\t\xFF", 3));
 }
 
-const std::string kExe = "C:\\A B\\setup.exe";
-const std::string kCmd = "\"C:\\A B\\setup.exe\" /TH_ID=12 /x=\"a b\"";
+const std::string KExe = "C:\\A B\\setup.exe";
+const std::string KCmd = "\"C:\\A B\\setup.exe\" /TH_ID=12 /x=\"a b\"";
 
 TEST(CommonSwitches, GetParamsStripsTheProgramHoweverItWasWritten) {
-  EXPECT_EQ(GetParams(kCmd, kExe), "/TH_ID=12 /x=\"a b\"");
+  EXPECT_EQ(GetParams(KCmd, KExe), "/TH_ID=12 /x=\"a b\"");
   EXPECT_EQ(GetParams("C:\\x\\SETUP.EXE  /a ", "c:\\x\\setup.exe"), "/a");
   EXPECT_EQ(GetParams("setup /a /b", "C:\\x\\setup.exe"), "/a /b");  // no extension
   EXPECT_EQ(GetParams("\"C:\\x\\setup\" /a", "C:\\x\\setup.exe"), "/a");
 }
 
 TEST(CommonSwitches, SwitchValuesAndTheDashSwitchCharacter) {
-  EXPECT_EQ(GetSwitchValue(kCmd, kExe, "th_id", "d"), "12");
-  EXPECT_EQ(GetSwitchValue(kCmd, kExe, "/TH_ID", "d"), "12");
-  EXPECT_EQ(GetSwitchValue(kCmd, kExe, "-TH_ID", "d"), "d");
-  EXPECT_EQ(GetSwitchValue(kCmd, kExe, "/x", "d"), "a b");
+  EXPECT_EQ(GetSwitchValue(KCmd, KExe, "th_id", "d"), "12");
+  EXPECT_EQ(GetSwitchValue(KCmd, KExe, "/TH_ID", "d"), "12");
+  EXPECT_EQ(GetSwitchValue(KCmd, KExe, "-TH_ID", "d"), "d");
+  EXPECT_EQ(GetSwitchValue(KCmd, KExe, "/x", "d"), "a b");
   const std::string exe = "C:\\s.exe";
   EXPECT_EQ(GetSwitchValue("s.exe /e= /f=1", exe, "e", "d"), "");
   EXPECT_EQ(GetSwitchValue("s.exe /SleepX =  5  /f", exe, "sleepx", "d"), "5");

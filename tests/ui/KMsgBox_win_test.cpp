@@ -46,13 +46,13 @@ void WithOpenBox(std::function<void()> show, std::function<void(HWND)> probe, bo
 // own (ui_keysend.exe, next to this program), as the keyboard would deliver
 // them: Alt | c as WM_SYSCHAR, any other as the key down of that virtual key.
 // Returns what `show` returned.
-const unsigned Alt = 0x10000;
+const unsigned KAlt = 0x10000;
 
 template <typename Show>
 auto Press(const std::vector<unsigned>& keys, Show show) {
   std::string cmd = "\"" + ProgramFolder(true) + "ui_keysend.exe\" 30000";
   for (unsigned k : keys)
-    cmd += (k & Alt) ? " alt:" + std::string(1, char(k & 0xFFFF)) : " vk:" + std::to_string(k);
+    cmd += (k & KAlt) ? " alt:" + std::string(1, char(k & 0xFFFF)) : " vk:" + std::to_string(k);
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
@@ -70,7 +70,7 @@ auto Press(const std::vector<unsigned>& keys, Show show) {
   return result;
 }
 
-const std::string German = "|&OK|&Abbrechen|&Ja|&Nein|&Abbruch|&Wiederholen|&Ignorieren|";
+const std::string KGerman = "|&OK|&Abbrechen|&Ja|&Nein|&Abbruch|&Wiederholen|&Ignorieren|";
 
 HWND TextControl(HWND box) {
   std::vector<HWND> c = ChildrenOfClass(box, "RICHEDIT");
@@ -96,8 +96,8 @@ TEST(MsgBoxKeys, KeysChooseTheirButton) {
     std::string Buttons;
     int Result;
   } cases[] = {
-      {{Alt | 'n'}, MB_ICONQUESTION | MB_YESNO, "", IDNO},
-      {{Alt | 'Y'}, MB_YESNO, "", IDYES},
+      {{KAlt | 'n'}, MB_ICONQUESTION | MB_YESNO, "", IDNO},
+      {{KAlt | 'Y'}, MB_YESNO, "", IDYES},
       {{VK_ESCAPE}, MB_YESNO, "", 0},
       {{VK_RETURN}, MB_YESNO, "", IDYES},
       {{VK_RETURN}, MB_YESNO | MB_DEFBUTTON2, "", IDNO},
@@ -107,7 +107,7 @@ TEST(MsgBoxKeys, KeysChooseTheirButton) {
       {{VK_RIGHT, VK_DOWN, VK_RIGHT, VK_RETURN}, MB_YESNOCANCEL, "", IDYES},
       {{VK_UP, VK_RETURN}, MB_YESNO | MB_DEFBUTTON2, "", IDYES},
       {{'A'}, MB_ABORTRETRYIGNORE, "", IDABORT},
-      {{'Y', VK_ESCAPE}, MB_YESNO, German, 0},  // the default captions' letters mean nothing
+      {{'Y', VK_ESCAPE}, MB_YESNO, KGerman, 0},  // the default captions' letters mean nothing
   };
   for (const auto& c : cases) {
     int result =
@@ -115,10 +115,10 @@ TEST(MsgBoxKeys, KeysChooseTheirButton) {
     EXPECT_EQ(result, c.Result) << "flags " << c.Flags << ", first key " << c.Keys[0];
   }
   // The wrappers: No and closing are "no"; the translated captions' letters.
-  EXPECT_FALSE(Press({Alt | 'n'}, [] { return AskYesNo(1, "Go on?"); }));
+  EXPECT_FALSE(Press({KAlt | 'n'}, [] { return AskYesNo(1, "Go on?"); }));
   EXPECT_FALSE(Press({VK_ESCAPE}, [] { return AskOkCancel(1, "Go on?"); }));
-  EXPECT_TRUE(Press({'J'}, [] { return AskYesNo(1, "Weiter?", "", 0, German); }));
-  EXPECT_FALSE(Press({'N'}, [] { return AskYesNo(1, "Weiter?", "", 0, German); }));
+  EXPECT_TRUE(Press({'J'}, [] { return AskYesNo(1, "Weiter?", "", 0, KGerman); }));
+  EXPECT_FALSE(Press({'N'}, [] { return AskYesNo(1, "Weiter?", "", 0, KGerman); }));
   // A click gives the button's result.
   WithOpenBox([] { EXPECT_EQ(MsgBox(1, "x", "t", MB_RETRYCANCEL, 0, ""), IDCANCEL); },
               [](HWND box) { SendMessageA(ChildrenOfClass(box, "Button").at(1), BM_CLICK, 0, 0); },

@@ -20,7 +20,7 @@ using namespace uitest;
 
 namespace {
 
-const DWORD TimeoutMs = 30000;
+const DWORD KTimeoutMs = 30000;
 
 std::string Record(const std::string& data) {
   uint32_t n = (uint32_t)data.size();
@@ -64,7 +64,7 @@ struct TWindowProcess {
                         &pi))
       return;
     Process = TProcess(pi);
-    for (DWORD start = GetTickCount(); !Window && GetTickCount() - start < TimeoutMs; Sleep(25)) {
+    for (DWORD start = GetTickCount(); !Window && GetTickCount() - start < KTimeoutMs; Sleep(25)) {
       HWND w = FindWindowA(cls.c_str(), nullptr);
       if (w && IsWindowVisible(w)) Window = w;
     }
@@ -73,7 +73,7 @@ struct TWindowProcess {
     if (Process) {
       if (WaitForSingleObject(Process.Process.Get(), 0) == WAIT_TIMEOUT)
         TerminateProcess(Process.Process.Get(), 99);
-      WaitForSingleObject(Process.Process.Get(), TimeoutMs);
+      WaitForSingleObject(Process.Process.Get(), KTimeoutMs);
     }
     Process = TProcess();
     DeleteFileA(Path.c_str());
@@ -82,7 +82,7 @@ struct TWindowProcess {
   long Wait() {
     DWORD code = 0;
     HANDLE h = Process.Process.Get();
-    bool ended = Process && WaitForSingleObject(h, TimeoutMs) == WAIT_OBJECT_0;
+    bool ended = Process && WaitForSingleObject(h, KTimeoutMs) == WAIT_OBJECT_0;
     return ended && GetExitCodeProcess(h, &code) ? (long)code : -1;
   }
   // The first close only sets the abort flag; the second ends the window and
