@@ -35,16 +35,10 @@ std::string MainWindowClass;
 
 namespace {
 
-HINSTANCE Instance = nullptr;
+HINSTANCE GInstance = nullptr;
 
 unsigned long Pid() {
   return GetCurrentProcessId();
-}
-
-std::string OwnFileName() {
-  std::string path = ProgramPath();
-  size_t p = path.find_last_of('\\');
-  return p == std::string::npos ? path : path.substr(p + 1);
 }
 
 std::string AgentExeName() {
@@ -64,7 +58,7 @@ int RunWinMain() {
   OnAgentTick = AgentHook_UpdateTick;
   OnSleepX = AgentHook_SleepX;
   OnRemoveTempDir = RemoveSetupTempDir;
-  return RunStubWinMain(Instance, MainWindowClass, ThisIs_AutoUpdateProg);
+  return RunStubWinMain(GInstance, MainWindowClass, ThisIs_AutoUpdateProg);
 }
 
 // The peak working set of this process, for the run's figures.
@@ -99,11 +93,12 @@ bool X_ExeIsRunning() {
 }
 
 bool ThisIs_Plain_AutoUpdate_Exe() {
-  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), AgentExeName());
+  return ThisIs_AutoUpdateProg && SameTextTrim(PathFileName(ProgramPath()), AgentExeName());
 }
 
 bool ThisIs_X_AutoUpdate_Exe() {
-  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), "X_" + Trim(AgentExeName()));
+  return ThisIs_AutoUpdateProg &&
+         SameTextTrim(PathFileName(ProgramPath()), "X_" + Trim(AgentExeName()));
 }
 
 bool SpanRelaunchWanted() {
@@ -157,7 +152,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   InitDebugOutput();
   SetInflatePumpHook(PumpOnce);
   SetRecordPumpHook(PumpOnce);
-  Instance = instance;
+  GInstance = instance;
   const std::string raw = GetCommandLineA();
   const std::string program = ProgramPath();
 

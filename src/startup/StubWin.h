@@ -34,9 +34,9 @@ const UINT wm_AgentMsg = WM_USER + 101;  // 1125: result = AgentSetting(wParam, 
 
 // Size and places, in pixels (outer size of the window, client positions of
 // the controls).
-const int MainWindowWidth = 492;
-const int MainWindowHeight = 110;
-const DWORD MainWindowStyle = 0x02C80000;  // caption, system menu, clip children
+const int KMainWindowWidth = 492;
+const int KMainWindowHeight = 110;
+const DWORD KMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
 // Process-wide window state.
 extern HWND MainWindow;
@@ -67,7 +67,8 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
 // Stops timer 1 (the setup flow does so before it runs).
 void StopMainTimer();
 
-// Status line text and font; character sets 177 and 178 read right to left.
+// Status line text and font; the Hebrew and Arabic character sets read right
+// to left.
 void SetStatusText(const std::string& text, const std::string& fontName, int fontSize, int charset);
 
 // The one progress procedure. Mode 0 sets up both bars (files bar range 0 to
