@@ -1,0 +1,1 @@
+list(APPEND KORVIX_PORTABLE_SOURCES agent/StubGlob.cpp)

@@ -1,0 +1,1 @@
+list(APPEND KORVIX_PORTABLE_TESTS agent/Agent_test.cpp)
