@@ -1,1 +1,2 @@
-list(APPEND KORVIX_PORTABLE_SOURCES agent/StubGlob.cpp)
+list(APPEND KORVIX_PORTABLE_SOURCES agent/StubGlob.cpp agent/ProcessViewer.cpp)
+list(APPEND KORVIX_WIN_SOURCES agent/Process.cpp)

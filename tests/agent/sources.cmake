@@ -1,1 +1,3 @@
 list(APPEND KORVIX_PORTABLE_TESTS agent/Agent_test.cpp)
+list(APPEND KORVIX_WIN_TEST_GROUPS agent)
+list(APPEND KORVIX_WIN_TESTS_agent agent/Agent_win_test.cpp agent/Process_win_test.cpp)
