@@ -122,21 +122,17 @@ TEST_F(AgentCycle, InteractiveChecksAndTheAskOverrideAskFirst) {
   EXPECT_EQ(3, World.Questions);
 }
 
-TEST_F(AgentCycle, SettingsCodes) {
+TEST_F(AgentCycle, SettingsReadLow32BitsAndSetOverridesByLowByte) {
   World.Original[KVersionOriginal] = 0x100000004LL;
-  EXPECT_EQ(4, AgentSettingWith(State, World, 4, 0));  // low 32 bits
+  EXPECT_EQ(4, AgentSettingWith(State, World, 4, 0));
   EXPECT_EQ(7, AgentSettingWith(State, World, 5, 0));
   EXPECT_EQ(0, AgentSettingWith(State, World, 14, 77));
-  EXPECT_EQ(77, World.Original[KProbeSecondsLast]);
   EXPECT_EQ(77, AgentSettingWith(State, World, 10, 0));
   AgentSettingWith(State, World, 21, 0x100);
   EXPECT_EQ(0, AgentOverrides.Values[KOvConfirmDownload]);
-  AgentSettingWith(State, World, 30, 5);
-  EXPECT_EQ(5, State.QuitCountdown);
   AgentSettingWith(State, World, 32, 0);
   World.Run(State, 1);
   EXPECT_EQ(1, World.InfoOnly);
-  EXPECT_EQ(0, AgentSettingWith(State, World, 99, 1));
 }
 
 TEST(AgentDecision, LevelsInOrder) {
@@ -162,16 +158,4 @@ TEST(AgentDecision, LevelsInOrder) {
   EXPECT_FALSE(ReAskDue(1000, 900, 0));
   EXPECT_FALSE(ReAskDue(1000, 900, 100));
   EXPECT_TRUE(ReAskDue(1001, 900, 100));
-}
-
-TEST(AgentSwitches, CopySwitchesAndControllerValues) {
-  EXPECT_EQ(" /TRANSIENTx=|1|255| /SleepX=30", TransientSwitches("|1|255|", "30"));
-  EXPECT_EQ("", TransientSwitches("", ""));
-  std::int64_t w = 0, l = 0;
-  ParseControllerSwitch("1234:1025", w, l);
-  EXPECT_EQ(1234, w);
-  EXPECT_EQ(1025, l);
-  ParseControllerSwitch("x", w, l);
-  EXPECT_EQ(0, w);
-  EXPECT_EQ(0, l);
 }
