@@ -2,7 +2,8 @@
 # The update agent end to end: an agent setup packed by the host tree's
 # korvix-pack from this tree's stub, with its descriptor files and a folder
 # as its server; the agent tests' controller (AgentRun.*) starts the plain
-# agent with control switches and follows the transient copy.
+# agent with control switches and follows the transient copy; then agentctl
+# reads a setting of a fresh copy, watches it and stops it.
 # usage: agent_run.sh WIN_BUILD_DIR WIN_AGENT_TESTS_EXE
 set -euo pipefail
 build=$1 tests=$2
@@ -24,5 +25,21 @@ token = DEMO-T
 [files]
 INI
 "$build/../host/bin/korvix-pack" build "$work/agent.ini" >/dev/null
-KORVIX_AGENT_SETUP="$winwork\\DemoAgent.exe" "$build/wine-run.sh" "$tests" --gtest_brief=1 \
+run=$build/wine-run.sh
+KORVIX_AGENT_SETUP="$winwork\\DemoAgent.exe" "$run" "$tests" --gtest_brief=1 \
   --gtest_filter='AgentRun.*'
+
+fail() { echo "agentctl: $1"; exit 1; }
+ctl() { "$run" "$build/bin/agentctl.exe" "$work/DemoAgent.exe" "$@" 2>/dev/null | tr -d '\r'; }
+trap 'ctl stop 0 >/dev/null || true' EXIT  # never leave a copy running
+"$run" "$work/DemoAgent.exe" </dev/null >/dev/null 2>&1
+for _ in $(seq 50); do [ "$(ctl get 4)" = 3 ] && break; sleep 0.2; done
+[ "$(ctl get 4)" = 3 ] || fail "VersionOriginal of the new copy"
+ctl watch --ms 20000 > "$work/watch.txt" &
+watcher=$!
+sleep 1
+ctl stop 0
+wait $watcher || fail "no end of the agent's loop: $(cat "$work/watch.txt")"
+grep -q '^51 1125$' "$work/watch.txt" || fail "no registration reply"
+grep -q '^43 0$' "$work/watch.txt" || fail "no loop end"
+echo "agentctl passed"
