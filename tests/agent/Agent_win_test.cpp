@@ -152,6 +152,11 @@ TEST(MacrosHere, FoldersOfThisMachine) {
     const std::string v = ExpandMacros(m, "\\", false, true);
     EXPECT_FALSE(v.empty() || v.back() == '\\' || v[0] == '<') << m << " = " << v;
   }
+  int y, m, d;
+  DecodeDate(Now(), y, m, d);
+  EXPECT_EQ(IntToStr(y) + (m < 10 ? "-0" : "-") + IntToStr(m),
+            ExpandMacros("<Date=6>", "\\", false, false).substr(0, 7));
+  EXPECT_EQ(0u, Pos("<", ExpandMacros("<Date=#>", "\\", false, false)));
   // The user's folder is the parent of the documents folder.
   const std::string docs = ExpandMacros("<MyDocumentsDir>", "\\", false, true);
   EXPECT_EQ(docs.substr(0, docs.rfind('\\')), ExpandMacros("<UserDir>", "\\", false, true));
