@@ -183,3 +183,10 @@ TEST(TestModeRegistry, HoldsOnlyOnTheDayWritten) {
   EXPECT_FALSE(CheckTestMode(true));
   RegDeleteKeyA(HKEY_CURRENT_USER, key);
 }
+
+TEST_F(DescriptorFiles, NothingFetchedIsNoDownload) {
+  std::string error;
+  EXPECT_FALSE(DownloadFileAU(Dir / "srv", "Upd.exe", 2, error));
+  EXPECT_NE("", error);
+  EXPECT_FALSE(FileExists(ProgramFolder(true) + "Upd.exe"));
+}
