@@ -14,6 +14,7 @@
 #include "support/ExecPipe.h"
 #include "support/Files.h"
 #include "support/KDebug.h"
+#include "support/Utils.h"
 #include "text/Common.h"
 #include "ui/KMsgBox.h"
 
@@ -31,13 +32,6 @@ int SaveErrorCount = 0;
 const TGFileInfo* FlowStubInfo = nullptr;
 bool FlowAutoUpdateProg = false;
 TInternetSetupHandler InternetHandler = nullptr;
-
-std::string ReadIni(const std::string& file, const std::string& section, const std::string& key) {
-  std::vector<char> buf(32769);
-  GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buf.data(),
-                           static_cast<DWORD>(buf.size()), file.c_str());
-  return buf.data();
-}
 
 std::string FileNamePart(const std::string& path) {
   size_t p = path.find_last_of("\\/");
@@ -324,9 +318,9 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
         info = ProgramFolder(true) + FlowStubInfo->GetInfoFileName();
       }
       std::string startUpLink =
-          original.empty() ? "" : ReadIni(original, "UnInstall", "StartUpLink");
+          original.empty() ? "" : ReadIniString(original, "UnInstall", "StartUpLink", "");
       std::string checkLink =
-          original.empty() ? "" : ReadIni(original, "UnInstall", "CheckforNewUpdateLink");
+          original.empty() ? "" : ReadIniString(original, "UnInstall", "CheckforNewUpdateLink", "");
       DebugLine(static_cast<unsigned long>(GetCurrentProcessId()), " ==== WinExec(Engine.exe) >>",
                 cmd, "<<");
       TGlobalAtom atom(AtomPrefix + tid);
@@ -341,10 +335,10 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
       result = atom.Gone();
       atom.Release();
       if (result && !info.empty()) {
-        if (ReadIni(info, "NewSetup", "RemoveStartUpShortcut") == "1" && !startUpLink.empty() &&
-            FileExists(startUpLink))
+        if (ReadIniString(info, "NewSetup", "RemoveStartUpShortcut", "") == "1" &&
+            !startUpLink.empty() && FileExists(startUpLink))
           DeleteFileA(startUpLink.c_str());
-        if (ReadIni(info, "NewSetup", "RemoveCheckForNewUpdateShortcut") == "1" &&
+        if (ReadIniString(info, "NewSetup", "RemoveCheckForNewUpdateShortcut", "") == "1" &&
             !checkLink.empty() && FileExists(checkLink))
           DeleteFileA(checkLink.c_str());
       }

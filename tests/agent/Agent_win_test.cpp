@@ -1,0 +1,192 @@
+// INI files, descriptor readers and writers, and the path macros with this
+// machine's values.
+#include <gtest/gtest.h>
+
+#include "agent/StubAU.h"
+#include "agent/StubGlob.h"
+#include "support/Handles.h"
+#include "support/KDebug.h"
+#include "support/SupportWin.h"
+#include "support/Utils.h"
+#include "text/Common.h"
+#include "text/RunTimeDir.h"
+
+namespace {
+
+std::string GDebug;
+void Collect(const std::string& chunk) {
+  GDebug += chunk;
+}
+
+}  // namespace
+
+TEST(Ini, EmptyValuesMissingKeysAndBadNumbersReadAsTheDefault) {
+  ScratchDir d("korvix_ini");
+  const std::string f = d / "a.ini";
+  WriteTextFile(f, "[S]\r\nempty=\r\nq = \"  x \" \r\nnum=12abc\r\nneg= -7 \r\n", 0, false);
+  struct {
+    const char* Section;
+    const char* Key;
+    const char* Expected;
+  } cases[] = {{"S", "empty", "def"}, {"S", "missing", "def"}, {"S", "q", "  x "},
+               {"", "q", "def"},      {"S", "", "def"},        {"T", "q", "def"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(c.Expected, ReadIniString(f, c.Section, c.Key, "def")) << c.Section << "/" << c.Key;
+  EXPECT_EQ("def", ReadIniString(d / "none.ini", "S", "q", "def"));
+  EXPECT_EQ(5, ReadIniInt(f, "S", "num", 5));
+  EXPECT_EQ(-7, ReadIniInt(f, "S", "neg", 5));
+}
+
+TEST(Ini, LongValuesComeWholeWithOneSizeLine) {
+  ScratchDir d("korvix_ini_long");
+  const std::string value(20000, 'v');
+  ASSERT_TRUE(WriteIniString(d / "l.ini", "S", "k", value));
+  GDebug.clear();
+  TDebugSink old = SetDebugSink(Collect);
+  const std::string got = ReadIniString(d / "l.ini", "S", "k", "");
+  SetDebugSink(old);
+  EXPECT_EQ(value, got);
+  EXPECT_EQ("ReadIniString SizeError=20000\n", GDebug);
+}
+
+TEST(Ini, WritesNeedFileSectionAndKey) {
+  ScratchDir d("korvix_ini_write");
+  const std::string f = d / "w.ini";
+  EXPECT_FALSE(WriteIniString(f, "", "k", "v"));
+  EXPECT_FALSE(WriteIniString(f, "S", "", "v"));
+  EXPECT_FALSE(WriteIniString("", "S", "k", "v"));
+  EXPECT_FALSE(FileExists(f));
+  EXPECT_TRUE(WriteIniString(f, "S", "k", ""));
+  EXPECT_TRUE(WriteIniInt(f, "S", "big", -9000000000LL));
+  EXPECT_EQ("[S]\r\nk=\r\nbig=-9000000000\r\n", ReadFilePart(f, 0, false, 0));
+  EXPECT_EQ(-9000000000LL, ReadIniInt(f, "S", "big", 0));
+}
+
+class DescriptorFiles : public ::testing::Test {
+protected:
+  ScratchDir Dir{"korvix_desc"};
+  void SetUp() override {
+    SetDescriptorFiles(Dir.path + "\\", "Product.info", "Product.original");
+    AgentOverrides = TOverrideSet();
+  }
+  void TearDown() override {
+    AgentOverrides = TOverrideSet();
+    SetHttpSizeQuery(nullptr);
+  }
+  void Info(const std::string& text) { WriteTextFile(InfoFilePath(), text, 0, false); }
+};
+
+TEST_F(DescriptorFiles, SwitchesDefaultsAndOverrides) {
+  EXPECT_EQ(Dir / "Product.original", OriginalFilePath());
+  Info(
+      "[NewSetup]\r\nRequestConfirmationBeforeInstall=yes\r\nRequestConfirmationBeforeDownload=1"
+      "\r\nVersionNew=x\r\n");
+  EXPECT_FALSE(DescSwitch(KRequestConfirmationBeforeInstall));
+  EXPECT_TRUE(DescSwitch(KRequestConfirmationBeforeDownload));
+  EXPECT_EQ(0, DescInt(KVersionNew));
+  EXPECT_EQ(360, DescInt(KAutoInformW));
+  EXPECT_EQ("Tahoma", DescText(KFontName));
+  EXPECT_TRUE(EffectiveSwitch(KOvConfirmDownload));
+  AgentOverrides.Set(KOvConfirmDownload, 0);
+  AgentOverrides.Set(KOvConfirmInstall, 1);
+  EXPECT_FALSE(EffectiveSwitch(KOvConfirmDownload));
+  EXPECT_TRUE(EffectiveSwitch(KOvConfirmInstall));
+  EXPECT_FALSE(EffectiveSwitch(KOvAskBeforeProbe));
+}
+
+TEST_F(DescriptorFiles, TimeKeysWriteTheirReadableTwins) {
+  const int64_t s = DateTimeToSeconds(EncodeDateTime(2023, 12, 6, 4, 53, 20));
+  WriteDescInt(KProbeSecondsLast, s);
+  WriteDescInt(KReAskSecondsInterval, 600);
+  EXPECT_EQ(s, DescInt(KProbeSecondsLast));
+  EXPECT_EQ("06-DEC-2023 04:53:20",
+            ReadIniString(OriginalFilePath(), "OriginalSetup", "__ProbeSecondsLast", ""));
+  EXPECT_EQ("", ReadIniString(OriginalFilePath(), "OriginalSetup", "__ReAskSecondsInterval", ""));
+}
+
+namespace {
+std::string GAskedUrl;
+int64_t FakeHttpSize(const std::string& url) {
+  GAskedUrl = url;
+  return 1000000;
+}
+}  // namespace
+
+TEST_F(DescriptorFiles, SizeTestTakesTheLocalFileOrTheHttpSize) {
+  CreateDirectoryA((Dir / "srv").c_str(), nullptr);
+  WriteTextFile(Dir / "srv\\Upd.exe", std::string(1000099, 'x'), 0, false);
+  WriteTextFile(Dir / "srv\\Page.htm", std::string(1000100, 'x'), 0, false);
+  Info("[NewSetup]\r\nDownloadURL_UPDATE=" + Dir / "srv" +
+       "\r\nNameOfUpdateFile=sub\\Upd.exe\r\nSizeOfUpdateFile=1000000\r\n"
+       "[AutoInform]\r\nNameOfInformFile=Page.htm\r\nSizeOfInformFile=1000000\r\n");
+  EXPECT_TRUE(UpdateSizeOK(false, ""));
+  WriteIniString(InfoFilePath(), "General", "AutoInform", "1");
+  EXPECT_FALSE(UpdateSizeOK(false, ""));
+  // Not on disk: the HTTP size of base "/" name, never in test mode.
+  WriteIniString(InfoFilePath(), "General", "AutoInform", "0");
+  WriteIniString(InfoFilePath(), "NewSetup", "DownloadURL_UPDATE", "http://127.0.0.1:9/u");
+  EXPECT_FALSE(UpdateSizeOK(false, ""));  // no HTTP client wired
+  SetHttpSizeQuery(FakeHttpSize);
+  EXPECT_TRUE(UpdateSizeOK(false, ""));
+  EXPECT_EQ("http://127.0.0.1:9/u/Upd.exe", GAskedUrl);
+  GAskedUrl.clear();
+  EXPECT_FALSE(UpdateSizeOK(true, "http://127.0.0.1:9/test"));
+  EXPECT_EQ("", GAskedUrl);
+  EXPECT_TRUE(UpdateSizeOK(true, Dir / "srv"));  // test mode takes its own base
+}
+
+TEST(MacrosHere, FoldersOfThisMachine) {
+  SetMacroFolders("C:\\Apps\\X", "", "");
+  EXPECT_EQ(WindowsFolder(true) + "system.ini",
+            ExpandMacros("<windir>\\system.ini", "\\", true, true));
+  EXPECT_EQ(TempFolder(false), ExpandMacros("<TempDir>", "\\", true, true));
+  EXPECT_EQ(ProgramFolder(false), ExpandMacros("<OriginDir>", "\\", true, true));
+  EXPECT_EQ("C:\\Apps\\c.exe", ExpandMacros("<InstallDir>..\\c.exe", "\\", true, true));
+  EXPECT_EQ("|C:\\x|D:\\y|", ExpandMacros("|C:\\A\\..\\x|D:\\y|", "\\", true, true));
+  for (const char* m :
+       {"<UserDir>", "<UserAppDataDir>", "<UserLocalAppDataDir>", "<MyDocumentsDir>",
+        "<UserStartMenuDir>", "<UserStartProgramMenuDir>", "<UserDesktopDir>",
+        "<DocumentsAndSettingsDir>", "<AllUsersDir>", "<AllUsersAppDataDir>",
+        "<AllUsersDocumentsDir>", "<AllUsersStartMenuDir>", "<AllUsersStartProgramMenuDir>",
+        "<AllUsersDesktopDir>", "<WinSys16Dir>", "<ProgramFilesDir>", "<FontDir>"}) {
+    const std::string v = ExpandMacros(m, "\\", false, true);
+    EXPECT_FALSE(v.empty() || v.back() == '\\' || v[0] == '<') << m << " = " << v;
+  }
+  int y, m, d;
+  DecodeDate(Now(), y, m, d);
+  EXPECT_EQ(IntToStr(y) + (m < 10 ? "-0" : "-") + IntToStr(m),
+            ExpandMacros("<Date=6>", "\\", false, false).substr(0, 7));
+  EXPECT_EQ(0u, Pos("<", ExpandMacros("<Date=#>", "\\", false, false)));
+  // The user's folder is the parent of the documents folder.
+  const std::string docs = ExpandMacros("<MyDocumentsDir>", "\\", false, true);
+  EXPECT_EQ(docs.substr(0, docs.rfind('\\')), ExpandMacros("<UserDir>", "\\", false, true));
+  SetMacroFolders("", "", "");
+}
+
+TEST(TestModeRegistry, HoldsOnlyOnTheDayWritten) {
+  const char* const key = "Software\\Brannock\\Korvix\\AutoUpdate";
+  HKEY raw = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE,
+                                           nullptr, &raw, nullptr));
+  TRegKey k(raw);
+  auto set = [&](const char* name, const std::string& v) {
+    RegSetValueExA(raw, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                   static_cast<DWORD>(v.size() + 1));
+  };
+  set("TestMode", "1");
+  set("TestModeURL", "C:\\test");
+  set("TestModeDate", DateStampText(Now()));
+  EXPECT_TRUE(CheckTestMode(true));
+  EXPECT_EQ("C:\\test", Agent.TestBase);
+  set("TestModeDate", DateStampText(Now() - 1));
+  EXPECT_TRUE(CheckTestMode(false));  // an unforced check within 30 s keeps the answer
+  EXPECT_FALSE(CheckTestMode(true));
+  RegDeleteKeyA(HKEY_CURRENT_USER, key);
+}
+
+TEST_F(DescriptorFiles, NothingFetchedIsNoDownload) {
+  std::string error;
+  EXPECT_FALSE(DownloadFileAU(Dir / "srv", "Upd.exe", 2, error));
+  EXPECT_NE("", error);
+  EXPECT_FALSE(FileExists(ProgramFolder(true) + "Upd.exe"));
+}

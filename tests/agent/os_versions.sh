@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Process control under older Windows versions, in a Wine prefix of its own:
+# set to Windows 7 with "winecfg /v" (the window search through PSAPI), then
+# the test program alone told it runs on Windows XP (the process list from
+# PSAPI; a 64-bit prefix accepts "winxp" only per program).
+# usage: os_versions.sh WIN_BUILD_DIR WIN_AGENT_TESTS_EXE
+set -euo pipefail
+build=$1 tests=$2
+export KORVIX_WINEPREFIX=$build/wineprefix-agentver
+unset KORVIX_KEEP_SERVER
+run=$build/wine-run.sh
+appkey="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$tests")"
+cleanup() {
+  "$run" reg delete "$appkey" /f >/dev/null 2>&1 || true
+  WINEPREFIX=$KORVIX_WINEPREFIX wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+rc=0
+"$run" winecfg /v win7 >/dev/null 2>&1
+"$run" "$tests" --gtest_brief=1 --gtest_filter='ProcessControl.*' || { echo "failed under win7"; rc=1; }
+"$run" reg add "$appkey" /v Version /d winxp /f >/dev/null 2>&1
+KORVIX_EXPECT_XP=1 "$run" "$tests" --gtest_brief=1 --gtest_filter='ProcessControl.*' ||
+  { echo "failed under winxp"; rc=1; }
+exit $rc

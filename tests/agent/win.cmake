@@ -1,0 +1,16 @@
+# The agent tests need the stand-in product and our tasklist; the process
+# tests run again in a prefix set to older Windows versions.
+if(TARGET win_agent_tests)
+  add_dependencies(win_agent_tests standin_product fake_tasklist)
+  if(TARGET agentctl)
+    add_dependencies(win_agent_tests agentctl)
+  endif()
+endif()
+add_test(NAME agent_os_versions
+  COMMAND bash ${KORVIX_ROOT}/tests/agent/os_versions.sh
+          ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
+set_tests_properties(agent_os_versions PROPERTIES TIMEOUT 600)
+
+add_test(NAME agent_run
+  COMMAND bash ${KORVIX_ROOT}/tests/agent/agent_run.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
+set_tests_properties(agent_run PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
