@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 
+#include "payload/StubInternet.h"
 #include "payload/StubSetup.h"
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
@@ -61,6 +62,7 @@ void RemoveSetupTempDir() {
 
 int RunWinMain() {
   OnSetupTick = RunSetupFlow;
+  SetInternetSetupHandler(RunInternetSetup);
   OnAgentTick = AgentHook_UpdateTick;
   OnSleepX = AgentHook_SleepX;
   OnRemoveTempDir = RemoveSetupTempDir;
