@@ -90,11 +90,20 @@ void HTTP_PrimeUrl(const std::string& url) {
   if (session) TInternetHandle request(OpenUrlDirect(session.Get(), url, 0));
 }
 
-// The request handle; with a user name the connection it runs on goes to
-// `connection`, which must outlive it.
+// Opens the request of a download. With a user name the connection it runs on
+// goes to `connection`, which must outlive the request.
+using TUrlOpener = HINTERNET (*)(HINTERNET session, const std::string& url,
+                                 const std::string& userName, const std::string& password,
+                                 TInternetHandle& connection);
+
+HINTERNET HTTP_OpenUrlPlain(HINTERNET session, const std::string& url, const std::string&,
+                            const std::string&, TInternetHandle&) {
+  return OpenUrlDirect(session, url, INTERNET_FLAG_RELOAD);
+}
+
 HINTERNET HTTP_OpenUrl(HINTERNET session, const std::string& url, const std::string& userName,
                        const std::string& password, TInternetHandle& connection) {
-  if (userName.empty()) return OpenUrlDirect(session, url, INTERNET_FLAG_RELOAD);
+  if (userName.empty()) return HTTP_OpenUrlPlain(session, url, userName, password, connection);
   auto connect = Bound<decltype(&InternetConnectA)>(KConnect);
   auto openRequest = Bound<decltype(&HttpOpenRequestA)>(KOpenRequest);
   auto send = Bound<decltype(&HttpSendRequestA)>(KSendRequest);
@@ -269,6 +278,34 @@ void TransferBody(HINTERNET request, HWND window, const std::string& url, const 
     error = ReadErrorText(name, LastErrorText());
 }
 
+// The download; `open` is HTTP_OpenUrl, or HTTP_OpenUrlPlain for callers that
+// never pass a user name (the stub then carries no explicit-connection code).
+void Download(HWND window, const std::string& url, const std::string& destination,
+              std::string& error, TProgBar* bar, std::string& content, TUrlOpener open,
+              const std::string& password, const std::string& userName) {
+  error.clear();
+  content.clear();
+  HTTP_PrimeUrl(url);
+  {
+    TInternetHandle session(OpenSession(KAgentDownload));
+    if (!session) {
+      error = "Unable to initialize \"WinINet.dll\"";
+    } else {
+      HTTP_SetTimeouts(session.Get(), KTimeoutMs);
+      TInternetHandle connection;
+      TInternetHandle request(open(session.Get(), url, userName, password, connection));
+      if (!request)
+        error = "Unable to open Internet Connection: " + url;
+      else
+        TransferBody(request.Get(), window, url, UrlDisplayName(url), destination, error, bar,
+                     content);
+    }
+  }
+  if (!error.empty())
+    DebugLine(static_cast<unsigned long>(GetCurrentProcessId()),
+              " HTTP_DownloadFile_Incremental: ", error);
+}
+
 }  // namespace
 
 BOOL WINAPI KorvixCloseInternetHandle(void* handle) {
@@ -307,32 +344,13 @@ void HTTP_DownloadFile_Incremental(HWND window, const std::string& url,
                                    const std::string& destination, std::string& error,
                                    TProgBar* bar, std::string& content, const std::string& password,
                                    const std::string& userName) {
-  error.clear();
-  content.clear();
-  HTTP_PrimeUrl(url);
-  {
-    TInternetHandle session(OpenSession(KAgentDownload));
-    if (!session) {
-      error = "Unable to initialize \"WinINet.dll\"";
-    } else {
-      HTTP_SetTimeouts(session.Get(), KTimeoutMs);
-      TInternetHandle connection;
-      TInternetHandle request(HTTP_OpenUrl(session.Get(), url, userName, password, connection));
-      if (!request)
-        error = "Unable to open Internet Connection: " + url;
-      else
-        TransferBody(request.Get(), window, url, UrlDisplayName(url), destination, error, bar,
-                     content);
-    }
-  }
-  if (!error.empty())
-    DebugLine(static_cast<unsigned long>(GetCurrentProcessId()),
-              " HTTP_DownloadFile_Incremental: ", error);
+  Download(window, url, destination, error, bar, content, HTTP_OpenUrl, password, userName);
 }
 
 void HTTP_DownloadFile(HWND window, const std::string& url, const std::string& destination,
                        std::string& error, TProgBar* bar, std::string& content) {
-  HTTP_DownloadFile_Incremental(window, url, destination, error, bar, content, "", "");
+  std::string none;
+  Download(window, url, destination, error, bar, content, HTTP_OpenUrlPlain, none, none);
 }
 
 void HTTP_SetAbort(bool abort) {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "http/CommUtils.h"
 #include "http/InetHTTP.h"
 #include "payload/StubSetup.h"
@@ -26,18 +28,31 @@ const char* const KDefaultNoConnection = "No valid Internet Connection.<p>Can no
 // The error text of a declined download: never shown.
 const char* const KDeclined = "!";
 
+// CON, PRN, AUX, NUL, COM1..9, LPT1..9, with or without an extension.
 bool IsDeviceName(const std::string& name) {
-  std::string stem = UpperCase(Trim(TextBefore(name, ".", name)));
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
+  static const char* const KDevices[] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
+  size_t stem = name.find('.');
+  if (stem == std::string::npos) stem = name.size();
+  for (int k = 0; k < 6; ++k) {
+    const size_t n = k < 4 ? 3 : 4;
+    if (stem == n && _strnicmp(name.c_str(), KDevices[k], 3) == 0 &&
+        (n == 3 || (name[3] >= '1' && name[3] <= '9')))
+      return true;
+  }
+  return false;
+}
+
+// A language text of the stub's own payload (one call site per key keeps the
+// program small).
+std::string LangText(const TGFileInfo& own, const char* key, const char* def) {
+  return own.GetLangStr(key, def);
 }
 
 // Asks before a download; false when the user declined.
 bool ConfirmDownload(const TGFileInfo& own, const std::string& buttons) {
   std::string size = SpaceMBText(static_cast<double>(StrToInt64Def(own.GetDownloadSize(), 0)));
-  std::string text = ReplaceAll(own.GetLangStr("s11", KDefaultAskDownload), "<SIZE>", size);
-  return AskYesNo(0, text, own.GetLangStr("Confirm", "Confirm"), own.GetLangCharset(), buttons);
+  std::string text = ReplaceAll(LangText(own, "s11", KDefaultAskDownload), "<SIZE>", size);
+  return AskYesNo(0, text, LangText(own, "Confirm", "Confirm"), own.GetLangCharset(), buttons);
 }
 
 }  // namespace
@@ -45,8 +60,7 @@ bool ConfirmDownload(const TGFileInfo& own, const std::string& buttons) {
 bool IsFlatFileName(const std::string& name) {
   if (name.empty() || name.find_first_not_of(". ") == std::string::npos) return false;
   for (unsigned char c : name)
-    if (c < 0x20 || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
-      return false;
+    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
   return !IsDeviceName(name);
 }
 
@@ -54,7 +68,7 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
                       const std::string& fileName) {
   TGFileInfo own(ProgramPath());
   const int charset = own.GetLangCharset();
-  const std::string buttons = own.GetLangStr("BtnText", KDefaultButtons);
+  const std::string buttons = LangText(own, "BtnText", KDefaultButtons);
   const std::string url = base + "/" + fileName;
   const bool hide = HasSwitch("/hide") || own.IsHiddenSetup();
   std::string payload = WithBackslash(base, true) + fileName;
@@ -66,12 +80,12 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
     // before anything is fetched or written.
     error = fileName + "<P><P>Unable to save Extracted File!";
   } else if (!FileExists(payload)) {
-    SetStatusText(own.GetLangStr("s10", "Downloading File..."), own.GetLangFontName(),
+    SetStatusText(LangText(own, "s10", "Downloading File..."), own.GetLangFontName(),
                   own.GetLangFontSize(), charset);
     if (own.AskBeforeDownload() && !hide && !ConfirmDownload(own, buttons)) error = KDeclined;
     std::string systemText;
     if (!HTTP_CheckConnection(systemText)) {
-      error = own.GetLangStr("s12", KDefaultNoConnection);
+      error = LangText(own, "s12", KDefaultNoConnection);
       if (!systemText.empty()) error += "<P><P>" + systemText;
     }
     HTTP_SetAbort(false);
@@ -96,5 +110,5 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
   if (error.empty()) ExtractAndRunEngine(tempFolder, payload, "", GetParams(), !hide);
   if (downloaded) DeleteFileA(payload.c_str());
   if (!error.empty() && error != KDeclined)
-    ShowError(0, error, own.GetLangStr("Error", "Error"), charset, buttons);
+    ShowError(0, error, LangText(own, "Error", "Error"), charset, buttons);
 }
