@@ -118,6 +118,24 @@ TEST_F(Http, BodiesThatDoNotArriveWholeNeverReplaceTheDestination) {
   EXPECT_EQ(Read(Dest("Setup.exe.bak")), "keep");
 }
 
+namespace {
+TProgBar* GCancelling = nullptr;
+int GCancelSteps = 0;
+void CancelAfterThreeSteps(int kind, int, int64_t, int64_t, int, const std::string&) {
+  if (kind == 1 && ++GCancelSteps == 3) GCancelling->Cancel();
+}
+}  // namespace
+
+TEST_F(Http, ACancelledProgressBarStopsWithoutAnErrorAndKeepsTheDestination) {
+  AppendText(Dest("fifty.bin"), "old", false);
+  TProgBar bar(CancelAfterThreeSteps);
+  GCancelling = &bar;
+  TResult r = Download(FileServer() + "/fifty.bin", Dest("fifty.bin"), &bar);
+  EXPECT_EQ(r.Error, "");
+  EXPECT_EQ(GCancelSteps, 3);
+  EXPECT_EQ(Read(Dest("fifty.bin")), "old");
+}
+
 TEST_F(Http, EmptyFilesErrorPagesAndAbsentServers) {
   std::string url = OddServer() + "/empty";
   EXPECT_EQ(Download(url, Dest("empty.bin")).Error, url + " --- File Not Found !");

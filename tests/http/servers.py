@@ -29,7 +29,7 @@ BODY_DEADLINE = 60
 
 
 def pattern(n):
-    return bytes((i * 7) & 0xFF for i in range(256)) * (n // 256) + bytes((i * 7) & 0xFF for i in range(n % 256))
+    return (bytes((i * 7) & 0xFF for i in range(256)) * (n // 256 + 1))[:n]
 
 
 class QuietFiles(http.server.SimpleHTTPRequestHandler):
@@ -128,33 +128,22 @@ def url(server, scheme="http", host="127.0.0.1"):
     return "%s://%s:%d" % (scheme, host, server.server_address[1])
 
 
-def make_certificates(folder, crl_url):
-    """A test CA with a certificate for localhost whose revocation list lies at
-    crl_url (written as ca.crl into folder), and a self-signed rogue
-    certificate for the same name. Returns (ca.der, (cert, key), (cert, key))."""
+def make_certificates(folder):
+    """A test CA with a certificate for localhost that it signed, and a
+    self-signed rogue one for the same name. Returns (ca.der, good, rogue),
+    each of the last two a (certificate, key) pair."""
     def ossl(*args):
         subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True, timeout=60)
     with open(os.path.join(folder, "san.ext"), "w") as f:
-        f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n"
-                "extendedKeyUsage=serverAuth\ncrlDistributionPoints=URI:%s\n" % crl_url)
-    with open(os.path.join(folder, "ca.cnf"), "w") as f:
-        f.write("[ca]\ndefault_ca=test\n[test]\ndatabase=index.txt\ncrlnumber=crlnumber\n"
-                "default_md=sha256\ndefault_crl_days=2\ncertificate=ca.pem\nprivate_key=ca.key\n")
-    open(os.path.join(folder, "index.txt"), "w").close()
-    with open(os.path.join(folder, "crlnumber"), "w") as f:
-        f.write("1000\n")
-    ossl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
-         "-days", "2", "-subj", "/CN=Korvix Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
-         "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        f.write("subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n")
+    new = ["req", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=localhost"]
+    ossl(*new[:-1], "/CN=Korvix Test CA", "-x509", "-keyout", "ca.key", "-out", "ca.pem",
+         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign")
     ossl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
-    ossl("ca", "-config", "ca.cnf", "-gencrl", "-out", "ca.crl.pem")
-    ossl("crl", "-in", "ca.crl.pem", "-outform", "DER", "-out", "ca.crl")
-    ossl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
-         "-subj", "/CN=localhost")
+    ossl(*new, "-keyout", "server.key", "-out", "server.csr")
     ossl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
          "-out", "server.pem", "-days", "2", "-extfile", "san.ext")
-    ossl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "rogue.key", "-out", "rogue.pem",
-         "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1")
+    ossl(*new, "-x509", "-keyout", "rogue.key", "-out", "rogue.pem", "-addext", "subjectAltName=DNS:localhost")
     p = lambda n: os.path.join(folder, n)  # noqa: E731
     return p("ca.der"), (p("server.pem"), p("server.key")), (p("rogue.pem"), p("rogue.key"))
 
@@ -188,10 +177,8 @@ def main():
     os.makedirs(docs)
     with open(os.path.join(docs, "fifty.bin"), "wb") as f:
         f.write(pattern(50))
-    plain = files(docs)
-    ca, good, rogue = make_certificates(work, url(plain) + "/ca.crl")
-    shutil.copy(os.path.join(work, "ca.crl"), docs)
-    servers = [plain, odd(), tls(docs, *good), tls(docs, *rogue)]
+    ca, good, rogue = make_certificates(work)
+    servers = [files(docs), odd(), tls(docs, *good), tls(docs, *rogue)]
     env = dict(os.environ, KORVIX_HTTP_FILES=url(servers[0]), KORVIX_HTTP_ODD=url(servers[1]),
                KORVIX_HTTPS_TRUSTED=url(servers[2], "https", "localhost"),
                KORVIX_HTTPS_ROGUE=url(servers[3], "https", "localhost"),
