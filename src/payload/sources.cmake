@@ -1,4 +1,4 @@
 list(APPEND KORVIX_PORTABLE_SOURCES payload/UnPack.cpp payload/ZLibOpen.cpp)
 list(APPEND KORVIX_PORTABLE_SOURCES payload/PackX.cpp)
-list(APPEND KORVIX_WIN_SOURCES payload/StubUtil.cpp payload/StubSetup.cpp
-  payload/StubInternet.cpp)
+list(APPEND KORVIX_WIN_SOURCES payload/StubUtil.cpp payload/StubSetup.cpp)
+list(APPEND KORVIX_WIN_SOURCES payload/StubInternet.cpp)
