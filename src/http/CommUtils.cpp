@@ -9,6 +9,10 @@ namespace {
 
 const size_t KErrorPageProbe = 1000;  // characters of a page that are examined
 
+bool IsHttpsUrl(const std::string& url) {
+  return SameText(url.substr(0, 8), "https://");
+}
+
 bool InOrder(size_t a, size_t b, size_t c) {
   return 0 < a && a < b && b < c;
 }
@@ -84,13 +88,13 @@ std::string HtmlErrorMessage(const std::string& fileName, const std::string& con
 std::string UrlToOpen(const std::string& url) {
   // An address that names HTTPS already must stay as it is: "http://" in
   // front of it made every HTTPS download fail.
-  if (StartsWith("https://", url, true) || PosNoCase("http://", url) != 0) return url;
+  if (IsHttpsUrl(url) || PosNoCase("http://", url) != 0) return url;
   return "http://" + url;
 }
 
 void SplitExplicitUrl(const std::string& url, std::string& host, std::string& object,
                       bool& secure) {
-  secure = StartsWith("https://", url, true);
+  secure = IsHttpsUrl(url);
   std::string rest = secure ? url.substr(8) : ReplaceAllNoCase(url, "http://", "");
   size_t slash = rest.find('/');
   host = slash == std::string::npos ? std::string() : rest.substr(0, slash);
