@@ -190,6 +190,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
 
   StopMainTimer();
   HTTP_SetAbort(true);
+  HTTP_UnloadWinINet();
   if (OnMainLoopEnd) OnMainLoopEnd();
   // A window still standing (the setup flow posted the quit message) goes
   // now, so that its class no longer marks this role as running; the quit

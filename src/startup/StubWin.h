@@ -12,8 +12,7 @@
 //        OnAgentShutDown, OnAgentRegister, OnAgentSetting
 //                       = the agent's handlers of the messages 1123, 1124, 1125
 //        OnRemoveTempDir = DeleteTree(GetSetupTempDir(), false)
-//        OnMainLoopEnd  = HTTP_UnloadWinINet and the controller
-//                         notification 43/0
+//        OnMainLoopEnd  = the controller notification 43/0
 //      Unset hooks do nothing (1125 then answers 0).
 //   2. Call RunStubWinMain(instance, MainWindowClass, ThisIs_AutoUpdateProg)
 //      from DoRunStubWin for the roles that run the window; it returns
@@ -59,7 +58,8 @@ extern void (*OnMainLoopEnd)();
 // WinMain of the stub: registers the class `windowClass`, creates the hidden
 // window (title: language key s0) centred in the work area, sets the message
 // box font from the language, runs the message loop until the window ends,
-// then stops the timer, sets the download abort flag and calls OnMainLoopEnd.
+// then stops the timer, sets the download abort flag, frees WinINet and calls
+// OnMainLoopEnd.
 // `agentRole`: each timer tick runs OnAgentTick instead of OnSetupTick.
 // Returns 0.
 int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agentRole);
