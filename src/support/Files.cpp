@@ -12,6 +12,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <winioctl.h>
+
+#include "support/Handles.h"
 #else
 #include <climits>
 #include <ctime>
@@ -33,6 +35,8 @@ bool IsLeadByte(char c) {
 #endif
 }
 
+enum class TWriteMode { Append, Truncate, New };
+
 // One open file; closed when it goes out of scope.
 class File {
 public:
@@ -47,11 +51,14 @@ public:
                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return Ok();
   }
-  // append: open or create, then go to the end; otherwise create/truncate.
-  bool OpenWrite(const std::string& path, bool append) {
-    h_ = CreateFileA(path.c_str(), GENERIC_WRITE, append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
-                     nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (Ok() && append) SetFilePointer(h_, 0, nullptr, FILE_END);
+  // Append: open or create, then go to the end; Truncate: create or
+  // truncate; New: create, failing when anything is at the path.
+  bool OpenWrite(const std::string& path, TWriteMode mode) {
+    static const DWORD creation[] = {OPEN_ALWAYS, CREATE_ALWAYS, CREATE_NEW};
+    h_ = CreateFileA(path.c_str(), GENERIC_WRITE,
+                     mode == TWriteMode::Append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
+                     creation[static_cast<int>(mode)], FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Ok() && mode == TWriteMode::Append) SetFilePointer(h_, 0, nullptr, FILE_END);
     return Ok();
   }
   bool Ok() const {
@@ -95,9 +102,10 @@ private:
     fd_ = ::open(path.c_str(), O_RDONLY);
     return Ok();
   }
-  bool OpenWrite(const std::string& path, bool append) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC), 0644);
-    if (Ok() && append) ::lseek(fd_, 0, SEEK_END);
+  bool OpenWrite(const std::string& path, TWriteMode mode) {
+    static const int flags[] = {0, O_TRUNC, O_EXCL};
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | flags[static_cast<int>(mode)], 0644);
+    if (Ok() && mode == TWriteMode::Append) ::lseek(fd_, 0, SEEK_END);
     return Ok();
   }
   bool Ok() const {
@@ -174,13 +182,12 @@ struct Entry {
 std::vector<Entry> List(const std::string& mask) {
   std::vector<Entry> out;
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(mask.c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return out;
+  TFindHandle h(FindFirstFileA(mask.c_str(), &fd));
+  if (!h) return out;
   do {
     std::string n = fd.cFileName;
     if (n != "." && n != "..") out.push_back({n, fd.dwFileAttributes});
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
+  } while (FindNextFileA(h.Get(), &fd));
   return out;
 }
 
@@ -372,10 +379,12 @@ std::size_t WriteChunkSize(std::size_t length) {
   return tenth > 1048576 ? 1048576 : tenth;
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
-                   bool append, FileProgress progress, void* context) {
+namespace {
+
+bool WriteOpened(const std::string& path, TWriteMode mode, const std::string& text,
+                 std::uint32_t fileDate, FileProgress progress, void* context) {
   File f;
-  if (!f.OpenWrite(path, append)) return false;
+  if (!f.OpenWrite(path, mode)) return false;
   const std::size_t total = text.size();
   std::size_t done = 0;
   if (progress || total > 1048576) {
@@ -399,29 +408,254 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::uint32
   return complete;
 }
 
+}  // namespace
+
+bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
+                   bool append, FileProgress progress, void* context) {
+  return WriteOpened(path, append ? TWriteMode::Append : TWriteMode::Truncate, text, fileDate,
+                     progress, context);
+}
+
+bool WriteNewFile(const std::string& path, const std::string& text, std::uint32_t fileDate) {
+  return WriteOpened(path, TWriteMode::New, text, fileDate, nullptr, nullptr);
+}
+
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak,
                 std::uint32_t fileDate) {
   std::string t = addLineBreak ? text + "\r\n" : text;
   File f;
-  if (!f.OpenWrite(path, true)) return false;
+  if (!f.OpenWrite(path, TWriteMode::Append)) return false;
   std::size_t done = t.empty() ? 0 : WriteAll(f, t.data(), t.size());
   if (fileDate != 0) f.SetFatDate(fileDate);
   return done == t.size();
 }
 
 // ---------------------------------------------------------------- deletion
+//
+// Deletion never follows a link: a junction, symbolic link or mount point is
+// removed itself, never entered. On Windows every entry is deleted through a
+// handle opened on the entry itself, and only when the system's final path of
+// that handle is the entry's own place in the folder being emptied: where a
+// link is resolved instead of opened (Wine opens what a Unix link leads to),
+// the final path lies elsewhere and nothing is touched.
+
+namespace {
+
+#ifdef _WIN32
+// The final path of an open file or folder without a trailing backslash, ""
+// when the system cannot tell.
+std::string FinalPathOf(HANDLE h) {
+  std::string buf(MAX_PATH, '\0');
+  DWORD n = GetFinalPathNameByHandleA(h, &buf[0], static_cast<DWORD>(buf.size()), 0);
+  if (n >= buf.size()) {
+    buf.assign(n + 1, '\0');
+    n = GetFinalPathNameByHandleA(h, &buf[0], static_cast<DWORD>(buf.size()), 0);
+    if (n >= buf.size()) n = 0;
+  }
+  buf.resize(n);
+  if (!buf.empty() && buf.back() == '\\') buf.pop_back();
+  return buf;
+}
+
+// Opens path with `access`; the last part is opened itself, never what a
+// link there leads to, unless followLast.
+THandle OpenPath(const std::string& path, DWORD access, bool followLast) {
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLast ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  return THandle(CreateFileA(path.c_str(), access,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, flags, nullptr));
+}
+
+// The final path of a folder, following links on the way; "" when unknown.
+std::string FolderFinalPath(const std::string& folder) {
+  THandle h = OpenPath(folder.empty() ? "." : folder, FILE_READ_ATTRIBUTES, true);
+  return h ? FinalPathOf(h.Get()) : std::string();
+}
+
+// The entry at path itself when it is the entry `name` of the folder whose
+// final path is parentFinal (an invalid handle otherwise); its attributes
+// and final path on success.
+THandle OpenOwnEntry(const std::string& parentFinal, const std::string& path,
+                     const std::string& name, DWORD access, DWORD& attributes, std::string& final) {
+  THandle h = OpenPath(path, access | FILE_READ_ATTRIBUTES, false);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!h || parentFinal.empty() || !GetFileInformationByHandle(h.Get(), &info)) return THandle();
+  final = FinalPathOf(h.Get());
+  if (!SameText(final, parentFinal + "\\" + name)) return THandle();
+  attributes = info.dwFileAttributes;
+  return h;
+}
+
+bool RemoveEntry(const std::string& parentFinal, const std::string& path, const std::string& name,
+                 bool clearAttributes);
+
+// Removes every entry of the real folder at path (final path `final`) but
+// the one named keepName, pumping messages 10 ms per entry.
+void RemoveContents(const std::string& final, const std::string& path, bool clearAttributes,
+                    const std::string& keepName) {
+  for (const Entry& e : List(path + "\\*.*")) {
+    if (!SameText(e.name, keepName))
+      RemoveEntry(final, path + "\\" + e.name, e.name, clearAttributes);
+    PumpMessages(10);
+  }
+}
+
+// Removes one entry of a folder: a file, a link (itself) or a real folder
+// with its contents. True when it was deleted.
+bool RemoveEntry(const std::string& parentFinal, const std::string& path, const std::string& name,
+                 bool clearAttributes) {
+  DWORD attributes = 0;
+  std::string final;
+  const DWORD access = DELETE | (clearAttributes ? FILE_WRITE_ATTRIBUTES : 0);
+  THandle h = OpenOwnEntry(parentFinal, path, name, access, attributes, final);
+  if (!h) return false;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // A folder is listed without the delete handle (a listing does not
+    // share with it), then opened and checked again.
+    h.Reset();
+    RemoveContents(final, path, clearAttributes, std::string());
+    h = OpenOwnEntry(parentFinal, path, name, access, attributes, final);
+    if (!h) return false;
+  }
+  if (clearAttributes) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(h.Get(), FileBasicInfo, &basic, sizeof basic);
+  }
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(h.Get(), FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
+}
+
+// The final path of the folder that holds path and path's own name as
+// listed there; false for a root or when either cannot be read.
+bool LocateEntry(const std::string& path, std::string& parentFinal, std::string& name) {
+  std::size_t s = path.find_last_of("\\/");
+  if (s == std::string::npos || s + 1 == path.size()) return false;
+  WIN32_FIND_DATAA fd;
+  TFindHandle f(FindFirstFileA(path.c_str(), &fd));
+  if (!f) return false;
+  name = fd.cFileName;
+  std::string parent = path.substr(0, s + 1);
+  parentFinal =
+      FolderFinalPath(parent.size() == 3 && parent[1] == ':' ? parent : parent.substr(0, s));
+  return !parentFinal.empty();
+}
+
+// True when path is a real folder (not a link) that holds nothing but an
+// entry named keepName.
+bool IsRealFolderHolding(const std::string& path, const std::string& keepName) {
+  std::string parentFinal, name, final;
+  DWORD attributes = 0;
+  if (!LocateEntry(path, parentFinal, name) ||
+      !OpenOwnEntry(parentFinal, path, name, 0, attributes, final) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  for (const Entry& e : List(path + "\\*.*"))
+    if (!SameText(e.name, keepName)) return false;
+  return true;
+}
+
+bool MakeFolder(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+#else
+bool IsRealDir(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    ::closedir(d);
+  }
+  return names;
+}
+
+bool RemoveEntry(const std::string& path);
+
+void RemoveContents(const std::string& path, const std::string& keepName) {
+  for (const std::string& n : Names(path)) {
+    if (n != keepName) RemoveEntry(path + "/" + n);
+    PumpMessages(10);
+  }
+}
+
+// A link is unlinked itself; a real folder is emptied first.
+bool RemoveEntry(const std::string& path) {
+  if (!IsRealDir(path)) return ::unlink(path.c_str()) == 0;
+  RemoveContents(path, std::string());
+  return ::rmdir(path.c_str()) == 0;
+}
+
+bool IsRealFolderHolding(const std::string& path, const std::string& keepName) {
+  if (!IsRealDir(path)) return false;
+  for (const std::string& n : Names(path))
+    if (n != keepName) return false;
+  return true;
+}
+
+bool MakeFolder(const std::string& path) {
+  return ::mkdir(path.c_str(), 0755) == 0;
+}
+#endif
+
+// Removes the entry at path: a file or a link itself, a real folder with
+// its contents. With keepName, a real folder stays, emptied but for that
+// entry.
+void ClearEntry(const std::string& path, bool clearAttributes, const std::string& keepName) {
+#ifdef _WIN32
+  std::string parentFinal, name, final;
+  DWORD attributes = 0;
+  if (!LocateEntry(path, parentFinal, name)) return;
+  if (!keepName.empty() && OpenOwnEntry(parentFinal, path, name, 0, attributes, final) &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    RemoveContents(final, path, clearAttributes, keepName);
+  else
+    RemoveEntry(parentFinal, path, name, clearAttributes);
+#else
+  (void)clearAttributes;
+  if (!keepName.empty() && IsRealDir(path))
+    RemoveContents(path, keepName);
+  else
+    RemoveEntry(path);
+#endif
+}
+
+// Strips the trailing separators of a folder path (not from a root).
+std::string FolderPath(const std::string& folder) {
+  std::string p = folder;
+  while (p.size() > 1 && (p.back() == '\\' || p.back() == '/') && !(p.size() == 3 && p[1] == ':'))
+    p.pop_back();
+  return p;
+}
+
+}  // namespace
+
+bool PathPresent(const std::string& path) {
+#ifdef _WIN32
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+#endif
+}
 
 bool DeleteFiles(const std::string& mask, bool clearAttributes) {
 #ifdef _WIN32
   std::size_t s = mask.find_last_of("\\/:");
   std::string folder = s == std::string::npos ? std::string() : mask.substr(0, s + 1);
+  const std::string folderFinal = FolderFinalPath(folder);
   bool any = false;
   for (const Entry& e : List(mask)) {
     if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     any = true;
-    std::string p = folder + e.name;
-    if (clearAttributes) SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(p.c_str());
+    RemoveEntry(folderFinal, folder + e.name, e.name, clearAttributes);
   }
   return any;
 #else
@@ -430,59 +664,52 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
   std::string pattern = s == std::string::npos ? mask : mask.substr(s + 1);
   if (pattern == "*.*") pattern = "*";
   std::vector<std::string> names;
-  if (DIR* d = ::opendir(folder.empty() ? "/" : folder.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      std::string n = e->d_name;
-      if (n == "." || n == "..") continue;
-      if (::fnmatch(pattern.c_str(), n.c_str(), 0) == 0 && FileExists(folder + "/" + n))
-        names.push_back(n);
-    }
-    ::closedir(d);
-  }
+  for (const std::string& n : Names(folder.empty() ? "/" : folder))
+    if (::fnmatch(pattern.c_str(), n.c_str(), 0) == 0 && FileExists(folder + "/" + n))
+      names.push_back(n);
   for (const std::string& n : names) ::unlink((folder + "/" + n).c_str());
   return !names.empty();
 #endif
 }
 
-bool DeleteTree(const std::string& folder, bool clearAttributes) {
-  const bool existed = DirExists(folder);
-  if (!existed) return false;
+bool DeleteFileItself(const std::string& path) {
 #ifdef _WIN32
-  const std::string base = WithBackslash(folder, true);
-  DeleteFiles(base + "*.*", clearAttributes);
-  // Hidden subfolders are removed too: the caller wants the whole folder
-  // gone, and a hidden leftover would keep it alive.
-  for (const Entry& e : List(base + "*.*")) {
-    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      std::string sub = base + e.name;
-      if (clearAttributes) SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteTree(sub, clearAttributes);
-      RemoveDirectoryA(sub.c_str());
-    }
-    PumpMessages(10);
-  }
-  std::string self = StripBackslash(folder);
-  RemoveDirectoryA(self.c_str());
+  std::string parentFinal, name, final;
+  DWORD attributes = 0;
+  if (!LocateEntry(path, parentFinal, name) ||
+      !OpenOwnEntry(parentFinal, path, name, 0, attributes, final) ||
+      ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+    return false;
+  return RemoveEntry(parentFinal, path, name, false);
 #else
-  DeleteFiles(folder + "/*", clearAttributes);
-  std::vector<std::string> subs;
-  if (DIR* d = ::opendir(folder.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") subs.push_back(folder + "/" + n);
-    }
-    ::closedir(d);
-  }
-  for (const std::string& sub : subs) {
-    if (DirExists(sub)) {
-      DeleteTree(sub, clearAttributes);
-      ::rmdir(sub.c_str());
-    }
-    PumpMessages(10);
-  }
-  ::rmdir(folder.c_str());
+  return !IsRealDir(path) && ::unlink(path.c_str()) == 0;
 #endif
-  return !DirExists(folder);
+}
+
+bool DeleteTree(const std::string& folder, bool clearAttributes) {
+  if (!DirExists(folder)) return false;
+  const std::string self = FolderPath(folder);
+  ClearEntry(self, clearAttributes, std::string());
+  return !PathPresent(self);
+}
+
+bool RecreateFolder(const std::string& folder, const std::string& keepName) {
+  const std::string self = FolderPath(folder);
+  if (PathPresent(self)) {
+    ClearEntry(self, true, keepName);
+    if (PathPresent(self)) {
+      if (!keepName.empty() && IsRealFolderHolding(self, keepName)) return true;
+#ifdef _WIN32
+      SetLastError(ERROR_ALREADY_EXISTS);
+#endif
+      return false;
+    }
+  }
+  // Missing parents first (failures show in the last step).
+  for (std::size_t i = self.find_first_of("\\/", 1); i != std::string::npos;
+       i = self.find_first_of("\\/", i + 1))
+    if (i > 0 && self[i - 1] != ':' && self[i - 1] != '\\') MakeFolder(self.substr(0, i));
+  return MakeFolder(self);
 }
 
 // ---------------------------------------------------------------- disk

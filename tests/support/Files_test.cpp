@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #ifdef _WIN32
 #include <direct.h>
 #define MKDIR(p) _mkdir(p)
@@ -100,3 +104,41 @@ TEST_F(FileOps, DeleteFilesByMaskAndWholeTrees) {
   EXPECT_FALSE(DirExists(dir));
   EXPECT_FALSE(DeleteTree(dir, true));  // no longer there
 }
+
+TEST_F(FileOps, FreshFoldersAndNewFilesReplaceNothingQuietly) {
+  const std::string folder = P("x") + kSep + "y" + kSep + "fresh";
+  ASSERT_TRUE(RecreateFolder(folder, ""));  // parents too
+  ASSERT_TRUE(WriteNewFile(folder + kSep + "run.exe", "run", 0));
+  EXPECT_FALSE(WriteNewFile(folder + kSep + "run.exe", "other", 0));
+  EXPECT_EQ("run", ReadFilePart(folder + kSep + "run.exe", 0, false, 0));
+  WriteTextFile(folder + kSep + "old.txt", "old", 0, false);
+  MKDIR((folder + kSep + "sub").c_str());
+  EXPECT_TRUE(RecreateFolder(folder, "run.exe"));  // the running program stays
+  EXPECT_TRUE(FileExists(folder + kSep + "run.exe"));
+  EXPECT_FALSE(PathPresent(folder + kSep + "old.txt") || PathPresent(folder + kSep + "sub"));
+  EXPECT_TRUE(RecreateFolder(folder, ""));
+  EXPECT_FALSE(PathPresent(folder + kSep + "run.exe"));
+  WriteTextFile(P("file"), "f", 0, false);  // a file where the folder goes
+  EXPECT_TRUE(RecreateFolder(P("file"), "") && DirExists(P("file")));
+}
+
+#ifndef _WIN32
+// Under Wine, links are planted by the end-to-end tests.
+TEST_F(FileOps, LinksAreRemovedThemselvesAndNeverFollowed) {
+  const std::string victim = P("victim"), v = victim + "/v.txt", tree = P("tree");
+  MKDIR(victim.c_str());
+  MKDIR(tree.c_str());
+  WriteTextFile(v, "keep me", 0, false);
+  ASSERT_EQ(0, symlink(victim.c_str(), (tree + "/dir").c_str()));
+  ASSERT_EQ(0, symlink(v.c_str(), (tree + "/file").c_str()));
+  EXPECT_TRUE(DeleteTree(tree, true));
+  ASSERT_EQ(0, symlink(victim.c_str(), P("link").c_str()));
+  EXPECT_TRUE(DeleteTree(P("link"), true));  // the folder itself is a link
+  EXPECT_FALSE(PathPresent(P("link")));
+  ASSERT_EQ(0, symlink(victim.c_str(), P("fresh").c_str()));
+  EXPECT_TRUE(RecreateFolder(P("fresh"), "v.txt"));  // a link is no folder to keep
+  ASSERT_EQ(0, symlink(v.c_str(), P("fresh/new.txt").c_str()));
+  EXPECT_FALSE(WriteNewFile(P("fresh/new.txt"), "x", 0));
+  EXPECT_EQ("keep me", ReadFilePart(v, 0, false, 0));
+}
+#endif
