@@ -46,6 +46,7 @@ std::string EntryNameProblem(const std::string& name, std::size_t folderLength) 
     start = end + 1;
   }
   if (folderLength + 1 + name.size() > KMaxEntryPath)
-    return "makes a path longer than " + IntToStr(static_cast<int64_t>(KMaxEntryPath)) + " characters";
+    return "makes a path longer than " + IntToStr(static_cast<int64_t>(KMaxEntryPath)) +
+           " characters";
   return std::string();
 }
