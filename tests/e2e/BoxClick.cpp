@@ -11,9 +11,12 @@
 // Two helpers for the cases around the temporary folder:
 //   boxclick.exe --hold <file> <seconds>   keeps the file open, shared with
 //                                          no one, prints "held"
-//   boxclick.exe --temp <folder> <program> [args]   runs the program with
-//                                          TEMP and TMP set to the folder;
+//   boxclick.exe --temp <folder> <mark> <program> [args]   runs the program
+//                                          with TEMP and TMP set to the folder;
 //                                          exit code: the program's
+// A copy of boxclick started in the environment that --temp gives (the
+// program a setup must never start) only appends its command line to the
+// file <mark>.
 #include <windows.h>
 
 #include "support/Handles.h"
@@ -48,6 +51,11 @@ BOOL CALLBACK EachChild(HWND w, LPARAM lp) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  char mark[MAX_PATH];
+  if (GetEnvironmentVariableA("KORVIX_E2E_MARK", mark, sizeof mark)) {
+    if (FILE* f = std::fopen(mark, "a")) std::fprintf(f, "%s\n", GetCommandLineA()), std::fclose(f);
+    return 0;
+  }
   if (argc > 3 && std::string(argv[1]) == "--hold") {
     THandle held(CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
     if (!held) return 1;
@@ -56,15 +64,16 @@ int main(int argc, char** argv) {
     Sleep(std::atoi(argv[3]) * 1000);
     return 0;
   }
-  if (argc > 3 && std::string(argv[1]) == "--temp") {
+  if (argc > 4 && std::string(argv[1]) == "--temp") {
     SetEnvironmentVariableA("TEMP", argv[2]);
     SetEnvironmentVariableA("TMP", argv[2]);
-    std::string cmd = std::string("\"") + argv[3] + "\"";
-    for (int i = 4; i < argc; ++i) cmd += std::string(" ") + argv[i];
+    SetEnvironmentVariableA("KORVIX_E2E_MARK", argv[3]);
+    std::string cmd = std::string("\"") + argv[4] + "\"";
+    for (int i = 5; i < argc; ++i) cmd += std::string(" ") + argv[i];
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(argv[3], &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessA(argv[4], &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
       return 1;
     TProcess child(pi);
     WaitForSingleObject(child.Process.Get(), INFINITE);

@@ -76,7 +76,7 @@ class Case:
 
     def drive_c(self):
         """Drive C: of the Wine prefix, as a Unix path."""
-        return self.folder(0, 0, 0).split("/drive_c/")[0] + "/drive_c"
+        return self.wine("winepath", "-u", "C:\\").rstrip("/")
 
     # -- inputs
     def write(self, name, data, t=None):
@@ -519,16 +519,17 @@ def case_blank_temp(c):
     C:\\My.exe: the engine and the span copy start by their full paths, so the
     planted program never runs and the engine gets its usual command line."""
     drive_c = c.drive_c()
-    temp, planted = os.path.join(drive_c, "My Temp"), os.path.join(drive_c, "My.exe")
-    planted_report = c.path("planted.txt")
+    temp, planted, mark = os.path.join(drive_c, "My Temp"), os.path.join(drive_c, "My.exe"), c.path("planted.txt")
+
+    def run(setup):
+        return c.run(c.exe("boxclick"), "--temp", "C:\\My Temp", winpath(mark), winpath(setup))[0]
     try:
         remove(temp)
         os.makedirs(temp)
-        shutil.copy(c.engine, planted)
-        open(os.path.join(drive_c, "engine.cfg"), "wb").write(f"report={winpath(planted_report)}\r\n".encode())
+        shutil.copy(c.exe("boxclick"), planted)
 
         setup = c.pack("Setup.exe", {}, (12, 45, 0), exit=7)
-        rc, _, _ = c.run(c.exe("boxclick"), "--temp", "C:\\My Temp", winpath(setup))
+        rc = run(setup)
         rep = c.report()
         if c.check(rep is not None, "the extracted engine ran"):
             engine = "C:\\My Temp\\SETUP_%d\\Engine.exe" % (12 * 2048 + 45 * 32)
@@ -537,16 +538,16 @@ def case_blank_temp(c):
                     f"exit code 7 (got {rc}), the usual command line {rep['cmdline']!r}")
 
         setup, files, _ = multi_volume_setup(c, (12, 45, 2), relaunch=True)
-        c.run(c.exe("boxclick"), "--temp", "C:\\My Temp", winpath(setup))
+        run(setup)
         wait_for(lambda: os.path.exists(c.report_path), 60)
         time.sleep(0.5)
         rep = c.report()
         if c.check(rep is not None, "span relaunch: the Y_ copy ran and started the engine"):
             c.check_files(rep, files)
-        c.check(not os.path.exists(planted_report), "the planted C:\\My.exe never ran")
+        c.check(not os.path.exists(mark), "the planted C:\\My.exe never ran")
     finally:
         wait_for(lambda: not os.listdir(temp), 30)
-        for path in (temp, planted, os.path.join(drive_c, "engine.cfg")):
+        for path in (temp, planted):
             remove(path)
 
 
