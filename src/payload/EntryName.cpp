@@ -45,8 +45,6 @@ std::string EntryNameProblem(const std::string& name, std::size_t folderLength) 
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  if (folderLength + 1 + name.size() > KMaxEntryPath)
-    return "makes a path longer than " + IntToStr(static_cast<int64_t>(KMaxEntryPath)) +
-           " characters";
+  if (folderLength + 1 + name.size() > KMaxEntryPath) return "makes too long a path";
   return std::string();
 }

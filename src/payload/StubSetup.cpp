@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -87,6 +88,14 @@ void ReportFailedWrite(const std::string& path, const std::string& bytes) {
               "", 0, "");
 }
 
+// Inserts key into the sorted list; false when it was there already.
+bool SortedInsert(std::vector<std::string>& list, const std::string& key) {
+  auto at = std::lower_bound(list.begin(), list.end(), key);
+  if (at != list.end() && *at == key) return false;
+  list.insert(at, key);
+  return true;
+}
+
 // Writes one file record: the first record of a name creates its file
 // afresh (what is at the path goes first, a link as a link, and nothing is
 // written through it), later records append when it did. A name the
@@ -100,14 +109,16 @@ bool WriteEntry(TExtractJob& job, const TFileEntry& entry, const std::string& pa
     DebugLine("Refused entry name: ", entry.FileName, " ", problem);
     return false;
   }
-  auto name = job.Names.emplace(UpperCase(entry.FileName), false);
+  const std::string key = UpperCase(entry.FileName);
   bool written = false;
-  if (name.second) {
+  if (SortedInsert(job.Names, key)) {
     ProgressCall(job, 1, 0, 0);
     if (PathPresent(path)) DeleteFileItself(path);
-    written = name.first->second = WriteNewFile(path, bytes, entry.DosDateTime);
+    written = WriteNewFile(path, bytes, entry.DosDateTime);
+    if (!written) SortedInsert(job.FailedNames, key);
   } else {
-    written = name.first->second && WriteTextFile(path, bytes, entry.DosDateTime, true);
+    written = !std::binary_search(job.FailedNames.begin(), job.FailedNames.end(), key) &&
+              WriteTextFile(path, bytes, entry.DosDateTime, true);
   }
   if (written && entry.IsMain()) {
     job.MainEntry = entry.MainEntry;
@@ -270,6 +281,7 @@ void ExtractPayload(TExtractJob& job) {
   job.MainEntry.clear();
   job.MainFile.clear();
   job.Names.clear();
+  job.FailedNames.clear();
   job.IntegrityOK = false;
   job.VolumeDamaged = false;
   job.Volumes = 0;

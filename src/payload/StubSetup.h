@@ -7,8 +7,8 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <vector>
 
 #include "payload/ZLibOpen.h"  // TInflateProgress: the program's progress procedure
 
@@ -48,9 +48,9 @@ struct TExtractJob {
   std::string MainEntry;       // out: the entry marked "*", with "*" and after
   std::string MainFile;        // out: the file the main entry's record wrote
   int Volumes = 0;             // out: volumes opened
-  // Upper-cased names of this run: true when the first record of the name
-  // created its file (later records append only then).
-  std::map<std::string, bool> Names;
+  // Upper-cased names of this run, sorted: every name seen, and those whose
+  // first record could not create the file (later records then fail too).
+  std::vector<std::string> Names, FailedNames;
 };
 
 // Walks every file record of every volume and writes the files. Raises
