@@ -536,11 +536,11 @@ std::string BuildDownloadSettings(const TDownloadItems& items, TPackRandom& rand
 // File records
 
 bool CheckEntryName(const std::string& name, std::string& error) {
-  std::string problem = EntryNameProblem(name, 0);
-  if (problem.empty() && name.find_first_of("\\/") != std::string::npos)
+  const char* problem = EntryNameProblem(name, 0);
+  if (!problem && name.find_first_of("\\/") != std::string::npos)
     problem = "holds a folder part; entries are extracted into one flat folder";
-  if (!problem.empty()) error = "entry name " + Quoted(name) + " " + problem;
-  return problem.empty();
+  if (problem) error = "entry name " + Quoted(name) + " " + problem;
+  return !problem;
 }
 
 std::string EntryHeader(const std::string& name, bool isEngine, const std::string& extra,

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -88,11 +87,12 @@ void ReportFailedWrite(const std::string& path, const std::string& bytes) {
               "", 0, "");
 }
 
-// Inserts key into the sorted list; false when it was there already.
-bool SortedInsert(std::vector<std::string>& list, const std::string& key) {
-  auto at = std::lower_bound(list.begin(), list.end(), key);
-  if (at != list.end() && *at == key) return false;
-  list.insert(at, key);
+// Adds a name to a list of names, each followed by a line break (names never
+// hold control characters); false when it was there already.
+bool AddName(std::string& list, const std::string& name) {
+  const std::string item = '\n' + name + '\n';
+  if (list.find(item) != std::string::npos) return false;
+  list.append(item, 1, std::string::npos);
   return true;
 }
 
@@ -103,21 +103,21 @@ bool SortedInsert(std::vector<std::string>& list, const std::string& key) {
 // a record that was written.
 bool WriteEntry(TExtractJob& job, const TFileEntry& entry, const std::string& path,
                 const std::string& bytes) {
-  std::string problem =
+  const char* problem =
       EntryNameProblem(entry.FileName, WithBackslash(job.TargetFolder, false).size());
-  if (!problem.empty()) {
+  if (problem) {
     DebugLine("Refused entry name: ", entry.FileName, " ", problem);
     return false;
   }
   const std::string key = UpperCase(entry.FileName);
   bool written = false;
-  if (SortedInsert(job.Names, key)) {
+  if (AddName(job.Names, key)) {
     ProgressCall(job, 1, 0, 0);
     if (PathPresent(path)) DeleteFileItself(path);
     written = WriteNewFile(path, bytes, entry.DosDateTime);
-    if (!written) SortedInsert(job.FailedNames, key);
+    if (!written) AddName(job.FailedNames, key);
   } else {
-    written = !std::binary_search(job.FailedNames.begin(), job.FailedNames.end(), key) &&
+    written = job.FailedNames.find('\n' + key + '\n') == std::string::npos &&
               WriteTextFile(path, bytes, entry.DosDateTime, true);
   }
   if (written && entry.IsMain()) {
@@ -131,8 +131,8 @@ bool WriteEntry(TExtractJob& job, const TFileEntry& entry, const std::string& pa
 // when the agent name from the update settings fails the entry-name rule.
 std::string AgentCopyPath(const std::string& folder, const std::string& agentName) {
   std::string path = WithBackslash(folder, false) + "\\" + FileNamePart(agentName);
-  std::string problem = EntryNameProblem(agentName, WithBackslash(folder, false).size());
-  if (problem.empty()) return path;
+  const char* problem = EntryNameProblem(agentName, WithBackslash(folder, false).size());
+  if (!problem) return path;
   DebugLine("Refused agent name: ", agentName, " ", problem);
   ReportFailedWrite(WithBackslash(folder, false) + "\\" + agentName, std::string());
   return std::string();
@@ -280,8 +280,7 @@ void ExtractPayload(TExtractJob& job) {
   int j = 1;
   job.MainEntry.clear();
   job.MainFile.clear();
-  job.Names.clear();
-  job.FailedNames.clear();
+  job.Names = job.FailedNames = "\n";
   job.IntegrityOK = false;
   job.VolumeDamaged = false;
   job.Volumes = 0;

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "payload/ZLibOpen.h"  // TInflateProgress: the program's progress procedure
 
@@ -48,9 +47,10 @@ struct TExtractJob {
   std::string MainEntry;       // out: the entry marked "*", with "*" and after
   std::string MainFile;        // out: the file the main entry's record wrote
   int Volumes = 0;             // out: volumes opened
-  // Upper-cased names of this run, sorted: every name seen, and those whose
-  // first record could not create the file (later records then fail too).
-  std::vector<std::string> Names, FailedNames;
+  // Upper-cased names of this run, each after a line break: every name seen,
+  // and those whose first record could not create the file (later records
+  // then fail too).
+  std::string Names = "\n", FailedNames = "\n";
 };
 
 // Walks every file record of every volume and writes the files. Raises

@@ -6,6 +6,7 @@
 #include "text/Common.h"
 
 #include <cctype>
+#include <cstring>
 #include <cstdlib>
 #include <vector>
 
@@ -442,81 +443,86 @@ bool AppendText(const std::string& path, const std::string& text, bool addLineBr
 namespace {
 
 #ifdef _WIN32
-// The final path of an open file or folder without a trailing backslash, ""
-// when the system cannot tell.
-std::string FinalPathOf(HANDLE h) {
-  std::string buf(MAX_PATH, '\0');
-  DWORD n = GetFinalPathNameByHandleA(h, &buf[0], static_cast<DWORD>(buf.size()), 0);
-  if (n >= buf.size()) {
-    buf.assign(n + 1, '\0');
-    n = GetFinalPathNameByHandleA(h, &buf[0], static_cast<DWORD>(buf.size()), 0);
-    if (n >= buf.size()) n = 0;
-  }
-  buf.resize(n);
-  if (!buf.empty() && buf.back() == '\\') buf.pop_back();
-  return buf;
+const DWORD KPathBuf = 2 * MAX_PATH;
+
+// The final path of an open file or folder, without a trailing backslash;
+// false when the system cannot tell.
+bool FinalPathOf(HANDLE h, char (&buf)[KPathBuf]) {
+  DWORD n = GetFinalPathNameByHandleA(h, buf, KPathBuf, 0);
+  if (n == 0 || n >= KPathBuf) return false;
+  if (buf[n - 1] == '\\') buf[n - 1] = '\0';
+  return true;
 }
 
-// Opens path with `access`; the last part is opened itself, never what a
-// link there leads to, unless followLast.
-THandle OpenPath(const std::string& path, DWORD access, bool followLast) {
-  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLast ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  return THandle(CreateFileA(path.c_str(), access,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, flags, nullptr));
-}
-
-// The final path of a folder, following links on the way; "" when unknown.
-std::string FolderFinalPath(const std::string& folder) {
-  THandle h = OpenPath(folder.empty() ? "." : folder, FILE_READ_ATTRIBUTES, true);
-  return h ? FinalPathOf(h.Get()) : std::string();
-}
-
-// The entry at path itself when it is the entry `name` of the folder whose
-// final path is parentFinal (an invalid handle otherwise); its attributes
-// and final path on success.
-THandle OpenOwnEntry(const std::string& parentFinal, const std::string& path,
-                     const std::string& name, DWORD access, DWORD& attributes, std::string& final) {
-  THandle h = OpenPath(path, access | FILE_READ_ATTRIBUTES, false);
+// Opens the entry at path itself (a link as the link) when it is the entry
+// `name` directly in the folder whose final path is `parent`: where a link
+// is resolved instead, its final path lies elsewhere and nothing is opened.
+THandle OpenOwnEntry(const char* parent, const std::string& path, const char* name, DWORD access,
+                     DWORD& attributes, char (&final)[KPathBuf]) {
+  THandle h(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                        nullptr));
+  const std::size_t n = std::strlen(parent);
   BY_HANDLE_FILE_INFORMATION info;
-  if (!h || parentFinal.empty() || !GetFileInformationByHandle(h.Get(), &info)) return THandle();
-  final = FinalPathOf(h.Get());
-  if (!SameText(final, parentFinal + "\\" + name)) return THandle();
+  if (!h || n == 0 || !FinalPathOf(h.Get(), final) || _strnicmp(final, parent, n) != 0 ||
+      final[n] != '\\' || _stricmp(final + n + 1, name) != 0 ||
+      !GetFileInformationByHandle(h.Get(), &info))
+    return THandle();
   attributes = info.dwFileAttributes;
   return h;
 }
 
-bool RemoveEntry(const std::string& parentFinal, const std::string& path, const std::string& name,
+bool IsRealFolder(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The final path of the folder that holds path (links on the way followed)
+// and path's own name; false for a root or when the folder cannot be read.
+bool LocateEntry(const std::string& path, char (&parent)[KPathBuf], const char*& name) {
+  const std::size_t s = path.find_last_of("\\/");
+  if (s + 1 == path.size()) return false;
+  name = path.c_str() + s + 1;
+  std::string folder = s == std::string::npos
+                           ? std::string(".")
+                           : path.substr(0, s == 0 || path[s - 1] == ':' ? s + 1 : s);
+  THandle h(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return h && FinalPathOf(h.Get(), parent);
+}
+
+bool RemoveEntry(const char* parent, const std::string& path, const char* name,
                  bool clearAttributes);
 
 // Removes every entry of the real folder at path (final path `final`) but
-// the one named keepName, pumping messages 10 ms per entry.
-void RemoveContents(const std::string& final, const std::string& path, bool clearAttributes,
-                    const std::string& keepName) {
+// the one named keepName (none when nullptr), pumping messages 10 ms per
+// entry.
+void RemoveContents(const char* final, const std::string& path, bool clearAttributes,
+                    const char* keepName) {
   for (const Entry& e : List(path + "\\*.*")) {
-    if (!SameText(e.name, keepName))
-      RemoveEntry(final, path + "\\" + e.name, e.name, clearAttributes);
+    if (!keepName || _stricmp(e.name.c_str(), keepName) != 0)
+      RemoveEntry(final, path + "\\" + e.name, e.name.c_str(), clearAttributes);
     PumpMessages(10);
   }
 }
 
 // Removes one entry of a folder: a file, a link (itself) or a real folder
 // with its contents. True when it was deleted.
-bool RemoveEntry(const std::string& parentFinal, const std::string& path, const std::string& name,
+bool RemoveEntry(const char* parent, const std::string& path, const char* name,
                  bool clearAttributes) {
+  char final[KPathBuf];
   DWORD attributes = 0;
-  std::string final;
   const DWORD access = DELETE | (clearAttributes ? FILE_WRITE_ATTRIBUTES : 0);
-  THandle h = OpenOwnEntry(parentFinal, path, name, access, attributes, final);
-  if (!h) return false;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+  THandle h = OpenOwnEntry(parent, path, name, access, attributes, final);
+  if (h && IsRealFolder(attributes)) {
     // A folder is listed without the delete handle (a listing does not
     // share with it), then opened and checked again.
     h.Reset();
-    RemoveContents(final, path, clearAttributes, std::string());
-    h = OpenOwnEntry(parentFinal, path, name, access, attributes, final);
-    if (!h) return false;
+    RemoveContents(final, path, clearAttributes, nullptr);
+    h = OpenOwnEntry(parent, path, name, access, attributes, final);
   }
+  if (!h) return false;
   if (clearAttributes) {
     FILE_BASIC_INFO basic = {};
     basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
@@ -527,32 +533,37 @@ bool RemoveEntry(const std::string& parentFinal, const std::string& path, const 
                                     sizeof disposition) != 0;
 }
 
-// The final path of the folder that holds path and path's own name as
-// listed there; false for a root or when either cannot be read.
-bool LocateEntry(const std::string& path, std::string& parentFinal, std::string& name) {
-  std::size_t s = path.find_last_of("\\/");
-  if (s == std::string::npos || s + 1 == path.size()) return false;
-  WIN32_FIND_DATAA fd;
-  TFindHandle f(FindFirstFileA(path.c_str(), &fd));
-  if (!f) return false;
-  name = fd.cFileName;
-  std::string parent = path.substr(0, s + 1);
-  parentFinal =
-      FolderFinalPath(parent.size() == 3 && parent[1] == ':' ? parent : parent.substr(0, s));
-  return !parentFinal.empty();
+// Removes the entry at path: a file or a link itself, a real folder with
+// its contents. With keepName, a real folder stays, emptied but for that
+// entry. With onlyFiles, a real folder is left alone. False when nothing
+// was removed.
+bool ClearEntry(const std::string& path, bool clearAttributes, const std::string& keepName,
+                bool onlyFiles = false) {
+  char parent[KPathBuf], final[KPathBuf];
+  const char* name = nullptr;
+  DWORD attributes = 0;
+  if (!LocateEntry(path, parent, name)) return false;
+  if (onlyFiles || !keepName.empty()) {
+    if (!OpenOwnEntry(parent, path, name, 0, attributes, final)) return false;
+    if (IsRealFolder(attributes)) {
+      if (!onlyFiles) RemoveContents(final, path, clearAttributes, keepName.c_str());
+      return false;
+    }
+  }
+  return RemoveEntry(parent, path, name, clearAttributes);
 }
 
 // True when path is a real folder (not a link) that holds nothing but an
 // entry named keepName.
 bool IsRealFolderHolding(const std::string& path, const std::string& keepName) {
-  std::string parentFinal, name, final;
+  char parent[KPathBuf], final[KPathBuf];
+  const char* name = nullptr;
   DWORD attributes = 0;
-  if (!LocateEntry(path, parentFinal, name) ||
-      !OpenOwnEntry(parentFinal, path, name, 0, attributes, final) ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+  if (!LocateEntry(path, parent, name) || !OpenOwnEntry(parent, path, name, 0, attributes, final) ||
+      !IsRealFolder(attributes))
     return false;
   for (const Entry& e : List(path + "\\*.*"))
-    if (!SameText(e.name, keepName)) return false;
+    if (_stricmp(e.name.c_str(), keepName.c_str()) != 0) return false;
   return true;
 }
 
@@ -603,29 +614,17 @@ bool IsRealFolderHolding(const std::string& path, const std::string& keepName) {
 bool MakeFolder(const std::string& path) {
   return ::mkdir(path.c_str(), 0755) == 0;
 }
-#endif
 
-// Removes the entry at path: a file or a link itself, a real folder with
-// its contents. With keepName, a real folder stays, emptied but for that
-// entry.
-void ClearEntry(const std::string& path, bool clearAttributes, const std::string& keepName) {
-#ifdef _WIN32
-  std::string parentFinal, name, final;
-  DWORD attributes = 0;
-  if (!LocateEntry(path, parentFinal, name)) return;
-  if (!keepName.empty() && OpenOwnEntry(parentFinal, path, name, 0, attributes, final) &&
-      (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    RemoveContents(final, path, clearAttributes, keepName);
-  else
-    RemoveEntry(parentFinal, path, name, clearAttributes);
-#else
-  (void)clearAttributes;
-  if (!keepName.empty() && IsRealDir(path))
+bool ClearEntry(const std::string& path, bool, const std::string& keepName,
+                bool onlyFiles = false) {
+  if (!IsRealDir(path)) return ::unlink(path.c_str()) == 0;
+  if (!onlyFiles) {
+    if (keepName.empty()) return RemoveEntry(path);
     RemoveContents(path, keepName);
-  else
-    RemoveEntry(path);
-#endif
+  }
+  return false;
 }
+#endif
 
 // Strips the trailing separators of a folder path (not from a root).
 std::string FolderPath(const std::string& folder) {
@@ -650,12 +649,11 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
 #ifdef _WIN32
   std::size_t s = mask.find_last_of("\\/:");
   std::string folder = s == std::string::npos ? std::string() : mask.substr(0, s + 1);
-  const std::string folderFinal = FolderFinalPath(folder);
   bool any = false;
   for (const Entry& e : List(mask)) {
     if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     any = true;
-    RemoveEntry(folderFinal, folder + e.name, e.name, clearAttributes);
+    ClearEntry(folder + e.name, clearAttributes, std::string(), true);
   }
   return any;
 #else
@@ -673,17 +671,7 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
 }
 
 bool DeleteFileItself(const std::string& path) {
-#ifdef _WIN32
-  std::string parentFinal, name, final;
-  DWORD attributes = 0;
-  if (!LocateEntry(path, parentFinal, name) ||
-      !OpenOwnEntry(parentFinal, path, name, 0, attributes, final) ||
-      ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
-    return false;
-  return RemoveEntry(parentFinal, path, name, false);
-#else
-  return !IsRealDir(path) && ::unlink(path.c_str()) == 0;
-#endif
+  return ClearEntry(path, false, std::string(), true);
 }
 
 bool DeleteTree(const std::string& folder, bool clearAttributes) {

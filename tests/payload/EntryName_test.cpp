@@ -8,7 +8,7 @@
 TEST(EntryName, NamesThatStayInTheFolderPass) {
   for (const char* ok : {"Engine.exe", "Read Me.txt", "sub\\file.txt", "a..b", "..a", "x.y.z",
                          "CONFIG.SYS", "COM10", "LPT0", "CONSOLE.txt", "nul_file", ".hidden"})
-    EXPECT_EQ("", EntryNameProblem(ok, 20)) << ok;
+    EXPECT_EQ(nullptr, EntryNameProblem(ok, 20)) << ok;
 }
 
 TEST(EntryName, NamesThatLeaveTheFolderOrNameSomethingElseAreRefused) {
@@ -22,12 +22,12 @@ TEST(EntryName, NamesThatLeaveTheFolderOrNameSomethingElseAreRefused) {
                           "sub\\PRN", "COM\xB9",
                           // characters no file name holds
                           "tab\there", "line\nbreak", "what?", "x*y", "a|b", "<x>", "q\"q"})
-    EXPECT_NE("", EntryNameProblem(bad, 20)) << bad;
+    EXPECT_NE(nullptr, EntryNameProblem(bad, 20)) << bad;
 }
 
 TEST(EntryName, ThePathMustFitTheFolder) {
   const std::string name(100, 'n');
-  EXPECT_EQ("", EntryNameProblem(name, KMaxEntryPath - 101));
-  EXPECT_NE("", EntryNameProblem(name, KMaxEntryPath - 100));
-  EXPECT_NE("", EntryNameProblem(std::string(256, 'n'), 0));  // one part, too long anywhere
+  EXPECT_EQ(nullptr, EntryNameProblem(name, KMaxEntryPath - 101));
+  EXPECT_NE(nullptr, EntryNameProblem(name, KMaxEntryPath - 100));
+  EXPECT_NE(nullptr, EntryNameProblem(std::string(256, 'n'), 0));  // one part, too long anywhere
 }
