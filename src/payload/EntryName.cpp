@@ -27,7 +27,7 @@ const char* PartProblem(const char* part, std::size_t n) {
   if (n == 0) return "has an empty folder part";
   std::size_t dots = 0;
   while (dots < n && (part[dots] == '.' || part[dots] == ' ')) ++dots;
-  if (dots == n) return "leaves the folder";
+  if (dots == n) return "holds \"..\" or a part of dots and blanks: it leaves the folder";
   if (part[n - 1] == '.' || part[n - 1] == ' ') return "ends a part with a dot or a blank";
   if (n > 255) return "has a part longer than 255 characters";
   if (IsDeviceName(part, n)) return "is a device name";
@@ -40,10 +40,11 @@ const char* EntryNameProblem(const std::string& name, std::size_t folderLength) 
   if (name.empty()) return "is empty";
   for (unsigned char c : name) {
     if (c < 32) return "holds a control character";
-    if (c == ':') return "holds \":\" (a drive or a stream)";
-    if (std::strchr("<>\"|?*", c)) return "holds a character a file name cannot hold";
+    if (c == ':') return "holds \":\" (a drive letter or a stream)";
+    if (c == '|') return "holds \"|\"";
+    if (std::strchr("<>\"?*", c)) return "holds a character a file name cannot hold";
   }
-  if (name[0] == '\\' || name[0] == '/') return "starts at a root";
+  if (name[0] == '\\' || name[0] == '/') return "starts with a backslash or a slash";
   const char* p = name.c_str();
   for (;;) {
     std::size_t n = std::strcspn(p, "\\/");

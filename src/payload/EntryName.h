@@ -12,7 +12,7 @@ const std::size_t KMaxEntryPath = 259;
 
 // Why `name` may not be written into a folder whose path has `folderLength`
 // characters (without a trailing backslash), as a phrase that follows the
-// name ("holds \":\""); nullptr when the name is fine. Refused: an empty
+// name ("holds \"|\""); nullptr when the name is fine. Refused: an empty
 // name; one that starts at a root or names a drive, a UNC path or a stream
 // (":"); a "." or ".." part, or a part of dots and blanks only; an empty
 // part; a part that ends with a dot or a blank (the system would drop them);
