@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include "payload/EntryName.h"
 #include "payload/UnPack.h"
 #include "text/Common.h"
 #include "text/KSUB.h"
@@ -203,57 +204,11 @@ std::string BuildDownloadSettings(const TDownloadItems& items, TPackRandom& rand
 // File records
 
 bool CheckEntryName(const std::string& name, std::string& error) {
-  if (name.empty()) {
-    error = "an entry has an empty name";
-    return false;
-  }
-  if (name.find("..") != std::string::npos) {
-    error = "entry name " + Quoted(name) + " holds \"..\"";
-    return false;
-  }
-  if (name[0] == '\\' || name[0] == '/') {
-    error = "entry name " + Quoted(name) + " starts with a backslash";
-    return false;
-  }
-  if (name.size() > 1 && name[1] == ':') {
-    error = "entry name " + Quoted(name) + " holds a drive letter";
-    return false;
-  }
-  if (name.find('|') != std::string::npos) {
-    error = "entry name " + Quoted(name) + " holds \"|\"";
-    return false;
-  }
-  if (name.find_first_of("\\/") != std::string::npos) {
-    error = "entry name " + Quoted(name) +
-            " holds a folder part; entries are extracted into one flat folder";
-    return false;
-  }
-  for (unsigned char c : name)
-    if (c < 32 || std::strchr("<>:\"?*", c) != nullptr) {
-      error = "entry name " + Quoted(name) + " holds a character a file name cannot hold";
-      return false;
-    }
-  if (name.back() == '.' || name.back() == ' ') {
-    error = "entry name " + Quoted(name) + " ends with a dot or a blank";
-    return false;
-  }
-  if (name.size() > 255) {
-    error = "entry name " + Quoted(name) + " is longer than 255 characters";
-    return false;
-  }
-  // Device names cannot be file names on Windows, with any extension.
-  std::string stem = UpperCase(Trim(name.substr(0, name.find('.'))));
-  static const char* devices[] = {"CON", "PRN", "AUX", "NUL"};
-  bool device = false;
-  for (const char* d : devices) device = device || stem == d;
-  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-      stem[3] >= '1' && stem[3] <= '9')
-    device = true;
-  if (device) {
-    error = "entry name " + Quoted(name) + " is a Windows device name";
-    return false;
-  }
-  return true;
+  const char* problem = EntryNameProblem(name, 0);
+  if (!problem && name.find_first_of("\\/") != std::string::npos)
+    problem = "holds a folder part; entries are extracted into one flat folder";
+  if (problem) error = "entry name " + Quoted(name) + " " + problem;
+  return !problem;
 }
 
 std::string EntryHeader(const std::string& name, bool isEngine, const std::string& extra,

@@ -7,6 +7,7 @@
 
 #include "http/CommUtils.h"
 #include "http/InetHTTP.h"
+#include "payload/EntryName.h"
 #include "payload/StubSetup.h"
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
@@ -28,20 +29,6 @@ const char* const KDefaultNoConnection = "No valid Internet Connection.<p>Can no
 // The error text of a declined download: never shown.
 const char* const KDeclined = "!";
 
-// CON, PRN, AUX, NUL, COM1..9, LPT1..9, with or without an extension.
-bool IsDeviceName(const std::string& name) {
-  static const char* const KDevices[] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
-  size_t stem = name.find('.');
-  if (stem == std::string::npos) stem = name.size();
-  for (int k = 0; k < 6; ++k) {
-    const size_t n = k < 4 ? 3 : 4;
-    if (stem == n && _strnicmp(name.c_str(), KDevices[k], 3) == 0 &&
-        (n == 3 || (name[3] >= '1' && name[3] <= '9')))
-      return true;
-  }
-  return false;
-}
-
 // A language text of the stub's own payload (one call site per key keeps the
 // program small).
 std::string LangText(const TGFileInfo& own, const char* key, const char* def) {
@@ -57,13 +44,6 @@ bool ConfirmDownload(const TGFileInfo& own, const std::string& buttons) {
 
 }  // namespace
 
-bool IsFlatFileName(const std::string& name) {
-  if (name.empty() || name.find_first_not_of(". ") == std::string::npos) return false;
-  for (unsigned char c : name)
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
-  return !IsDeviceName(name);
-}
-
 void RunInternetSetup(const std::string& tempFolder, const std::string& base,
                       const std::string& fileName) {
   TGFileInfo own(ProgramPath());
@@ -75,7 +55,7 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
   std::string error;
   bool downloaded = false;
 
-  if (!IsFlatFileName(fileName)) {
+  if (!IsFlatEntryName(fileName, tempFolder.size())) {
     // A payload that names a file outside the temporary folder is refused
     // before anything is fetched or written.
     error = fileName + "<P><P>Unable to save Extracted File!";

@@ -15,8 +15,3 @@
 // run or an error shown.
 void RunInternetSetup(const std::string& tempFolder, const std::string& base,
                       const std::string& fileName);
-
-// True when a name from the payload names a file directly inside a folder:
-// not empty, no folder part or drive, not dots and blanks only, no control,
-// wildcard or pipe characters, not a device name (CON, NUL, COM1, ...).
-bool IsFlatFileName(const std::string& name);

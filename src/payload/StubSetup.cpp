@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "payload/StubInternet.h"
+#include "payload/EntryName.h"
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
 #include "payload/ZLibOpen.h"
@@ -81,13 +82,65 @@ void ReportFailedWrite(const std::string& path, const std::string& bytes) {
               "", 0, "");
 }
 
+// Adds a name to a list of names, each followed by a line break (names never
+// hold control characters); false when it was there already.
+bool AddName(std::string& list, const std::string& name) {
+  const std::string item = '\n' + name + '\n';
+  if (list.find(item) != std::string::npos) return false;
+  list.append(item, 1, std::string::npos);
+  return true;
+}
+
+// Writes one file record: the first record of a name creates its file
+// afresh (what is at the path goes first, a link as a link, and nothing is
+// written through it), later records append when it did. A name the
+// entry-name rule refuses is not written. The main entry is taken only from
+// a record that was written.
+bool WriteEntry(TExtractJob& job, const TFileEntry& entry, const std::string& path,
+                const std::string& bytes) {
+  const char* problem =
+      EntryNameProblem(entry.FileName, WithBackslash(job.TargetFolder, false).size());
+  if (problem) {
+    DebugLine("Refused entry name: ", entry.FileName, " ", problem);
+    return false;
+  }
+  const std::string key = UpperCase(entry.FileName);
+  bool written = false;
+  if (AddName(job.Names, key)) {
+    ProgressCall(job, 1, 0, 0);
+    if (PathPresent(path)) DeleteFileItself(path);
+    written = WriteNewFile(path, bytes, entry.DosDateTime);
+    if (!written) AddName(job.FailedNames, key);
+  } else {
+    written = job.FailedNames.find('\n' + key + '\n') == std::string::npos &&
+              WriteTextFile(path, bytes, entry.DosDateTime, true);
+  }
+  if (written && entry.IsMain()) {
+    job.MainEntry = entry.MainEntry;
+    job.MainFile = entry.FileName;
+  }
+  return written;
+}
+
+// The path of the update-agent copy in the folder, or "" (a failed write)
+// when the agent name from the update settings fails the entry-name rule.
+std::string AgentCopyPath(const std::string& folder, const std::string& agentName) {
+  std::string path = WithBackslash(folder, false) + "\\" + FileNamePart(agentName);
+  const char* problem = EntryNameProblem(agentName, WithBackslash(folder, false).size());
+  if (!problem) return path;
+  DebugLine("Refused agent name: ", agentName, " ", problem);
+  ReportFailedWrite(WithBackslash(folder, false) + "\\" + agentName, std::string());
+  return std::string();
+}
+
 // Writes the update-agent copy from the start of the first volume.
 void WriteExtractedAgentCopy(TPayloadFile& file, const TTrailer& trailer, uint64_t headerEnd,
                              const std::string& setupFile, const std::string& target,
                              const std::string& agentName) {
   std::string head;
-  if (headerEnd == 0 || !ReadChunked(file, 0, head, static_cast<size_t>(headerEnd))) return;
-  std::string path = WithBackslash(target, false) + "\\" + FileNamePart(agentName);
+  std::string path = AgentCopyPath(target, agentName);
+  if (path.empty() || headerEnd == 0 || !ReadChunked(file, 0, head, static_cast<size_t>(headerEnd)))
+    return;
   WriteTextFile(path, ExtractedAgentImage(head, trailer.Bytes), FileDosDateTime(setupFile), false);
   DebugLine(static_cast<unsigned long>(GetCurrentProcessId()), " New AU-Agent: ", path);
 }
@@ -128,17 +181,8 @@ bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer
     std::string bytes;
     if (!ParseFileRecord(content, entry, bytes)) continue;
     content.clear();
-    if (entry.IsMain()) job.MainEntry = entry.MainEntry;
     std::string path = WithBackslash(job.TargetFolder, false) + "\\" + entry.FileName;
-    if (!EntryNameIsSafe(entry.FileName)) {
-      // Never written: a name that would leave the extraction folder
-      // counts as a failed write.
-      DebugLine("Refused entry name: ", entry.FileName);
-      ReportFailedWrite(path, bytes);
-      continue;
-    }
-    if (!FileExists(path)) ProgressCall(job, 1, 0, 0);
-    if (!WriteTextFile(path, bytes, entry.DosDateTime, true)) ReportFailedWrite(path, bytes);
+    if (!WriteEntry(job, entry, path, bytes)) ReportFailedWrite(path, bytes);
   }
 
   if (j == 1 && !FileNamePart(job.AgentName).empty() &&
@@ -150,6 +194,23 @@ bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer
 
 void ShowMainWindowNow(bool show) {
   if (MainWindow) ShowWindow(MainWindow, show ? SW_SHOW : SW_HIDE);
+}
+
+// The extraction folder could not be made afresh: the setup stops here.
+void StopForFolder() {
+  ShowError(0, FolderFailure(), "", 0, "");
+  SetStubExitCode(KExitNoExtractFolder);
+}
+
+// Removes a shortcut the .INFO file asks to remove. Only a ".lnk" file goes
+// (the file itself, never what a link leads to); any other path named in
+// the descriptor is left alone.
+void RemoveShortcut(const std::string& info, const char* key, const std::string& link) {
+  if (ReadIniString(info, "NewSetup", key, "") != "1" || link.empty() || !FileExists(link)) return;
+  if (EndsWithNoCase(".lnk", link))
+    DeleteFileItself(link);
+  else
+    DebugLine("Not a shortcut, left alone: ", link);
 }
 
 }  // namespace
@@ -168,24 +229,6 @@ void SetSetupFlowContext(const TGFileInfo* stubFileInfo, bool autoUpdateProg) {
 
 void SetInternetSetupHandler(TInternetSetupHandler handler) {
   InternetHandler = handler;
-}
-
-bool EntryNameIsSafe(const std::string& name) {
-  if (name.empty()) return false;
-  if (name[0] == '\\' || name[0] == '/') return false;
-  if (name.find(':') != std::string::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t e = name.find_first_of("\\/", start);
-    if (e == std::string::npos) e = name.size();
-    std::string part = name.substr(start, e - start);
-    // Windows drops trailing dots and blanks, so "..." and ". ." name
-    // the folder above as well.
-    if (!part.empty() && part.find_first_not_of(". ") == std::string::npos) return false;
-    if (part.empty()) return false;
-    start = e + 1;
-  }
-  return true;
 }
 
 std::string InternetAgentImage(const std::string& image) {
@@ -231,6 +274,8 @@ void ExtractPayload(TExtractJob& job) {
   std::string base = VolumeBaseName(job.SetupFile);
   int j = 1;
   job.MainEntry.clear();
+  job.MainFile.clear();
+  job.Names = job.FailedNames = "\n";
   job.IntegrityOK = false;
   job.VolumeDamaged = false;
   job.Volumes = 0;
@@ -278,6 +323,10 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
   SetStatusText(reader.GetLangStr("s1", "Extracting Files..."), reader.GetLangFontName(),
                 reader.GetLangFontSize(), reader.GetLangCharset());
   if (!TempSpaceOK(folder, setupFile) && FindAltTempDrive()) folder = GetAltTempDir();
+  if (folder.empty()) {
+    StopForFolder();
+    return false;
+  }
   DebugLine("========= ForegroundOp=", foreground, " ==========");
   bool goOn = foreground ? ConfirmTempSpace(folder, setupFile, reader) : true;
   bool result = false;
@@ -309,7 +358,12 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     }
     if (!zlibFailed) WaitPumping(0, 1000);
 
-    if (!zlibFailed && !job.MainEntry.empty() && job.IntegrityOK) {
+    // The engine is the file its record wrote, started by its full path.
+    const std::string engine = EngineName(job.MainEntry);
+    if (!job.MainEntry.empty() && !SameText(engine, job.MainFile))
+      DebugLine("Main entry names no extracted file: ", job.MainEntry);
+    if (!zlibFailed && !job.MainEntry.empty() && SameText(engine, job.MainFile) &&
+        job.IntegrityOK) {
       std::string tid = "_" + IntToStr(GetCurrentThreadId());
       std::string cmd = EngineCommandLine(folder, job.MainEntry, extraArgs, tid, ProgramPath(),
                                           FlowAutoUpdateProg);
@@ -325,23 +379,20 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
       DebugLine(static_cast<unsigned long>(GetCurrentProcessId()), " ==== WinExec(Engine.exe) >>",
                 cmd, "<<");
       TGlobalAtom atom(AtomPrefix + tid);
-      TScopedHandle process(StartProcess(cmd, foreground ? SW_SHOW : SW_HIDE));
+      TProcess process =
+          StartProcess(WithBackslash(folder, true) + engine, cmd, foreground ? SW_SHOW : SW_HIDE);
       ShowMainWindowNow(false);
       WaitPumping(0, 1000);
-      WaitForProcessEnd(process.Get());
+      WaitForProcessEnd(process.Process.Get());
       DWORD code = 0;
-      if (process.Get() && GetExitCodeProcess(process.Get(), &code)) SetStubExitCode(code);
+      if (process && GetExitCodeProcess(process.Process.Get(), &code)) SetStubExitCode(code);
       WaitWindowGone(DialogClassPrefix + tid, "");
       WaitPumping(0, 1000);
       result = atom.Gone();
       atom.Release();
       if (result && !info.empty()) {
-        if (ReadIniString(info, "NewSetup", "RemoveStartUpShortcut", "") == "1" &&
-            !startUpLink.empty() && FileExists(startUpLink))
-          DeleteFileA(startUpLink.c_str());
-        if (ReadIniString(info, "NewSetup", "RemoveCheckForNewUpdateShortcut", "") == "1" &&
-            !checkLink.empty() && FileExists(checkLink))
-          DeleteFileA(checkLink.c_str());
+        RemoveShortcut(info, "RemoveStartUpShortcut", startUpLink);
+        RemoveShortcut(info, "RemoveCheckForNewUpdateShortcut", checkLink);
       }
     }
     if (!zlibFailed && !job.IntegrityOK)
@@ -362,11 +413,13 @@ void RunSetupFlow() {
   std::string location = info.GetDownloadLocation();
   std::string agentName = info.MakeAgentCopy() ? info.GetAgentExeName() : std::string();
   std::string tempDir = GetSetupTempDir();
-  if (info.IsInternetSetup()) {
-    if (IsFlatFileName(agentName)) {
+  if (tempDir.empty()) {
+    StopForFolder();
+  } else if (info.IsInternetSetup()) {
+    std::string agentPath = agentName.empty() ? std::string() : AgentCopyPath(tempDir, agentName);
+    if (!agentPath.empty()) {
       std::string image = ReadFilePart(ProgramPath(), 0, false, 0);
-      WriteTextFile(tempDir + "\\" + agentName, InternetAgentImage(image),
-                    FileDosDateTime(ProgramPath()), false);
+      WriteTextFile(agentPath, InternetAgentImage(image), FileDosDateTime(ProgramPath()), false);
     }
     if (!info.DownloadAlways() && FileExists(ProgramFolder(true) + info.GetDownloadFileName()))
       location = ProgramFolder(false);
@@ -383,9 +436,14 @@ void RunSetupFlow() {
 
 void StartSpanCopy() {
   std::string program = ProgramPath();
-  std::string copy = GetSetupTempDir() + "\\Y_" + FileNamePart(program);
+  std::string folder = GetSetupTempDir();
+  if (folder.empty()) {
+    StopForFolder();
+    return;
+  }
+  std::string copy = folder + "\\Y_" + FileNamePart(program);
   CopyFileA(program.c_str(), copy.c_str(), FALSE);
   std::string args = Trim(GetParams() + " /SpanCdLvl=2 /SpanDiskFName1=\"" + program + ".001\"" +
                           " /OriginExe=\"" + program + "\"");
-  TScopedHandle process(StartProcess(copy + " " + args, SW_HIDE));
+  StartProcess(copy, copy + " " + args, SW_HIDE);
 }

@@ -16,6 +16,9 @@ class TGFileInfo;
 // Exit code of the process when a damaged compressed record (EZLibError)
 // ended the run. Documented in the README.
 const unsigned KExitDecompressionError = 222;
+// Exit code when the extraction folder could not be made afresh (an old one
+// of that name could not be removed completely).
+const unsigned KExitNoExtractFolder = 223;
 
 // The process exit code that start-up passes on: 0, the engine's exit code,
 // or KExitDecompressionError.
@@ -42,7 +45,12 @@ struct TExtractJob {
   bool IntegrityOK = false;    // out: false when a volume failed its check
   bool VolumeDamaged = false;  // out: a record reached past a volume's end
   std::string MainEntry;       // out: the entry marked "*", with "*" and after
+  std::string MainFile;        // out: the file the main entry's record wrote
   int Volumes = 0;             // out: volumes opened
+  // Upper-cased names of this run, each after a line break: every name seen,
+  // and those whose first record could not create the file (later records
+  // then fail too).
+  std::string Names = "\n", FailedNames = "\n";
 };
 
 // Walks every file record of every volume and writes the files. Raises
@@ -75,10 +83,6 @@ std::string InternetAgentImage(const std::string& image);
 // the volume with the pointer word at 252 cleared, then the trailer with
 // byte 69 set and the length 74.
 std::string ExtractedAgentImage(const std::string& headAndHeaders, const uint8_t trailer[74]);
-
-// Whether an entry name stays inside the extraction folder: no drive, no
-// leading backslash or slash, no ".." (or dots-only) part.
-bool EntryNameIsSafe(const std::string& name);
 
 // Level 1 of a multi-volume setup on removable media: copies the program
 // to the temporary folder as "Y_" + name and starts it with level 2.

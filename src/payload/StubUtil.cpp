@@ -2,8 +2,6 @@
 // volume names.
 #include "payload/StubUtil.h"
 
-#include <shlobj.h>
-
 #include <vector>
 
 #include "payload/UnPack.h"
@@ -17,14 +15,32 @@
 namespace {
 
 std::string SetupTempDirValue;  // computed once per run
+bool SetupTempDirFailed = false;
 std::string AltTempBase;
 std::string AltTempDirValue;
+bool AltTempDirFailed = false;
+std::string FolderFailureText;
+
+// Makes an extraction folder afresh (see RecreateFolder); on failure notes
+// the box text and gives "".
+std::string MakeExtractFolder(const std::string& folder, bool& failed) {
+  std::string program = ProgramPath();
+  size_t s = program.find_last_of('\\');
+  std::string keep = s != std::string::npos && SameText(program.substr(0, s), folder)
+                         ? program.substr(s + 1)
+                         : std::string();
+  if (RecreateFolder(folder, keep)) return folder;
+  failed = true;
+  FolderFailureText = folder + "<P><P>Unable to create Directory!<P><P>" + LastErrorText();
+  DebugLine("Extraction folder not made afresh: ", folder);
+  return std::string();
+}
 
 const char* const SpanDiskKey = "HKEY_CURRENT_USER\\Software\\Brannock\\Korvix\\SpanDisk";
 
 }  // namespace
 
-// ---------------------------------------------------------------- handles
+// ---------------------------------------------------------------- atoms
 
 TGlobalAtom::TGlobalAtom(const std::string& name) : FName(name) {
   GlobalAddAtomA(FName.c_str());
@@ -63,12 +79,14 @@ uint16_t FileDosTime(const std::string& path) {
 }
 
 std::string GetSetupTempDir() {
-  if (SetupTempDirValue.empty()) {
-    SetupTempDirValue = SetupTempDirName(TempFolder(true), FileDosTime(ProgramPath()));
-    if (DirExists(SetupTempDirValue)) DeleteTree(SetupTempDirValue, true);
-    SHCreateDirectoryExA(nullptr, SetupTempDirValue.c_str(), nullptr);
-  }
+  if (SetupTempDirValue.empty() && !SetupTempDirFailed)
+    SetupTempDirValue = MakeExtractFolder(
+        SetupTempDirName(TempFolder(true), FileDosTime(ProgramPath())), SetupTempDirFailed);
   return SetupTempDirValue;
+}
+
+const std::string& FolderFailure() {
+  return FolderFailureText;
 }
 
 bool FindAltTempDrive() {
@@ -80,10 +98,8 @@ bool FindAltTempDrive() {
     if (GetDriveTypeA(root.c_str()) != DRIVE_FIXED) continue;
     std::string probe = std::string(1, letters[i]) + ":\\TEMP";
     if (DirExists(probe)) probe += "\\TEMP" + RandomText(10000, 100000);
-    SHCreateDirectoryExA(nullptr, probe.c_str(), nullptr);
     std::string file = probe + "\\~aa.tmp";
-    WriteTextFile(file, "aa", 0, false);
-    if (FileExists(file)) space[i] = DiskFree(probe);
+    if (RecreateFolder(probe, "") && WriteNewFile(file, "aa", 0)) space[i] = DiskFree(probe);
     DeleteTree(probe, false);
   }
   std::string temp = UpperCase(TempFolder(false));
@@ -104,11 +120,9 @@ bool FindAltTempDrive() {
 }
 
 std::string GetAltTempDir() {
-  if (AltTempDirValue.empty() && !AltTempBase.empty()) {
-    AltTempDirValue = AltTempBase + "_" + RandomText(10000, 100000);
-    if (DirExists(AltTempDirValue)) DeleteTree(AltTempDirValue, true);
-    SHCreateDirectoryExA(nullptr, AltTempDirValue.c_str(), nullptr);
-  }
+  if (AltTempDirValue.empty() && !AltTempBase.empty() && !AltTempDirFailed)
+    AltTempDirValue =
+        MakeExtractFolder(AltTempBase + "_" + RandomText(10000, 100000), AltTempDirFailed);
   return AltTempDirValue;
 }
 
@@ -153,7 +167,7 @@ bool ConfirmTempSpace(const std::string& folder, const std::string& setupFile,
 
 // ---------------------------------------------------------------- processes
 
-HANDLE StartProcess(const std::string& commandLine, int showState) {
+TProcess StartProcess(const std::string& program, const std::string& commandLine, int showState) {
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
@@ -161,10 +175,10 @@ HANDLE StartProcess(const std::string& commandLine, int showState) {
   PROCESS_INFORMATION pi = {};
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return nullptr;
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
+  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return TProcess();
+  return TProcess(pi);
 }
 
 void WaitForProcessEnd(HANDLE process) {
@@ -185,18 +199,18 @@ std::string RemoveSwitch(const std::string& commandLine, const std::string& name
   return s;
 }
 
+std::string EngineName(const std::string& mainEntry) {
+  size_t star = mainEntry.find('*');
+  return star == std::string::npos ? mainEntry : Trim(mainEntry.substr(0, star));
+}
+
 std::string EngineCommandLine(const std::string& folder, const std::string& mainEntry,
                               const std::string& extraArgs, const std::string& threadIdValue,
                               const std::string& originExe, bool autoUpdateProg) {
-  std::string engine = mainEntry;
   std::string args = extraArgs;
-  size_t star = engine.find('*');
-  if (star != std::string::npos) {
-    std::string after = Trim(engine.substr(star + 1));
-    engine = Trim(engine.substr(0, star));
-    args = Trim(args + " " + after);
-  }
-  std::string cmd = WithBackslash(folder, true) + engine;
+  size_t star = mainEntry.find('*');
+  if (star != std::string::npos) args = Trim(args + " " + Trim(mainEntry.substr(star + 1)));
+  std::string cmd = WithBackslash(folder, true) + EngineName(mainEntry);
   if (!args.empty()) cmd += " " + args;
   cmd += " /TH_ID=" + threadIdValue;
   if (cmd.find("/OriginExe=") == std::string::npos) cmd += " /OriginExe=\"" + originExe + "\"";

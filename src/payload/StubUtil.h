@@ -7,30 +7,14 @@
 
 #include <windows.h>
 
+#include "support/Handles.h"
+
 #include <cstdint>
 #include <string>
 
 class TGFileInfo;
 
-// ---------------------------------------------------------------- handles
-
-// Closes a kernel handle when it goes out of scope (0 and
-// INVALID_HANDLE_VALUE are left alone).
-class TScopedHandle {
-public:
-  explicit TScopedHandle(HANDLE h = nullptr) : FHandle(h) {}
-  ~TScopedHandle() { Reset(); }
-  TScopedHandle(const TScopedHandle&) = delete;
-  TScopedHandle& operator=(const TScopedHandle&) = delete;
-  HANDLE Get() const { return FHandle; }
-  void Reset(HANDLE h = nullptr) {
-    if (FHandle && FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
-    FHandle = h;
-  }
-
-private:
-  HANDLE FHandle;
-};
+// ---------------------------------------------------------------- atoms
 
 // A global atom added on construction and deleted once on Release (or
 // destruction) when it still exists.
@@ -59,15 +43,20 @@ std::string SetupTempDirName(const std::string& tempFolder, uint16_t dosTime);
 uint32_t FileDosDateTime(const std::string& path);
 // The packed local DOS time of day of a file, 0 when it cannot be read.
 uint16_t FileDosTime(const std::string& path);
-// The default extraction folder; on the first call an old folder of the same
-// name is deleted and the folder is created.
+// The default extraction folder, made afresh on the first call: whatever
+// had its name is removed first (a link as a link; the running program stays
+// when it runs from there). "" when that failed; FolderFailure() says why.
 std::string GetSetupTempDir();
 // Looks for a fixed drive among C, D and E with more room than the temporary
 // folder's drive; true when one was chosen.
 bool FindAltTempDrive();
-// The alternative folder on that drive (created on the first call), or "".
+// The alternative folder on that drive, made afresh on the first call, or ""
+// (none chosen, or it could not be made: FolderFailure() then says why).
 std::string GetAltTempDir();
 void RemoveAltTempDir();
+// The box text for the last extraction folder that could not be made: the
+// folder, "Unable to create Directory!" and the system's reason.
+const std::string& FolderFailure();
 
 // True when the setup's space requirement for the folder's drive is below
 // the free space there and the folder exists.
@@ -81,9 +70,11 @@ std::string SpaceMBText(double bytes);
 
 // ---------------------------------------------------------------- processes
 
-// Starts a program from its command line alone with the given show state;
-// the process handle (owned by the caller), or 0.
-HANDLE StartProcess(const std::string& commandLine, int showState);
+// Starts the program at the full path `program` with the given command line
+// (which names it again, as its first part) and show state. The path, not a
+// search over the blank-separated prefixes of the command line, names the
+// program: "C:\My Temp\x.exe" never starts "C:\My.exe". Empty on failure.
+TProcess StartProcess(const std::string& program, const std::string& commandLine, int showState);
 // Waits, pumping messages, while the process runs. A 0 handle ends after
 // the first pass.
 void WaitForProcessEnd(HANDLE process);
@@ -91,6 +82,8 @@ void WaitForProcessEnd(HANDLE process);
 // and the blank before the next switch.
 std::string RemoveSwitch(const std::string& commandLine, const std::string& name);
 
+// The engine's file name from the main entry: the trimmed text before "*".
+std::string EngineName(const std::string& mainEntry);
 // The engine's command line: folder + "\" + engine, its arguments, the
 // thread-id switch, "/OriginExe=" unless present, "/AutoUpdateProg" for an
 // agent, without the two span switches. `mainEntry` may hold "*" and extra

@@ -258,10 +258,8 @@ int64_t ClusterSize(const std::string& path) {
 #endif
 }
 
-std::string UnscrambleToken(const std::string& text) {
-  // Whatever check fails below, the result is a random number, so that a
-  // damaged token never equals a real one.
-  std::string fail = IntToStr(RandomBelow(99999));
+bool TryUnscrambleToken(const std::string& text, std::string& token) {
+  token.clear();
   std::string d;
   d.reserve(text.size() / 2 + 1);
   for (size_t i = 0; i < text.size(); i += 2) {
@@ -274,24 +272,40 @@ std::string UnscrambleToken(const std::string& text) {
     }
   }
   size_t n = d.size();
-  if (n <= 4) return fail;
+  if (n <= 4) return false;
   // d[i - 1] is the byte at position i.
   unsigned sum = 0;
   for (size_t i = 0; i < n; ++i)
     if (i != n - 2) sum += (unsigned char)d[i];
-  if ((sum & 0xFF) != (unsigned char)d[n - 2]) return fail;
+  if ((sum & 0xFF) != (unsigned char)d[n - 2]) return false;
   unsigned char k = (unsigned char)d[0] ^ (unsigned char)d[n - 1];
   for (size_t i = 1; i < n - 1; ++i) d[i] = (char)((unsigned char)d[i] ^ k);
   size_t a = (unsigned char)d[1], b = (unsigned char)d[2];
   // Token bytes a + 4 .. n - b - 1 (1-based); a layout that does not fit is
   // damaged.
-  if (a + b + 4 > n) return fail;
-  return d.substr(a + 3, n - a - b - 4);
+  if (a + b + 4 > n) return false;
+  token = d.substr(a + 3, n - a - b - 4);
+  return true;
 }
 
-void SplitTokenText(const std::string& text, std::string& token, std::string& rest) {
+std::string UnscrambleToken(const std::string& text) {
+  // A damaged token reads as a random number, so that it never equals a
+  // real one by accident; comparisons use SameToken, which never matches it.
+  std::string token;
+  return TryUnscrambleToken(text, token) ? token : IntToStr(RandomBelow(99999));
+}
+
+bool SameToken(const std::string& a, const std::string& b) {
+  std::string x, y;
+  return TryUnscrambleToken(a, x) && TryUnscrambleToken(b, y) && x == y;
+}
+
+namespace {
+
+// The scrambled token field of an inform text, and the text after the fourth
+// "|" in `rest` (see SplitTokenText).
+std::string InformTokenField(const std::string& text, std::string& rest) {
   std::string plain = Descramble(text);
-  token.clear();
   rest.clear();
   size_t bar[4];
   size_t from = 0;
@@ -302,13 +316,15 @@ void SplitTokenText(const std::string& text, std::string& token, std::string& re
     bar[found] = p;
     from = p + 1;
   }
-  std::string field;
-  if (found >= 2)
-    field = plain.substr(bar[0] + 1, bar[1] - bar[0] - 1);
-  else if (found == 1)
-    field = plain.substr(bar[0] + 1);
-  token = UnscrambleToken(field);
   if (found == 4) rest = plain.substr(bar[3] + 1);
+  if (found >= 2) return plain.substr(bar[0] + 1, bar[1] - bar[0] - 1);
+  return found == 1 ? plain.substr(bar[0] + 1) : std::string();
+}
+
+}  // namespace
+
+void SplitTokenText(const std::string& text, std::string& token, std::string& rest) {
+  token = UnscrambleToken(InformTokenField(text, rest));
 }
 
 // ---------------------------------------------------------------- record walk
@@ -511,22 +527,21 @@ std::string TGFileInfo::GetDownloadSize() const {
 }
 
 bool TGFileInfo::SameDownloadToken(const TGFileInfo& other) const {
-  return GetDownloadToken(true) == other.GetDownloadToken(true);
+  return SameToken(GetDownloadToken(false), other.GetDownloadToken(false));
 }
 
 bool TGFileInfo::CheckToken(const std::string& path, int kind) const {
   if (kind == 2) {
     TGFileInfo other(path);
-    return GetUpdateToken(true) == other.GetUpdateToken(true);
+    return SameToken(GetUpdateToken(false), other.GetUpdateToken(false));
   }
   if (kind == 3) {
     TPayloadFile f(path);
     if (!f.IsOpen()) return false;
     std::string text;
     ReadPieces(f, 0, (size_t)f.Size(), text);
-    std::string token, rest;
-    SplitTokenText(text, token, rest);
-    return token == GetUpdateToken(true);
+    std::string rest;
+    return SameToken(InformTokenField(text, rest), GetUpdateToken(false));
   }
   return false;
 }

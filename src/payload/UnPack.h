@@ -112,9 +112,15 @@ bool PayloadPresent(const TTrailer& trailer, uint64_t payloadEnd, uint64_t fileS
 // the path); 0 when the query fails.
 int64_t ClusterSize(const std::string& path);
 
+// The plain token of a scrambled token text; false (token empty) when the
+// text is damaged or missing.
+bool TryUnscrambleToken(const std::string& text, std::string& token);
 // The plain token of a scrambled token text; a damaged token gives a random
 // decimal number from 0 to 99998 instead.
 std::string UnscrambleToken(const std::string& text);
+// True when both scrambled tokens are sound and their plain tokens equal: a
+// damaged or missing token equals no token, not even itself.
+bool SameToken(const std::string& a, const std::string& b);
 
 // Splits a downloaded inform text: descrambled, the field after the first
 // "|" is the token (unscrambled), two fields are skipped, `rest` is the text

@@ -10,6 +10,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <shellapi.h>
+
+#include "support/Handles.h"
 #else
 #include <time.h>
 #endif
@@ -88,15 +90,7 @@ namespace {
 
 // The two ends of one anonymous pipe, closed when it goes out of scope.
 struct Pipe {
-  HANDLE read = nullptr;
-  HANDLE write = nullptr;
-  Pipe() = default;
-  Pipe(const Pipe&) = delete;
-  Pipe& operator=(const Pipe&) = delete;
-  ~Pipe() {
-    if (read) CloseHandle(read);
-    if (write) CloseHandle(write);
-  }
+  THandle read, write;
   // Both ends inheritable; `keep` (the end this process uses) is then made
   // private again so that the child does not hold this process's ends.
   bool Create(bool keepRead) {
@@ -104,8 +98,11 @@ struct Pipe {
     sa.nLength = sizeof sa;
     sa.lpSecurityDescriptor = nullptr;
     sa.bInheritHandle = TRUE;
-    if (!CreatePipe(&read, &write, &sa, 0)) return false;
-    SetHandleInformation(keepRead ? read : write, HANDLE_FLAG_INHERIT, 0);
+    HANDLE r = nullptr, w = nullptr;
+    if (!CreatePipe(&r, &w, &sa, 0)) return false;
+    read.Reset(r);
+    write.Reset(w);
+    SetHandleInformation(keepRead ? r : w, HANDLE_FLAG_INHERIT, 0);
     return true;
   }
 };
@@ -141,15 +138,19 @@ bool RunCaptured(const std::string& program, const std::string& parameters, int 
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
   si.wShowWindow = static_cast<WORD>(showWindow);
-  si.hStdInput = in.read;
-  si.hStdOutput = out.write;
-  si.hStdError = err.write;
+  si.hStdInput = in.read.Get();
+  si.hStdOutput = out.write.Get();
+  si.hStdError = err.write.Get();
   PROCESS_INFORMATION pi;
   ZeroMemory(&pi, sizeof pi);
   std::vector<char> line(cmd.begin(), cmd.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, IDLE_PRIORITY_CLASS, nullptr,
-                      nullptr, &si, &pi)) {
+  // A program given by its path starts by that path, never through a search
+  // over the blank-separated prefixes of the command line.
+  const bool byPath =
+      program.find('\\') != std::string::npos && program.find('"') == std::string::npos;
+  if (!CreateProcessA(byPath ? program.c_str() : nullptr, line.data(), nullptr, nullptr, TRUE,
+                      IDLE_PRIORITY_CLASS, nullptr, nullptr, &si, &pi)) {
     std::string why = LastErrorText();
     exitCode = 21;
     errors = cmd.substr(0, 256) + " --- " + why;
@@ -157,6 +158,7 @@ bool RunCaptured(const std::string& program, const std::string& parameters, int 
     return false;
   }
 
+  TProcess child(pi);
   std::vector<char> buf(kPipeReadSize);
   DWORD interval = 100;
   DWORD code = STILL_ACTIVE;
@@ -165,19 +167,17 @@ bool RunCaptured(const std::string& program, const std::string& parameters, int 
     if (!output.empty() && interval > 10) interval -= 10;
     // The process handle, not the exit code, says whether the child has
     // ended: a child may well exit with the code 259 itself.
-    ended = WaitForSingleObject(pi.hProcess, interval) == WAIT_OBJECT_0;
-    moreOut = Drain(out.read, output, buf);
-    moreErr = Drain(err.read, errors, buf);
-    GetExitCodeProcess(pi.hProcess, &code);
+    ended = WaitForSingleObject(child.Process.Get(), interval) == WAIT_OBJECT_0;
+    moreOut = Drain(out.read.Get(), output, buf);
+    moreErr = Drain(err.read.Get(), errors, buf);
+    GetExitCodeProcess(child.Process.Get(), &code);
   } while (!ended || moreOut || moreErr);
 
   WaitPumping(0, waitAfterMs);
-  while (Drain(out.read, output, buf)) {
+  while (Drain(out.read.Get(), output, buf)) {
   }
-  while (Drain(err.read, errors, buf)) {
+  while (Drain(err.read.Get(), errors, buf)) {
   }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   exitCode = code;
   return code == 0;
 }

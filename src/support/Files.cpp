@@ -6,6 +6,7 @@
 #include "text/Common.h"
 
 #include <cctype>
+#include <cstring>
 #include <cstdlib>
 #include <vector>
 
@@ -35,6 +36,8 @@ bool IsLeadByte(char c) {
 #endif
 }
 
+enum class TWriteMode { Append, Truncate, New };
+
 // One open file; closed when it goes out of scope.
 class TFile {
 public:
@@ -49,12 +52,15 @@ public:
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return Ok();
   }
-  // append: open or create, then go to the end; otherwise create/truncate.
-  bool OpenWrite(const std::string& path, bool append) {
-    FHandle.Reset(
-        CreateFileA(path.c_str(), GENERIC_WRITE, append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
-                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (Ok() && append) SetFilePointer(FHandle.Get(), 0, nullptr, FILE_END);
+  // Append: open or create, then go to the end; Truncate: create or
+  // truncate; New: create, failing when anything is at the path.
+  bool OpenWrite(const std::string& path, TWriteMode mode) {
+    static const DWORD creation[] = {OPEN_ALWAYS, CREATE_ALWAYS, CREATE_NEW};
+    FHandle.Reset(CreateFileA(path.c_str(), GENERIC_WRITE,
+                              mode == TWriteMode::Append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
+                              nullptr, creation[static_cast<int>(mode)], FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+    if (Ok() && mode == TWriteMode::Append) SetFilePointer(FHandle.Get(), 0, nullptr, FILE_END);
     return Ok();
   }
   bool Ok() const {
@@ -97,9 +103,10 @@ private:
     FFd = ::open(path.c_str(), O_RDONLY);
     return Ok();
   }
-  bool OpenWrite(const std::string& path, bool append) {
-    FFd = ::open(path.c_str(), O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC), 0644);
-    if (Ok() && append) ::lseek(FFd, 0, SEEK_END);
+  bool OpenWrite(const std::string& path, TWriteMode mode) {
+    static const int flags[] = {0, O_TRUNC, O_EXCL};
+    FFd = ::open(path.c_str(), O_WRONLY | O_CREAT | flags[static_cast<int>(mode)], 0644);
+    if (Ok() && mode == TWriteMode::Append) ::lseek(FFd, 0, SEEK_END);
     return Ok();
   }
   bool Ok() const {
@@ -176,7 +183,7 @@ struct TEntry {
 std::vector<TEntry> List(const std::string& mask) {
   std::vector<TEntry> out;
   WIN32_FIND_DATAA fd;
-  const TFindHandle h(FindFirstFileA(mask.c_str(), &fd));
+  TFindHandle h(FindFirstFileA(mask.c_str(), &fd));
   if (!h) return out;
   do {
     std::string n = fd.cFileName;
@@ -365,10 +372,12 @@ std::size_t WriteChunkSize(std::size_t length) {
   return tenth > 1048576 ? 1048576 : tenth;
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
-                   bool append, TFileProgress progress, void* context) {
+namespace {
+
+bool WriteOpened(const std::string& path, TWriteMode mode, const std::string& text,
+                 std::uint32_t fileDate, TFileProgress progress, void* context) {
   TFile f;
-  if (!f.OpenWrite(path, append)) return false;
+  if (!f.OpenWrite(path, mode)) return false;
   const std::size_t total = text.size();
   std::size_t done = 0;
   if (progress || total > 1048576) {
@@ -392,17 +401,241 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::uint32
   return complete;
 }
 
+}  // namespace
+
+bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
+                   bool append, TFileProgress progress, void* context) {
+  return WriteOpened(path, append ? TWriteMode::Append : TWriteMode::Truncate, text, fileDate,
+                     progress, context);
+}
+
+bool WriteNewFile(const std::string& path, const std::string& text, std::uint32_t fileDate) {
+  return WriteOpened(path, TWriteMode::New, text, fileDate, nullptr, nullptr);
+}
+
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak,
                 std::uint32_t fileDate) {
   std::string t = addLineBreak ? text + "\r\n" : text;
   TFile f;
-  if (!f.OpenWrite(path, true)) return false;
+  if (!f.OpenWrite(path, TWriteMode::Append)) return false;
   std::size_t done = t.empty() ? 0 : WriteAll(f, t.data(), t.size());
   if (fileDate != 0) f.SetFatDate(fileDate);
   return done == t.size();
 }
 
 // ---------------------------------------------------------------- deletion
+//
+// Deletion never follows a link: a junction, symbolic link or mount point is
+// removed itself, never entered. On Windows every entry is deleted through a
+// handle opened on the entry itself, and only when the system's final path of
+// that handle is the entry's own place in the folder being emptied: where a
+// link is resolved instead of opened (Wine opens what a Unix link leads to),
+// the final path lies elsewhere and nothing is touched.
+
+namespace {
+
+#ifdef _WIN32
+const DWORD KPathBuf = 2 * MAX_PATH;
+
+// The final path of an open file or folder, without a trailing backslash;
+// false when the system cannot tell.
+bool FinalPathOf(HANDLE h, char (&buf)[KPathBuf]) {
+  DWORD n = GetFinalPathNameByHandleA(h, buf, KPathBuf, 0);
+  if (n == 0 || n >= KPathBuf) return false;
+  if (buf[n - 1] == '\\') buf[n - 1] = '\0';
+  return true;
+}
+
+// Opens the entry at path itself (a link as the link) when it is the entry
+// `name` directly in the folder whose final path is `parent`: where a link
+// is resolved instead, its final path lies elsewhere and nothing is opened.
+THandle OpenOwnEntry(const char* parent, const std::string& path, const char* name, DWORD access,
+                     DWORD& attributes, char (&final)[KPathBuf]) {
+  THandle h(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                        nullptr));
+  const std::size_t n = std::strlen(parent);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!h || n == 0 || !FinalPathOf(h.Get(), final) || _strnicmp(final, parent, n) != 0 ||
+      final[n] != '\\' || _stricmp(final + n + 1, name) != 0 ||
+      !GetFileInformationByHandle(h.Get(), &info))
+    return THandle();
+  attributes = info.dwFileAttributes;
+  return h;
+}
+
+bool IsRealFolder(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The final path of the folder that holds path (links on the way followed)
+// and path's own name; false for a root or when the folder cannot be read.
+bool LocateEntry(const std::string& path, char (&parent)[KPathBuf], const char*& name) {
+  const std::size_t s = path.find_last_of("\\/");
+  if (s + 1 == path.size()) return false;
+  name = path.c_str() + s + 1;
+  std::string folder = s == std::string::npos
+                           ? std::string(".")
+                           : path.substr(0, s == 0 || path[s - 1] == ':' ? s + 1 : s);
+  THandle h(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return h && FinalPathOf(h.Get(), parent);
+}
+
+bool RemoveEntry(const char* parent, const std::string& path, const char* name,
+                 bool clearAttributes);
+
+// Removes every entry of the real folder at path (final path `final`) but
+// the one named keepName (none when nullptr), pumping messages 10 ms per
+// entry.
+void RemoveContents(const char* final, const std::string& path, bool clearAttributes,
+                    const char* keepName) {
+  for (const TEntry& e : List(path + "\\*.*")) {
+    if (!keepName || _stricmp(e.Name.c_str(), keepName) != 0)
+      RemoveEntry(final, path + "\\" + e.Name, e.Name.c_str(), clearAttributes);
+    PumpMessages(10);
+  }
+}
+
+// Removes one entry of a folder: a file, a link (itself) or a real folder
+// with its contents. True when it was deleted.
+bool RemoveEntry(const char* parent, const std::string& path, const char* name,
+                 bool clearAttributes) {
+  char final[KPathBuf];
+  DWORD attributes = 0;
+  const DWORD access = DELETE | (clearAttributes ? FILE_WRITE_ATTRIBUTES : 0);
+  THandle h = OpenOwnEntry(parent, path, name, access, attributes, final);
+  if (h && IsRealFolder(attributes)) {
+    // A folder is listed without the delete handle (a listing does not
+    // share with it), then opened and checked again.
+    h.Reset();
+    RemoveContents(final, path, clearAttributes, nullptr);
+    h = OpenOwnEntry(parent, path, name, access, attributes, final);
+  }
+  if (!h) return false;
+  if (clearAttributes) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(h.Get(), FileBasicInfo, &basic, sizeof basic);
+  }
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(h.Get(), FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
+}
+
+// Removes the entry at path: a file or a link itself, a real folder with
+// its contents. With keepName, a real folder stays, emptied but for that
+// entry. With onlyFiles, a real folder is left alone. False when nothing
+// was removed.
+bool ClearEntry(const std::string& path, bool clearAttributes, const std::string& keepName,
+                bool onlyFiles = false) {
+  char parent[KPathBuf], final[KPathBuf];
+  const char* name = nullptr;
+  DWORD attributes = 0;
+  if (!LocateEntry(path, parent, name)) return false;
+  if (onlyFiles || !keepName.empty()) {
+    if (!OpenOwnEntry(parent, path, name, 0, attributes, final)) return false;
+    if (IsRealFolder(attributes)) {
+      if (!onlyFiles) RemoveContents(final, path, clearAttributes, keepName.c_str());
+      return false;
+    }
+  }
+  return RemoveEntry(parent, path, name, clearAttributes);
+}
+
+// True when path is a real folder (not a link) that holds nothing but an
+// entry named keepName.
+bool IsRealFolderHolding(const std::string& path, const std::string& keepName) {
+  char parent[KPathBuf], final[KPathBuf];
+  const char* name = nullptr;
+  DWORD attributes = 0;
+  if (!LocateEntry(path, parent, name) || !OpenOwnEntry(parent, path, name, 0, attributes, final) ||
+      !IsRealFolder(attributes))
+    return false;
+  for (const TEntry& e : List(path + "\\*.*"))
+    if (_stricmp(e.Name.c_str(), keepName.c_str()) != 0) return false;
+  return true;
+}
+
+bool MakeFolder(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+#else
+bool IsRealDir(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    ::closedir(d);
+  }
+  return names;
+}
+
+bool RemoveEntry(const std::string& path);
+
+void RemoveContents(const std::string& path, const std::string& keepName) {
+  for (const std::string& n : Names(path)) {
+    if (n != keepName) RemoveEntry(path + "/" + n);
+    PumpMessages(10);
+  }
+}
+
+// A link is unlinked itself; a real folder is emptied first.
+bool RemoveEntry(const std::string& path) {
+  if (!IsRealDir(path)) return ::unlink(path.c_str()) == 0;
+  RemoveContents(path, std::string());
+  return ::rmdir(path.c_str()) == 0;
+}
+
+bool IsRealFolderHolding(const std::string& path, const std::string& keepName) {
+  if (!IsRealDir(path)) return false;
+  for (const std::string& n : Names(path))
+    if (n != keepName) return false;
+  return true;
+}
+
+bool MakeFolder(const std::string& path) {
+  return ::mkdir(path.c_str(), 0755) == 0;
+}
+
+bool ClearEntry(const std::string& path, bool, const std::string& keepName,
+                bool onlyFiles = false) {
+  if (!IsRealDir(path)) return ::unlink(path.c_str()) == 0;
+  if (!onlyFiles) {
+    if (keepName.empty()) return RemoveEntry(path);
+    RemoveContents(path, keepName);
+  }
+  return false;
+}
+#endif
+
+// Strips the trailing separators of a folder path (not from a root).
+std::string FolderPath(const std::string& folder) {
+  std::string p = folder;
+  while (p.size() > 1 && (p.back() == '\\' || p.back() == '/') && !(p.size() == 3 && p[1] == ':'))
+    p.pop_back();
+  return p;
+}
+
+}  // namespace
+
+bool PathPresent(const std::string& path) {
+#ifdef _WIN32
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+#endif
+}
 
 bool DeleteFiles(const std::string& mask, bool clearAttributes) {
 #ifdef _WIN32
@@ -412,9 +645,7 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
   for (const TEntry& e : List(mask)) {
     if (e.Attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     any = true;
-    std::string p = folder + e.Name;
-    if (clearAttributes) SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(p.c_str());
+    ClearEntry(folder + e.Name, clearAttributes, std::string(), true);
   }
   return any;
 #else
@@ -423,59 +654,42 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
   std::string pattern = s == std::string::npos ? mask : mask.substr(s + 1);
   if (pattern == "*.*") pattern = "*";
   std::vector<std::string> names;
-  if (DIR* d = ::opendir(folder.empty() ? "/" : folder.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      std::string n = e->d_name;
-      if (n == "." || n == "..") continue;
-      if (::fnmatch(pattern.c_str(), n.c_str(), 0) == 0 && FileExists(folder + "/" + n))
-        names.push_back(n);
-    }
-    ::closedir(d);
-  }
+  for (const std::string& n : Names(folder.empty() ? "/" : folder))
+    if (::fnmatch(pattern.c_str(), n.c_str(), 0) == 0 && FileExists(folder + "/" + n))
+      names.push_back(n);
   for (const std::string& n : names) ::unlink((folder + "/" + n).c_str());
   return !names.empty();
 #endif
 }
 
+bool DeleteFileItself(const std::string& path) {
+  return ClearEntry(path, false, std::string(), true);
+}
+
 bool DeleteTree(const std::string& folder, bool clearAttributes) {
-  const bool existed = DirExists(folder);
-  if (!existed) return false;
+  if (!DirExists(folder)) return false;
+  const std::string self = FolderPath(folder);
+  ClearEntry(self, clearAttributes, std::string());
+  return !PathPresent(self);
+}
+
+bool RecreateFolder(const std::string& folder, const std::string& keepName) {
+  const std::string self = FolderPath(folder);
+  if (PathPresent(self)) {
+    ClearEntry(self, true, keepName);
+    if (PathPresent(self)) {
+      if (!keepName.empty() && IsRealFolderHolding(self, keepName)) return true;
 #ifdef _WIN32
-  const std::string base = WithBackslash(folder, true);
-  DeleteFiles(base + "*.*", clearAttributes);
-  // Hidden subfolders are removed too: the caller wants the whole folder
-  // gone, and a hidden leftover would keep it alive.
-  for (const TEntry& e : List(base + "*.*")) {
-    if (e.Attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      std::string sub = base + e.Name;
-      if (clearAttributes) SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteTree(sub, clearAttributes);
-      RemoveDirectoryA(sub.c_str());
-    }
-    PumpMessages(10);
-  }
-  std::string self = StripBackslash(folder);
-  RemoveDirectoryA(self.c_str());
-#else
-  DeleteFiles(folder + "/*", clearAttributes);
-  std::vector<std::string> subs;
-  if (DIR* d = ::opendir(folder.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") subs.push_back(folder + "/" + n);
-    }
-    ::closedir(d);
-  }
-  for (const std::string& sub : subs) {
-    if (DirExists(sub)) {
-      DeleteTree(sub, clearAttributes);
-      ::rmdir(sub.c_str());
-    }
-    PumpMessages(10);
-  }
-  ::rmdir(folder.c_str());
+      SetLastError(ERROR_ALREADY_EXISTS);
 #endif
-  return !DirExists(folder);
+      return false;
+    }
+  }
+  // Missing parents first (failures show in the last step).
+  for (std::size_t i = self.find_first_of("\\/", 1); i != std::string::npos;
+       i = self.find_first_of("\\/", i + 1))
+    if (i > 0 && self[i - 1] != ':' && self[i - 1] != '\\') MakeFolder(self.substr(0, i));
+  return MakeFolder(self);
 }
 
 // ---------------------------------------------------------------- disk

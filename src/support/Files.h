@@ -43,6 +43,8 @@ std::string SystemFolder(bool add);
 // --- Files --------------------------------------------------------------
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
+// True when anything is at path: a file, a folder or a link (not followed).
+bool PathPresent(const std::string& path);
 // Size of the first file matching path (wildcards on Windows), 0 when none.
 std::int64_t FileSizeByName(const std::string& path);
 // Up to maxLength bytes (0: to the end) from offset; "" when the file is
@@ -62,6 +64,9 @@ std::size_t WriteChunkSize(std::size_t length);
 // was written.
 bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
                    bool append, TFileProgress progress = nullptr, void* context = nullptr);
+// Creates the file and writes it whole; fails when anything (a link too) is
+// already at path.
+bool WriteNewFile(const std::string& path, const std::string& text, std::uint32_t fileDate);
 // Appends text (and CR LF with addLineBreak); the date is set even after a
 // short write.
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak,
@@ -70,9 +75,19 @@ bool AppendText(const std::string& path, const std::string& text, bool addLineBr
 // --- Deletion -----------------------------------------------------------
 // Deletes every file matching mask (all attributes); true when one matched.
 bool DeleteFiles(const std::string& mask, bool clearAttributes);
+// Deletes the file or link at path itself (never what a link leads to, never
+// a folder); true when it was deleted.
+bool DeleteFileItself(const std::string& path);
 // Deletes a folder with its contents, pumping messages 10 ms per entry; true
-// when the folder existed and is gone.
+// when the folder existed and is gone. Links (junctions, symbolic links,
+// mount points) are removed themselves and never entered, also when the
+// folder itself is one; an entry that cannot be removed as itself stays.
 bool DeleteTree(const std::string& folder, bool clearAttributes);
+// Makes folder a new, empty, real folder, creating missing parents: whatever
+// is at its path goes first (a link as a link). keepName, an entry directly
+// in the folder (the running program), may stay. False when anything else
+// remains or the folder cannot be created.
+bool RecreateFolder(const std::string& folder, const std::string& keepName);
 
 // --- Disk ---------------------------------------------------------------
 // The path given to the free-space query ("" for an empty path).

@@ -7,7 +7,19 @@
 // The delay (default 300 ms) between printing a box and pressing lets a caller
 // look at the files while the box is open. Exit code 0 when every box was
 // answered, 1 when one did not appear, 2 when the button was not found.
+//
+// Two helpers for the cases around the temporary folder:
+//   boxclick.exe --hold <file> <seconds>   keeps the file open, shared with
+//                                          no one, prints "held"
+//   boxclick.exe --temp <folder> <mark> <program> [args]   runs the program
+//                                          with TEMP and TMP set to the folder;
+//                                          exit code: the program's
+// A copy of boxclick started in the environment that --temp gives (the
+// program a setup must never start) only appends its command line to the
+// file <mark>.
 #include <windows.h>
+
+#include "support/Handles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +51,36 @@ BOOL CALLBACK EachChild(HWND w, LPARAM lp) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  char mark[MAX_PATH];
+  if (GetEnvironmentVariableA("KORVIX_E2E_MARK", mark, sizeof mark)) {
+    if (FILE* f = std::fopen(mark, "a")) std::fprintf(f, "%s\n", GetCommandLineA()), std::fclose(f);
+    return 0;
+  }
+  if (argc > 3 && std::string(argv[1]) == "--hold") {
+    THandle held(CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (!held) return 1;
+    std::puts("held");
+    std::fflush(stdout);
+    Sleep(std::atoi(argv[3]) * 1000);
+    return 0;
+  }
+  if (argc > 4 && std::string(argv[1]) == "--temp") {
+    SetEnvironmentVariableA("TEMP", argv[2]);
+    SetEnvironmentVariableA("TMP", argv[2]);
+    SetEnvironmentVariableA("KORVIX_E2E_MARK", argv[3]);
+    std::string cmd = std::string("\"") + argv[4] + "\"";
+    for (int i = 5; i < argc; ++i) cmd += std::string(" ") + argv[i];
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(argv[4], &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+      return 1;
+    TProcess child(pi);
+    WaitForSingleObject(child.Process.Get(), INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(child.Process.Get(), &code);
+    return static_cast<int>(code);
+  }
   if (argc < 3) return 3;
   int timeoutMs = std::atoi(argv[1]) * 1000;
   int count = argc > 3 ? std::atoi(argv[3]) : 1;

@@ -18,25 +18,29 @@ def file_record(name, data, compress=True):
     return struct.pack("<i", len(content) if compress else -len(content)) + content
 
 
-def headers():
+def headers(update=HEADERS[1]):
     """The header records, stored plain with a positive length."""
-    return b"".join(struct.pack("<i", len(h)) + h for h in HEADERS)
+    return b"".join(struct.pack("<i", len(h)) + h for h in (HEADERS[0], update))
 
 
-def trailer(record_area, file_count, options=0):
+def trailer(record_area, file_count, options=0, flags=b""):
+    """The trailer; `flags` are the boolean bytes from 66 on (internet setup,
+    ask, make agent copy, agent)."""
     t = bytearray(TRAILER)
     t[1] = len(HEADERS)
     struct.pack_into("<IIIi", t, 4, record_area, file_count, MAGIC, 1234)
     t[65] = options
+    t[66:66 + len(flags)] = flags
     struct.pack_into("<I", t, 70, TRAILER)
     return t
 
 
-def build_exe(stub, records, options=0):
-    """A setup: the stub, the header records, the file records, the trailer,
-    and the payload-end pointer at 248/252."""
+def build_exe(stub, records, options=0, update=HEADERS[1], flags=b""):
+    """A setup: the stub, the header records (with the update settings
+    `update`), the file records, the trailer, and the payload-end pointer at
+    248/252."""
     image = bytearray(stub)
-    image += headers() + b"".join(records) + trailer(len(stub), len(records), options)
+    image += headers(update) + b"".join(records) + trailer(len(stub), len(records), options, flags)
     struct.pack_into("<II", image, 248, len(image) >> 32, len(image) & 0xFFFFFFFF)
     return bytes(image)
 

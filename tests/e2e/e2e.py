@@ -74,6 +74,10 @@ class Case:
             self._temp = self.wine("winepath", "-u", self.wine("cmd", "/c", "echo", "%TEMP%"))
         return os.path.join(self._temp, "SETUP_%d" % (h * 2048 + m * 32 + s // 2))
 
+    def drive_c(self):
+        """Drive C: of the Wine prefix, as a Unix path."""
+        return self.wine("winepath", "-u", "C:\\").rstrip("/")
+
     # -- inputs
     def write(self, name, data, t=None):
         with open(self.path(name), "wb") as f:
@@ -447,6 +451,155 @@ def case_hostile(c):
     c.check(shown(lines, "title=") and rc == 222 and c.report() is None
             and not os.path.exists(c.folder(12, 43, 4)),
             f"corrupted record: an error box, exit code 222 (got {rc}), no engine, no temporary folder")
+
+
+def remove(path):
+    """Removes a file, a link (itself) or a folder tree, whichever is there."""
+    if os.path.islink(path) or os.path.isfile(path):
+        os.unlink(path)
+    elif os.path.isdir(path):
+        shutil.rmtree(path)
+
+
+def case_links(c):
+    """Links and held files where the setup extracts (a Unix link to a folder
+    reads as a reparse point under Wine). The setup never deletes or writes
+    through a link: the victim folder keeps every file. Wine offers no call
+    that removes a link itself, so a link there (like a file held open by
+    another program) leaves an old folder that cannot be removed completely:
+    the setup stops with "Unable to create Directory!" and exit code 223
+    before extracting. A plain old folder is replaced and the setup runs."""
+    victim = c.path("victim")
+    os.makedirs(os.path.join(victim, "sub"))
+    kept = {os.path.join(victim, "v.txt"): b"victim", os.path.join(victim, "sub", "s.txt"): b"sub"}
+    for path, data in kept.items():
+        open(path, "wb").write(data)
+    setup = c.pack("Setup.exe", {}, (12, 44, 0), exit=5)
+    folder = c.folder(12, 44, 0)
+
+    def stops(label, **run):
+        rc, _, lines = c.run(setup, answer="&OK", **run)
+        c.check(all(os.path.exists(p) and open(p, "rb").read() == d for p, d in kept.items()),
+                f"{label}: the victim keeps every file")
+        c.check(shown(lines, "Unable to create Directory!") and rc == 223 and c.report() is None,
+                f"{label}: the box, exit code 223 (got {rc}), no engine")
+
+    remove(folder)
+    os.symlink(victim, folder)
+    stops("SETUP_ is a link to the victim")
+    remove(folder)
+    os.makedirs(folder)
+    os.symlink(victim, os.path.join(folder, "folder link"))
+    os.symlink(os.path.join(victim, "v.txt"), os.path.join(folder, "file link.txt"))
+    stops("an old SETUP_ holds links to the victim")
+    remove(folder)
+
+    os.makedirs(folder)
+    holder = subprocess.Popen([c.wine_run, c.exe("boxclick"), "--hold", winpath(os.path.join(folder, "held.txt")),
+                               "30"], stdout=subprocess.PIPE, stderr=DEVNULL)
+    try:
+        c.check(holder.stdout.readline().strip() == b"held", "another program holds a file in the old folder")
+        stops("a held file")
+    finally:
+        holder.kill()
+        holder.wait()
+    remove(folder)
+
+    os.makedirs(os.path.join(folder, "sub"))
+    for name in ("old.txt", os.path.join("sub", "old.bin")):
+        open(os.path.join(folder, name), "wb").write(b"old")
+    rc, _, _ = c.run(setup)
+    rep = c.report()
+    c.check(rc == 5 and rep is not None and not any("old" in n for n in rep["files"]),
+            f"a plain old folder is replaced: the engine ran (exit code {rc}) and sees none of its files")
+
+
+def case_blank_temp(c):
+    """TEMP with a blank, C:\\My Temp, and a program planted at its prefix,
+    C:\\My.exe: the engine and the span copy start by their full paths, so the
+    planted program never runs and the engine gets its usual command line."""
+    drive_c = c.drive_c()
+    temp, planted, mark = os.path.join(drive_c, "My Temp"), os.path.join(drive_c, "My.exe"), c.path("planted.txt")
+
+    def run(setup):
+        return c.run(c.exe("boxclick"), "--temp", "C:\\My Temp", winpath(mark), winpath(setup))[0]
+    try:
+        remove(temp)
+        os.makedirs(temp)
+        shutil.copy(c.exe("boxclick"), planted)
+
+        setup = c.pack("Setup.exe", {}, (12, 45, 0), exit=7)
+        rc = run(setup)
+        rep = c.report()
+        if c.check(rep is not None, "the extracted engine ran"):
+            engine = "C:\\My Temp\\SETUP_%d\\Engine.exe" % (12 * 2048 + 45 * 32)
+            expected = f'{engine} /TH_ID={rep["th_id"]} /OriginExe="{winpath(setup)}"'
+            c.check(rc == 7 and rep["cmdline"] == expected,
+                    f"exit code 7 (got {rc}), the usual command line {rep['cmdline']!r}")
+
+        setup, files, _ = multi_volume_setup(c, (12, 45, 2), relaunch=True)
+        run(setup)
+        wait_for(lambda: os.path.exists(c.report_path), 60)
+        time.sleep(0.5)
+        rep = c.report()
+        if c.check(rep is not None, "span relaunch: the Y_ copy ran and started the engine"):
+            c.check_files(rep, files)
+        c.check(not os.path.exists(mark), "the planted C:\\My.exe never ran")
+    finally:
+        wait_for(lambda: not os.listdir(temp), 30)
+        for path in (temp, planted):
+            remove(path)
+
+
+def case_entry_rules(c):
+    """Names the entry-name rule refuses (devices, streams, trailing dots) are
+    not written and count as failed writes. A refused engine entry starts
+    nothing, not even the program its name points to above the folder. An
+    update-agent name that leaves the folder writes no copy anywhere."""
+    stub = open(c.stub, "rb").read()
+    cfg = container.file_record("engine.cfg", open(c.engine_cfg(), "rb").read())
+    temp = os.path.dirname(c.folder(12, 46, 0))
+    planted, planted_report = os.path.join(temp, "Engine.exe"), c.path("planted.txt")
+    try:
+        shutil.copy(c.engine, planted)
+        open(os.path.join(temp, "engine.cfg"), "wb").write(f"report={winpath(planted_report)}\r\n".encode())
+        records = [container.file_record(n, b"x") for n in ("CON.txt", "data.txt:hidden", "trail.", "aux")]
+        records += [container.file_record("..\\Engine.exe*", open(c.engine, "rb").read()), cfg]
+        setup = c.write("Refused.exe", container.build_exe(stub, records), (12, 46, 0))
+        rc, _, lines = c.run(setup, answer="&OK")
+        c.check(shown(lines, "Unable to save Extracted File!"), "a refused name shows the write error")
+        c.check(c.report() is None and not os.path.exists(planted_report) and rc == 0,
+                f"a refused engine entry starts nothing (exit code {rc})")
+    finally:
+        remove(planted)
+        remove(os.path.join(temp, "engine.cfg"))
+
+    # An internet setup writes its agent copy before anything else.
+    update = b"|srv|Product.info|..\\..\\evil_agent.exe|||"
+    setup = c.write("Net.exe", container.build_exe(stub, [], update=update, flags=b"\x01\x00\x01"), (12, 46, 2))
+    _, _, lines = c.run(setup, answer="&OK", timeout=40)
+    places = (temp, os.path.dirname(temp), os.path.dirname(os.path.dirname(temp)))
+    leaked = [p for d in places for p in glob.glob(os.path.join(d, "evil_agent.exe"))]
+    c.check(not leaked and shown(lines, "Unable to save Extracted File!"),
+            f"the agent name ..\\..\\evil_agent.exe writes nothing ({leaked}) and counts as a failed write")
+
+
+def case_shortcuts(c):
+    """After the engine took over, the .INFO file asks to remove both shortcuts
+    named in the .ORIGINAL file: only ".lnk" files go, and only the file itself.
+    A start-up entry that names another file, and a ".lnk" that is a link to a
+    file elsewhere, leave those files alone."""
+    precious, victim = c.write("precious.txt", b"keep"), c.write("victim.txt", b"keep too")
+    lnk = c.path("Check.lnk")
+    os.symlink(victim, lnk)
+    c.write("Product.original", f"[UnInstall]\r\nStartUpLink={winpath(precious)}\r\n"
+                                f"CheckforNewUpdateLink={winpath(lnk)}\r\n".encode())
+    c.write("Product.info", b"[NewSetup]\r\nRemoveStartUpShortcut=1\r\nRemoveCheckForNewUpdateShortcut=1\r\n")
+    setup = c.pack("Setup.exe", {}, (12, 47, 0), ["update.info_file=Product.info"])
+    c.run(setup)
+    c.check(c.report() is not None, "the engine ran and took over")
+    c.check(os.path.exists(precious), "a start-up entry that is no .lnk file stays")
+    c.check(os.path.exists(victim), "a .lnk that is a link: the file it leads to stays")
 
 
 def main():

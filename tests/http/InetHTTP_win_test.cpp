@@ -212,12 +212,3 @@ TEST_F(Http, HttpsWithATrustedCertificateOnlyAndNeverWithHttpInFront) {
   EXPECT_EQ(bad.Error, "Unable to open Internet Connection: " + rogue + "/fifty.bin");
   EXPECT_FALSE(FileExists(Dest("rogue.bin")));
 }
-
-TEST(InternetNames, OnlyFlatFileNamesAreWritten) {
-  for (const char* name : {"Setup.exe", "Full Setup 2.0.exe", "X_Agent.exe"})
-    EXPECT_TRUE(IsFlatFileName(name)) << name;
-  for (const char* name :
-       {"", "..", ". .", "..\\Setup.exe", "sub/Setup.exe", "C:Setup.exe", "\\\\server\\x.exe",
-        "a|b.exe", "Set*.exe", "CON", "nul.exe", "COM1.txt", "line\nbreak.exe"})
-    EXPECT_FALSE(IsFlatFileName(name)) << name;
-}

@@ -51,13 +51,12 @@ TEST(PackParts, LanguageFilesAndTheLanguageBlock) {
 }
 
 TEST(PackParts, EntryNamesMustBeFlatWindowsFileNames) {
+  // The shared entry-name rule, and no folder parts.
   std::string error;
-  for (const char* ok : {"Engine.exe", "Read Me.txt", "a.b.c", "CONFIG.SYS", "COM10"})
+  for (const char* ok : {"Engine.exe", "Read Me.txt", "a..b"})
     EXPECT_TRUE(CheckEntryName(ok, error)) << ok << ": " << error;
-  for (const char* bad : {"", "a..b", "sub\\file.txt", "sub/file.txt", "what?", "trail.", "x*y",
-                          "con", "Nul.txt", "COM1.log"})
+  for (const char* bad : {"", "sub\\file.txt", "sub/file.txt", "Nul.txt"})
     EXPECT_FALSE(CheckEntryName(bad, error)) << bad;
-  EXPECT_FALSE(CheckEntryName(std::string(256, 'n'), error));
 }
 
 TEST(PackParts, DosDateTimeAndSpaceTable) {

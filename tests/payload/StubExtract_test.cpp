@@ -67,6 +67,16 @@ TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine) {
   EXPECT_EQ(NewFileSteps, 3);  // a.txt, Engine.exe, b.bin
 }
 
+TEST(ExtractPayload, TheFirstRecordOfANameReplacesWhatWasThere) {
+  TTempDir dir;
+  TContainer c;
+  c.Files = {FileRecord(Header("a.txt"), "new "), FileRecord(Header("a.txt"), "more")};
+  std::filesystem::create_directories(dir.File("out"));
+  dir.Write("out\\a.txt", "old ");
+  Extract(dir, c);
+  EXPECT_EQ(ReadFilePart(dir.File("out\\a.txt"), 0, false, 0), "new more");
+}
+
 TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes) {
   TTempDir dir;
   TContainer c;

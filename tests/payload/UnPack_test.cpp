@@ -235,10 +235,13 @@ TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts) {
   std::string changed = setup("changed.exe", "UPD-2", "DL-7 ");
   EXPECT_FALSE(self.CheckToken(changed, 2));
   EXPECT_FALSE(self.SameDownloadToken(TGFileInfo(changed)));
-  // Two readers without tokens never match each other.
+  // A missing or damaged token equals no token, not even itself; an empty
+  // token is a real one.
   TGFileInfo none(dir.File("none1"));
   EXPECT_FALSE(none.CheckToken(dir.File("none2"), 2));
-  EXPECT_FALSE(none.SameDownloadToken(TGFileInfo(dir.File("none2"))));
+  EXPECT_FALSE(none.SameDownloadToken(none));
+  EXPECT_FALSE(SameToken("cbbdbdbe", "cbbdbdbe"));
+  EXPECT_TRUE(SameToken(ScrambleToken("", random), ScrambleToken("", random)));
 
   // Inform text: ignored|token|x|y|body, plain or scrambled; too few fields
   // give the token without a body.
