@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   TRecordWalk walk(path);
   TRecordHeader rec;
-  for (int records = 0; walk.Next(rec) == rsRecord && ++records < 10000;) {
+  for (int records = 0; walk.Next(rec) == KRecordRead && ++records < 10000;) {
     std::string d;
     TFileEntry entry;
     bool has = false;

@@ -19,18 +19,18 @@
 
 namespace {
 
-const char* const AtomPrefix = "AutoUpdateAtomTokenByKorvix";
-const char* const DialogClassPrefix = ".SDialog_Class_Name.";
-const char* const DefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
-const char* const DefaultBadCrc =
+const char* const KAtomPrefix = "AutoUpdateAtomTokenByKorvix";
+const char* const KDialogClassPrefix = ".SDialog_Class_Name.";
+const char* const KDefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
+const char* const KDefaultBadCrc =
     "Bad CRC!<P>This indicates that your setup file might be corrupted...";
-const size_t ReadPiece = 65536;
+const size_t KReadPiece = 65536;
 
-unsigned ExitCodeValue = 0;
-int SaveErrorCount = 0;
-const TGFileInfo* FlowStubInfo = nullptr;
-bool FlowAutoUpdateProg = false;
-TInternetSetupHandler InternetHandler = nullptr;
+unsigned GExitCode = 0;
+int GSaveErrorCount = 0;
+const TGFileInfo* GFlowStubInfo = nullptr;
+bool GFlowAutoUpdateProg = false;
+TInternetSetupHandler GInternetHandler = nullptr;
 
 std::string ReadIni(const std::string& file, const std::string& section, const std::string& key) {
   std::vector<char> buf(32769);
@@ -61,7 +61,7 @@ bool ReadChunked(TPayloadFile& file, uint64_t offset, std::string& buffer, size_
   buffer.assign(count, '\0');
   size_t done = 0;
   while (done < count) {
-    size_t piece = count - done < ReadPiece ? count - done : ReadPiece;
+    size_t piece = count - done < KReadPiece ? count - done : KReadPiece;
     size_t got = file.ReadAt(offset + done, &buffer[done], piece);
     done += got;
     PumpMessages(0);
@@ -79,8 +79,8 @@ std::string SaveFailureDetails(const std::string& path, const std::string& bytes
 }
 
 void ReportFailedWrite(const std::string& path, const std::string& bytes) {
-  ++SaveErrorCount;
-  if (SaveErrorCount == 1)
+  ++GSaveErrorCount;
+  if (GSaveErrorCount == 1)
     ShowError(0,
               path + "<P><P>Unable to save Extracted File!<P><P>" + SaveFailureDetails(path, bytes),
               "", 0, "");
@@ -160,19 +160,19 @@ void ShowMainWindowNow(bool show) {
 }  // namespace
 
 unsigned StubExitCode() {
-  return ExitCodeValue;
+  return GExitCode;
 }
 void SetStubExitCode(unsigned code) {
-  ExitCodeValue = code;
+  GExitCode = code;
 }
 
 void SetSetupFlowContext(const TGFileInfo* stubFileInfo, bool autoUpdateProg) {
-  FlowStubInfo = stubFileInfo;
-  FlowAutoUpdateProg = autoUpdateProg;
+  GFlowStubInfo = stubFileInfo;
+  GFlowAutoUpdateProg = autoUpdateProg;
 }
 
 void SetInternetSetupHandler(TInternetSetupHandler handler) {
-  InternetHandler = handler;
+  GInternetHandler = handler;
 }
 
 bool EntryNameIsSafe(const std::string& name) {
@@ -201,7 +201,7 @@ std::string InternetAgentImage(const std::string& image) {
   // The trailer ends at the payload end, also when a long tail (a signature
   // with its padding) is kept: the agent mark goes there, never into the tail.
   uint64_t end = (p > 0 && p <= out.size()) ? p : out.size();
-  if (end >= KTrailerSize) out[end - KTrailerSize + TRL_IS_AGENT] = 1;
+  if (end >= KTrailerSize) out[end - KTrailerSize + KTrlIsAgent] = 1;
   return out;
 }
 
@@ -209,7 +209,7 @@ std::string ExtractedAgentImage(const std::string& headAndHeaders, const uint8_t
   std::string out = headAndHeaders;
   if (out.size() >= 256) std::memset(&out[252], 0, 4);
   std::string tail(reinterpret_cast<const char*>(trailer), KTrailerSize);
-  tail[TRL_IS_AGENT] = 1;
+  tail[KTrlIsAgent] = 1;
   tail[70] = 74;
   tail[71] = tail[72] = tail[73] = 0;
   return out + tail;
@@ -262,7 +262,7 @@ void ExtractPayload(TExtractJob& job) {
       break;
     }
     file.Close();
-    another = (trailer.Options() & OPT_NEXT_VOLUME) != 0;
+    another = (trailer.Options() & KOptNextVolume) != 0;
     if (another) {
       goOn = NextVolumeStep(base, j, job, volume);
       ProgressCall(job, 1, 0, 0);
@@ -295,7 +295,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     job.DiskPrompt =
         reader.GetLangStr("s8", "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue");
     job.DiskCaption = reader.GetLangStr("Attention", "Attention");
-    job.Buttons = reader.GetLangStr("BtnText", DefaultButtons);
+    job.Buttons = reader.GetLangStr("BtnText", KDefaultButtons);
     job.Charset = reader.GetLangCharset();
     job.ForcePrompt = SpanDiskForcePrompt();
     if (foreground) ShowMainWindowNow(true);
@@ -309,7 +309,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
       zlibFailed = true;
       LogException(e, "StubSetup.ExtractPayload()");
       SetStubExitCode(KExitDecompressionError);
-      ShowError(0, reader.GetLangStr("s7", DefaultBadCrc) + "<P><P>" + e.what(),
+      ShowError(0, reader.GetLangStr("s7", KDefaultBadCrc) + "<P><P>" + e.what(),
                 reader.GetLangStr("Error", "Error"), reader.GetLangCharset(), job.Buttons);
     }
     if (!zlibFailed) WaitPumping(0, 1000);
@@ -317,11 +317,11 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     if (!zlibFailed && !job.MainEntry.empty() && job.IntegrityOK) {
       std::string tid = "_" + IntToStr(GetCurrentThreadId());
       std::string cmd = EngineCommandLine(folder, job.MainEntry, extraArgs, tid, ProgramPath(),
-                                          FlowAutoUpdateProg);
+                                          GFlowAutoUpdateProg);
       std::string original, info;
-      if (FlowStubInfo) {
-        original = ProgramFolder(true) + FlowStubInfo->GetOriginalFileName();
-        info = ProgramFolder(true) + FlowStubInfo->GetInfoFileName();
+      if (GFlowStubInfo) {
+        original = ProgramFolder(true) + GFlowStubInfo->GetOriginalFileName();
+        info = ProgramFolder(true) + GFlowStubInfo->GetInfoFileName();
       }
       std::string startUpLink =
           original.empty() ? "" : ReadIni(original, "UnInstall", "StartUpLink");
@@ -329,14 +329,14 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
           original.empty() ? "" : ReadIni(original, "UnInstall", "CheckforNewUpdateLink");
       DebugLine(static_cast<unsigned long>(GetCurrentProcessId()), " ==== WinExec(Engine.exe) >>",
                 cmd, "<<");
-      TGlobalAtom atom(AtomPrefix + tid);
+      TGlobalAtom atom(KAtomPrefix + tid);
       TScopedHandle process(StartProcess(cmd, foreground ? SW_SHOW : SW_HIDE));
       ShowMainWindowNow(false);
       WaitPumping(0, 1000);
       WaitForProcessEnd(process.Get());
       DWORD code = 0;
       if (process.Get() && GetExitCodeProcess(process.Get(), &code)) SetStubExitCode(code);
-      WaitWindowGone(DialogClassPrefix + tid, "");
+      WaitWindowGone(KDialogClassPrefix + tid, "");
       WaitPumping(0, 1000);
       result = atom.Gone();
       atom.Release();
@@ -350,7 +350,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
       }
     }
     if (!zlibFailed && !job.IntegrityOK)
-      ShowError(0, reader.GetLangStr("s7", DefaultBadCrc), reader.GetLangStr("Error", "Error"),
+      ShowError(0, reader.GetLangStr("s7", KDefaultBadCrc), reader.GetLangStr("Error", "Error"),
                 reader.GetLangCharset(), job.Buttons);
   }
   RemoveAltTempDir();
@@ -359,11 +359,11 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
 
 void RunSetupFlow() {
   StopMainTimer();
-  if (!FlowStubInfo) {
+  if (!GFlowStubInfo) {
     PostQuitMessage(0);
     return;
   }
-  const TGFileInfo& info = *FlowStubInfo;
+  const TGFileInfo& info = *GFlowStubInfo;
   std::string location = info.GetDownloadLocation();
   std::string agentName = info.MakeAgentCopy() ? info.GetAgentExeName() : std::string();
   std::string tempDir = GetSetupTempDir();
@@ -375,7 +375,7 @@ void RunSetupFlow() {
     }
     if (!info.DownloadAlways() && FileExists(ProgramFolder(true) + info.GetDownloadFileName()))
       location = ProgramFolder(false);
-    if (InternetHandler) InternetHandler(tempDir, location, info.GetDownloadFileName());
+    if (GInternetHandler) GInternetHandler(tempDir, location, info.GetDownloadFileName());
   } else {
     std::string setupFile = GetSwitchValue("/SpanDiskFName1=", "");
     if (setupFile.empty()) setupFile = ProgramPath();

@@ -16,11 +16,11 @@
 
 namespace {
 
-std::string SetupTempDirValue;  // computed once per run
-std::string AltTempBase;
-std::string AltTempDirValue;
+std::string GSetupTempDir;  // computed once per run
+std::string GAltTempBase;
+std::string GAltTempDir;
 
-const char* const SpanDiskKey = "HKEY_CURRENT_USER\\Software\\Brannock\\Korvix\\SpanDisk";
+const char* const KSpanDiskKey = "HKEY_CURRENT_USER\\Software\\Brannock\\Korvix\\SpanDisk";
 
 }  // namespace
 
@@ -63,16 +63,16 @@ uint16_t FileDosTime(const std::string& path) {
 }
 
 std::string GetSetupTempDir() {
-  if (SetupTempDirValue.empty()) {
-    SetupTempDirValue = SetupTempDirName(TempFolder(true), FileDosTime(ProgramPath()));
-    if (DirExists(SetupTempDirValue)) DeleteTree(SetupTempDirValue, true);
-    SHCreateDirectoryExA(nullptr, SetupTempDirValue.c_str(), nullptr);
+  if (GSetupTempDir.empty()) {
+    GSetupTempDir = SetupTempDirName(TempFolder(true), FileDosTime(ProgramPath()));
+    if (DirExists(GSetupTempDir)) DeleteTree(GSetupTempDir, true);
+    SHCreateDirectoryExA(nullptr, GSetupTempDir.c_str(), nullptr);
   }
-  return SetupTempDirValue;
+  return GSetupTempDir;
 }
 
 bool FindAltTempDrive() {
-  if (!AltTempBase.empty()) return true;
+  if (!GAltTempBase.empty()) return true;
   double space[3] = {0, 0, 0};
   const char letters[3] = {'C', 'D', 'E'};
   for (int i = 0; i < 3; ++i) {
@@ -97,19 +97,19 @@ bool FindAltTempDrive() {
     }
   }
   if (best != tempLetter) {
-    AltTempBase = std::string(1, best) + ":\\TEMP";
-    if (DirExists(AltTempBase)) AltTempBase += "\\TEMP";
+    GAltTempBase = std::string(1, best) + ":\\TEMP";
+    if (DirExists(GAltTempBase)) GAltTempBase += "\\TEMP";
   }
-  return !AltTempBase.empty();
+  return !GAltTempBase.empty();
 }
 
 std::string GetAltTempDir() {
-  if (AltTempDirValue.empty() && !AltTempBase.empty()) {
-    AltTempDirValue = AltTempBase + "_" + RandomText(10000, 100000);
-    if (DirExists(AltTempDirValue)) DeleteTree(AltTempDirValue, true);
-    SHCreateDirectoryExA(nullptr, AltTempDirValue.c_str(), nullptr);
+  if (GAltTempDir.empty() && !GAltTempBase.empty()) {
+    GAltTempDir = GAltTempBase + "_" + RandomText(10000, 100000);
+    if (DirExists(GAltTempDir)) DeleteTree(GAltTempDir, true);
+    SHCreateDirectoryExA(nullptr, GAltTempDir.c_str(), nullptr);
   }
-  return AltTempDirValue;
+  return GAltTempDir;
 }
 
 void RemoveAltTempDir() {
@@ -219,5 +219,5 @@ std::string NextVolumeName(const std::string& base, int j) {
 }
 
 bool SpanDiskForcePrompt() {
-  return ReadRegistryText(SpanDiskKey, "ForcePrompt", "0", false) == "1";
+  return ReadRegistryText(KSpanDiskKey, "ForcePrompt", "0", false) == "1";
 }

@@ -86,7 +86,7 @@ void TTrailer::SetU32(int offset, uint32_t value) {
 
 uint32_t TTrailer::SpaceRequired(int k) const {
   if (k < 0 || k > 8) return 0;
-  return U32(TRL_SPACE + 4 * k);
+  return U32(KTrlSpace + 4 * k);
 }
 
 // ---------------------------------------------------------------- TPayloadFile
@@ -227,8 +227,8 @@ uint64_t ReadTrailer(TPayloadFile& file, TTrailer& record) {
   // A length that reaches before the file start, or that cannot even hold
   // itself, gives no trailer.
   if (len >= 4 && (uint64_t)len <= end) file.ReadAt(end - len, record.Bytes, m - 4);
-  record.SetU32(TRL_LENGTH, m);
-  if (record.Bytes[TRL_HEADER_COUNT] == 0) record.Bytes[TRL_HEADER_COUNT] = 2;
+  record.SetU32(KTrlLength, m);
+  if (record.Bytes[KTrlHeaderCount] == 0) record.Bytes[KTrlHeaderCount] = 2;
   return end;
 }
 
@@ -357,18 +357,18 @@ bool TRecordWalk::Open(const std::string& path) {
 
 TRecordStatus TRecordWalk::Next(TRecordHeader& rec) {
   rec = TRecordHeader();
-  if (!FValid) return rsEnd;
-  if (FDamaged) return rsDamaged;
+  if (!FValid) return KRecordEnd;
+  if (FDamaged) return KRecordDamaged;
   if (FHaveData) {  // data of the previous record not read: skip them
     FHaveData = false;
     FPos = FDataPos + FDataSize;
   }
   // At most the trailer is left: the walk ends.
-  if (FPos >= FEnd || FEnd - FPos <= (uint64_t)KTrailerSize) return rsEnd;
+  if (FPos >= FEnd || FEnd - FPos <= (uint64_t)KTrailerSize) return KRecordEnd;
   uint8_t w[4];
   if (!FFile.ReadExact(FPos, w, 4)) {
     FDamaged = true;
-    return rsDamaged;
+    return KRecordDamaged;
   }
   int32_t n = (int32_t)GetU32(w);
   // |n| computed in 64 bits: INT32_MIN has no 32-bit magnitude.
@@ -382,7 +382,7 @@ TRecordStatus TRecordWalk::Next(TRecordHeader& rec) {
     FDamaged = true;
     DebugLine("UnPack: damaged record Offset=", rec.Offset, " Length=", n, " PayloadEnd=", FEnd);
     rec.DataSize = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)size;
-    return rsDamaged;
+    return KRecordDamaged;
   }
   rec.DataSize = (uint32_t)size;
   ++FCount;
@@ -392,20 +392,20 @@ TRecordStatus TRecordWalk::Next(TRecordHeader& rec) {
   FHaveData = true;
   FPos = dataPos + size;
   if (FCount == HeaderCount()) FHeaderEnd = FPos;
-  return rsRecord;
+  return KRecordRead;
 }
 
 TRecordStatus TRecordWalk::ReadData(std::string& data) {
   data.clear();
-  if (!FValid || FDamaged) return FDamaged ? rsDamaged : rsEnd;
-  if (!FHaveData) return rsEnd;
+  if (!FValid || FDamaged) return FDamaged ? KRecordDamaged : KRecordEnd;
+  if (!FHaveData) return KRecordEnd;
   FHaveData = false;
   if (!ReadPieces(FFile, FDataPos, FDataSize, data)) {
     FDamaged = true;
     DebugLine("UnPack: short read of record data at ", FDataPos);
-    return rsDamaged;
+    return KRecordDamaged;
   }
-  return rsRecord;
+  return KRecordRead;
 }
 
 TRecordStatus TRecordWalk::ReadFileRecord(TFileEntry& entry, std::string& fileBytes,
@@ -416,10 +416,10 @@ TRecordStatus TRecordWalk::ReadFileRecord(TFileEntry& entry, std::string& fileBy
   bool compressed = FCompressed;
   std::string data;
   TRecordStatus st = ReadData(data);
-  if (st != rsRecord) return st;
+  if (st != KRecordRead) return st;
   if (compressed) data = InflateText(data);
   hasEntry = ParseFileRecord(data, entry, fileBytes);
-  return rsRecord;
+  return KRecordRead;
 }
 
 // ---------------------------------------------------------------- TGFileInfo
@@ -449,7 +449,7 @@ TGFileInfo::TGFileInfo(const std::string& path) {
     pos += size + 4;
   }
   for (int i = 0; i < count; ++i) texts[i]->swap(got[i]);
-  FTrailer.SetU32(TRL_RECORD_AREA, (uint32_t)pos);
+  FTrailer.SetU32(KTrlRecordArea, (uint32_t)pos);
   FHasPayload = true;
 }
 

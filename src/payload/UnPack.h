@@ -11,27 +11,27 @@ const int KTrailerSize = 74;
 
 // Trailer field offsets.
 enum {
-  TRL_HEADER_COUNT = 1,   // byte: header record count H (2 or 3; 0 reads as 2)
-  TRL_RECORD_AREA = 4,    // u32: offset of the first header record
-  TRL_FILE_COUNT = 8,     // u32: number of file records
-  TRL_MAGIC = 12,         // u32: KContainerMagic
-  TRL_CHECKSUM = 16,      // i32: volume checksum, 1234 = none
-  TRL_SPACE = 28,         // 9 x u32: space required per cluster size
-  TRL_OPTIONS = 65,       // byte: option bits
-  TRL_INTERNET = 66,      // bool byte: internet setup
-  TRL_ASK_DOWNLOAD = 67,  // bool byte: ask before downloading
-  TRL_MAKE_AGENT = 68,    // bool byte: write an update-agent copy
-  TRL_IS_AGENT = 69,      // bool byte: this file is an update-agent copy
-  TRL_LENGTH = 70         // u32: trailer length, 74
+  KTrlHeaderCount = 1,   // byte: header record count H (2 or 3; 0 reads as 2)
+  KTrlRecordArea = 4,    // u32: offset of the first header record
+  KTrlFileCount = 8,     // u32: number of file records
+  KTrlMagic = 12,        // u32: KContainerMagic
+  KTrlChecksum = 16,     // i32: volume checksum, 1234 = none
+  KTrlSpace = 28,        // 9 x u32: space required per cluster size
+  KTrlOptions = 65,      // byte: option bits
+  KTrlInternet = 66,     // bool byte: internet setup
+  KTrlAskDownload = 67,  // bool byte: ask before downloading
+  KTrlMakeAgent = 68,    // bool byte: write an update-agent copy
+  KTrlIsAgent = 69,      // bool byte: this file is an update-agent copy
+  KTrlLength = 70        // u32: trailer length, 74
 };
 
 // Option bits of byte 65.
 enum {
-  OPT_TEMP_DRIVE_INFO = 0x01,
-  OPT_NEXT_VOLUME = 0x02,
-  OPT_SPAN_RELAUNCH = 0x04,
-  OPT_ACTIVITY_BAR = 0x08,
-  OPT_AGENT_LOG = 0x10
+  KOptTempDriveInfo = 0x01,
+  KOptNextVolume = 0x02,
+  KOptSpanRelaunch = 0x04,
+  KOptActivityBar = 0x08,
+  KOptAgentLog = 0x10
 };
 
 // The 74 trailer bytes with little-endian accessors (also used by the
@@ -44,15 +44,15 @@ struct TTrailer {
   uint32_t U32(int offset) const;
   void SetU32(int offset, uint32_t value);
 
-  int HeaderCount() const { return Bytes[TRL_HEADER_COUNT]; }
-  uint32_t RecordArea() const { return U32(TRL_RECORD_AREA); }
-  uint32_t FileCount() const { return U32(TRL_FILE_COUNT); }
-  uint32_t Magic() const { return U32(TRL_MAGIC); }
+  int HeaderCount() const { return Bytes[KTrlHeaderCount]; }
+  uint32_t RecordArea() const { return U32(KTrlRecordArea); }
+  uint32_t FileCount() const { return U32(KTrlFileCount); }
+  uint32_t Magic() const { return U32(KTrlMagic); }
   bool MagicOK() const { return Magic() == KContainerMagic; }
-  int32_t Checksum() const { return (int32_t)U32(TRL_CHECKSUM); }
+  int32_t Checksum() const { return (int32_t)U32(KTrlChecksum); }
   uint32_t SpaceRequired(int k) const;  // k = 0..8
-  uint8_t Options() const { return Bytes[TRL_OPTIONS]; }
-  uint32_t Length() const { return U32(TRL_LENGTH); }
+  uint8_t Options() const { return Bytes[KTrlOptions]; }
+  uint32_t Length() const { return U32(KTrlLength); }
 };
 
 // A container file opened for reading (others may read and write it), with
@@ -125,10 +125,10 @@ void SplitTokenText(const std::string& text, std::string& token, std::string& re
 // Record walk over one container file.
 
 enum TRecordStatus {
-  rsRecord,  // a record header was read (Next) or its data (ReadData)
-  rsEnd,     // no further record: at most the trailer is left
-  rsDamaged  // the length word or the data reach past the payload end or
-             // the file's end, or a read failed; the walk stops here
+  KRecordRead,    // a record header was read (Next) or its data (ReadData)
+  KRecordEnd,     // no further record: at most the trailer is left
+  KRecordDamaged  // the length word or the data reach past the payload end or
+                  // the file's end, or a read failed; the walk stops here
 };
 
 struct TRecordHeader {
@@ -218,15 +218,15 @@ public:
 
   double GetSpaceRequired(const std::string& path) const;
 
-  bool ShowTempDriveInfo() const { return (FTrailer.Options() & OPT_TEMP_DRIVE_INFO) != 0; }
-  bool HasNextVolume() const { return (FTrailer.Options() & OPT_NEXT_VOLUME) != 0; }
-  bool SpanRelaunch() const { return (FTrailer.Options() & OPT_SPAN_RELAUNCH) != 0; }
-  bool ShowActivityBar() const { return (FTrailer.Options() & OPT_ACTIVITY_BAR) != 0; }
-  bool AgentLogOn() const { return (FTrailer.Options() & OPT_AGENT_LOG) != 0; }
-  bool IsInternetSetup() const { return FTrailer.Bytes[TRL_INTERNET] != 0; }
-  bool AskBeforeDownload() const { return FTrailer.Bytes[TRL_ASK_DOWNLOAD] != 0; }
-  bool MakeAgentCopy() const { return FTrailer.Bytes[TRL_MAKE_AGENT] != 0; }
-  bool IsAutoUpdateProg() const { return FTrailer.Bytes[TRL_IS_AGENT] != 0; }
+  bool ShowTempDriveInfo() const { return (FTrailer.Options() & KOptTempDriveInfo) != 0; }
+  bool HasNextVolume() const { return (FTrailer.Options() & KOptNextVolume) != 0; }
+  bool SpanRelaunch() const { return (FTrailer.Options() & KOptSpanRelaunch) != 0; }
+  bool ShowActivityBar() const { return (FTrailer.Options() & KOptActivityBar) != 0; }
+  bool AgentLogOn() const { return (FTrailer.Options() & KOptAgentLog) != 0; }
+  bool IsInternetSetup() const { return FTrailer.Bytes[KTrlInternet] != 0; }
+  bool AskBeforeDownload() const { return FTrailer.Bytes[KTrlAskDownload] != 0; }
+  bool MakeAgentCopy() const { return FTrailer.Bytes[KTrlMakeAgent] != 0; }
+  bool IsAutoUpdateProg() const { return FTrailer.Bytes[KTrlIsAgent] != 0; }
 
   std::string GetUpdateServer() const;
   std::string GetInfoFileName() const;

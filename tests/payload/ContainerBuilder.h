@@ -65,12 +65,12 @@ struct TContainer {
 
   std::string Build() const {
     TTrailer t = Trailer;
-    t.SetU32(TRL_MAGIC, KContainerMagic);
-    t.SetU32(TRL_CHECKSUM, 1234);
-    t.SetU32(TRL_LENGTH, 74);
-    t.SetU32(TRL_RECORD_AREA, (uint32_t)Image.size());
-    if (!t.Bytes[TRL_HEADER_COUNT]) t.Bytes[TRL_HEADER_COUNT] = (uint8_t)Headers.size();
-    t.SetU32(TRL_FILE_COUNT, (uint32_t)Files.size());
+    t.SetU32(KTrlMagic, KContainerMagic);
+    t.SetU32(KTrlChecksum, 1234);
+    t.SetU32(KTrlLength, 74);
+    t.SetU32(KTrlRecordArea, (uint32_t)Image.size());
+    if (!t.Bytes[KTrlHeaderCount]) t.Bytes[KTrlHeaderCount] = (uint8_t)Headers.size();
+    t.SetU32(KTrlFileCount, (uint32_t)Files.size());
     std::string s = Image;
     for (const std::string& h : Headers) s += Record((int32_t)h.size(), h);
     for (const std::string& f : Files) s += f;

@@ -45,7 +45,7 @@ std::string Volume(const std::vector<std::string>& records, bool more) {
   v.Image.clear();
   v.Headers.clear();
   v.Files = records;
-  v.Trailer.Bytes[TRL_OPTIONS] = more ? OPT_NEXT_VOLUME : 0;
+  v.Trailer.Bytes[KTrlOptions] = more ? KOptNextVolume : 0;
   return v.Build();
 }
 
@@ -70,7 +70,7 @@ TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine) {
 TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes) {
   TTempDir dir;
   TContainer c;
-  c.Trailer.Bytes[TRL_OPTIONS] = OPT_NEXT_VOLUME;
+  c.Trailer.Bytes[KTrlOptions] = KOptNextVolume;
   c.Files = {FileRecord(Header("v1.txt"), "1")};
   // Two records at the start of volume 2: counted on from volume 1, so
   // neither is taken for a header record.

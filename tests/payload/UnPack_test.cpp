@@ -49,7 +49,7 @@ TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable) {
 TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere) {
   TTempDir dir;
   TContainer c;
-  c.Trailer.SetU32(TRL_SPACE + 4 * 8, 777);
+  c.Trailer.SetU32(KTrlSpace + 4 * 8, 777);
   const std::string good = c.Build();
   auto reads = [&](const std::string& bytes) {
     std::string p = dir.Write("h", bytes);
@@ -60,7 +60,7 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   ASSERT_TRUE(reads(good));
   // Trailer lengths that cannot hold a trailer or reach before the file,
   // record areas at or past the trailer, payload-end pointers past the file.
-  const size_t n = good.size(), len = n - 4, area = n - 74 + TRL_RECORD_AREA;
+  const size_t n = good.size(), len = n - 4, area = n - 74 + KTrlRecordArea;
   const std::pair<size_t, uint32_t> patches[] = {{len, 0},
                                                  {len, 1},
                                                  {len, 3},
@@ -89,7 +89,7 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   EXPECT_EQ(74u, t.Length());
   // A shorter one leaves the later fields 0; header count 0 reads as 2.
   std::string b = good.substr(0, n - 74 + 36) + U32(40);
-  b[b.size() - 40 + TRL_HEADER_COUNT] = 0;
+  b[b.size() - 40 + KTrlHeaderCount] = 0;
   t = trailerOf(b);
   EXPECT_TRUE(t.MagicOK());
   EXPECT_EQ(2, t.HeaderCount());
@@ -97,8 +97,8 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   EXPECT_EQ(40u, t.Length());
   // A wrong magic number: no texts, but the trailer bytes that were read stay.
   b = good;
-  b[b.size() - 74 + TRL_MAGIC] ^= 1;
-  b[b.size() - 74 + TRL_INTERNET] = 1;
+  b[b.size() - 74 + KTrlMagic] ^= 1;
+  b[b.size() - 74 + KTrlInternet] = 1;
   TGFileInfo info(dir.Write("m", b));
   EXPECT_FALSE(info.HasPayload());
   EXPECT_TRUE(info.LanguageBlock().empty());
@@ -149,7 +149,7 @@ TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords) {
 TEST(FileInfo, SpaceRequiredFollowsClusterSize) {
   TTempDir dir;
   TContainer c;
-  for (int k = 0; k <= 8; ++k) c.Trailer.SetU32(TRL_SPACE + 4 * k, 1000 * (k + 1));
+  for (int k = 0; k <= 8; ++k) c.Trailer.SetU32(KTrlSpace + 4 * k, 1000 * (k + 1));
   TGFileInfo info(dir.Write("s.exe", c.Build()));
   int64_t cluster = ClusterSize(dir.Path());
   ASSERT_GT(cluster, 0);
@@ -271,33 +271,33 @@ TEST(RecordWalk, HeaderAndFileRecordsInOrder) {
   TRecordWalk walk(dir.Write("w.exe", c.Build()));
   TRecordHeader rec;
   std::string data, bytes;
-  ASSERT_EQ(rsRecord, walk.Next(rec));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
   EXPECT_TRUE(walk.IsHeaderRecord(rec));
-  ASSERT_EQ(rsRecord, walk.ReadData(data));
+  ASSERT_EQ(KRecordRead, walk.ReadData(data));
   EXPECT_EQ(c.Headers[0], data);
-  ASSERT_EQ(rsRecord, walk.Next(rec));  // Next without reading the data skips them
+  ASSERT_EQ(KRecordRead, walk.Next(rec));  // Next without reading the data skips them
   TFileEntry e;
   bool has = false;
-  ASSERT_EQ(rsRecord, walk.Next(rec));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
   EXPECT_FALSE(walk.IsHeaderRecord(rec));
-  ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
+  ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, bytes, has));
   EXPECT_EQ("data.bin", e.FileName);
   EXPECT_FALSE(e.IsMain());
   EXPECT_EQ(0u, e.DosDateTime);  // not a number
   EXPECT_EQ("stored", bytes);
   // An empty record has no entry header: its reader skips it.
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
+  ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, bytes, has));
   EXPECT_FALSE(has);
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  ASSERT_EQ(rsRecord, walk.Next(rec));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
   EXPECT_TRUE(rec.Compressed());
-  ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
+  ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, bytes, has));
   EXPECT_EQ("x", e.FileName);
   EXPECT_EQ("x*y", e.MainEntry);
   EXPECT_EQ(1234567u, e.DosDateTime);
-  EXPECT_EQ(rsEnd, walk.Next(rec));
-  EXPECT_EQ(rsEnd, walk.Next(rec));
+  EXPECT_EQ(KRecordEnd, walk.Next(rec));
+  EXPECT_EQ(KRecordEnd, walk.Next(rec));
 
   // A "*" only in the date item makes the whole header the main entry.
   ASSERT_TRUE(ParseFileRecord(std::string("|a.txt|*|") + '\0' + "q", e, bytes));
@@ -320,20 +320,20 @@ TEST(RecordWalk, HostileRecordLengthsAreDamaged) {
     PutU32(b, second, (uint32_t)(int32_t)len);
     TRecordWalk walk(dir.Write("h", b));
     TRecordHeader rec;
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(rsRecord, walk.Next(rec));
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(KRecordRead, walk.Next(rec));
     if (len == remaining) {
       TFileEntry e;
       bool has = false;
-      ASSERT_EQ(rsRecord, walk.Next(rec));
-      ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, data, has));
+      ASSERT_EQ(KRecordRead, walk.Next(rec));
+      ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, data, has));
       EXPECT_EQ("bbbb", data);
-      EXPECT_EQ(rsEnd, walk.Next(rec));
+      EXPECT_EQ(KRecordEnd, walk.Next(rec));
       continue;
     }
-    EXPECT_EQ(rsDamaged, walk.Next(rec)) << len;
+    EXPECT_EQ(KRecordDamaged, walk.Next(rec)) << len;
     EXPECT_EQ((int32_t)len, rec.Length);
-    EXPECT_EQ(rsDamaged, walk.ReadData(data));
+    EXPECT_EQ(KRecordDamaged, walk.ReadData(data));
     EXPECT_TRUE(data.empty());
-    EXPECT_EQ(rsDamaged, walk.Next(rec));  // the walk stays stopped
+    EXPECT_EQ(KRecordDamaged, walk.Next(rec));  // the walk stays stopped
   }
 }

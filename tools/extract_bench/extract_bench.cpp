@@ -26,12 +26,12 @@ int main(int argc, char** argv) {
   unsigned long long bytes = 0;
   unsigned files = 0;
   TRecordHeader rec;
-  while (walk.Next(rec) == rsRecord) {
+  while (walk.Next(rec) == KRecordRead) {
     if (walk.IsHeaderRecord(rec)) continue;
     TFileEntry entry;
     std::string data;
     bool has = false;
-    if (walk.ReadFileRecord(entry, data, has) != rsRecord) {
+    if (walk.ReadFileRecord(entry, data, has) != KRecordRead) {
       std::fprintf(stderr, "damaged record\n");
       return 1;
     }
