@@ -10,12 +10,13 @@
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
 #include "payload/ZLibOpen.h"
-#include "startup/StubWin.h"
 #include "support/ExecPipe.h"
 #include "support/Files.h"
+#include "support/Handles.h"
 #include "support/KDebug.h"
 #include "text/Common.h"
 #include "ui/KMsgBox.h"
+#include "ui/SetupView.h"
 
 namespace {
 
@@ -54,56 +55,90 @@ void ProgressCall(const TExtractJob& job, int kind, int64_t maximum, int64_t pos
   if (job.Progress) job.Progress(kind, 0, maximum, position, 1, std::string());
 }
 
-// Reads `count` bytes at `offset` in pieces of 64 KiB, letting the windows
-// run after each piece. Stops at the first read that fails or comes back
-// short, so a truncated volume never makes it wait; false then.
-bool ReadChunked(TPayloadFile& file, uint64_t offset, std::string& buffer, size_t count) {
-  buffer.assign(count, '\0');
-  size_t done = 0;
-  while (done < count) {
-    size_t piece = count - done < KReadPiece ? count - done : KReadPiece;
-    size_t got = file.ReadAt(offset + done, &buffer[done], piece);
-    done += got;
-    PumpMessages(0);
-    if (got != piece) return false;
-  }
-  return true;
-}
-
-std::string SaveFailureDetails(const std::string& path, const std::string& bytes) {
+std::string SaveFailureDetails(const std::string& path, uint64_t dataSize) {
   double free = DiskFree(path);
-  return LastErrorText() + "<P>" + "  Data Size: <T>" +
-         IntToStr(static_cast<int64_t>(bytes.size())) + " Bytes<P>" + "  File Size:  <T>" +
-         IntToStr(FileSizeByName(path)) + " Bytes<P>" + "  Bytes Free: <T>" +
-         IntToStr(static_cast<int64_t>(free)) + " Bytes";
+  return LastErrorText() + "<P>" + "  Data Size: <T>" + IntToStr(static_cast<int64_t>(dataSize)) +
+         " Bytes<P>" + "  File Size:  <T>" + IntToStr(FileSizeByName(path)) + " Bytes<P>" +
+         "  Bytes Free: <T>" + IntToStr(static_cast<int64_t>(free)) + " Bytes";
 }
 
-void ReportFailedWrite(const std::string& path, const std::string& bytes) {
+void ReportFailedWrite(const std::string& path, uint64_t dataSize) {
   ++GSaveErrorCount;
   if (GSaveErrorCount == 1)
-    ShowError(0,
-              path + "<P><P>Unable to save Extracted File!<P><P>" + SaveFailureDetails(path, bytes),
-              "", 0, "");
+    ShowError(
+        0, path + "<P><P>Unable to save Extracted File!<P><P>" + SaveFailureDetails(path, dataSize),
+        "", 0, "");
 }
+
+// Writes each file record's bytes as they are inflated, appended to the
+// file of its name, and sets the entry's date after a complete write. A
+// failed write is reported once the record has ended, with its size.
+class TFileWriter : public TEntrySink {
+public:
+  explicit TFileWriter(TExtractJob& job) : FJob(job) {}
+  void Begin(const TFileEntry& entry) override {
+    if (entry.IsMain()) FJob.MainEntry = entry.MainEntry;
+    FPath = WithBackslash(FJob.TargetFolder, false) + "\\" + entry.FileName;
+    FDate = entry.DosDateTime;
+    FFailed = false;
+    if (!EntryNameIsSafe(entry.FileName)) {
+      // Never written: a name that would leave the extraction folder
+      // counts as a failed write.
+      DebugLine("Refused entry name: ", entry.FileName);
+      FFailed = true;
+      return;
+    }
+    if (!FileExists(FPath)) ProgressCall(FJob, 1, 0, 0);
+    FFile.Reset(CreateFileA(FPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FFailed =
+        !FFile || SetFilePointer(FFile.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER;
+  }
+  void Write(const char* bytes, size_t count) override {
+    while (!FFailed && count > 0) {
+      DWORD done = 0;
+      if (!WriteFile(FFile.Get(), bytes, static_cast<DWORD>(count), &done, nullptr) || done == 0)
+        FFailed = true;
+      bytes += done;
+      count -= done;
+    }
+  }
+  void End(uint64_t size) override {
+    if (!FFailed && FDate != 0) {
+      FILETIME local, utc;
+      if (DosDateTimeToFileTime(HIWORD(FDate), LOWORD(FDate), &local) &&
+          LocalFileTimeToFileTime(&local, &utc))
+        SetFileTime(FFile.Get(), nullptr, nullptr, &utc);
+    }
+    FFile.Reset();
+    if (FFailed) ReportFailedWrite(FPath, size);
+  }
+
+private:
+  TExtractJob& FJob;
+  THandle FFile;
+  std::string FPath;
+  uint32_t FDate = 0;
+  bool FFailed = false;
+};
 
 // Writes the update-agent copy from the start of the first volume.
 void WriteExtractedAgentCopy(TPayloadFile& file, const TTrailer& trailer, uint64_t headerEnd,
                              const std::string& setupFile, const std::string& target,
                              const std::string& agentName) {
-  std::string head;
-  if (headerEnd == 0 || !ReadChunked(file, 0, head, static_cast<size_t>(headerEnd))) return;
+  std::string head(static_cast<size_t>(headerEnd), '\0');
+  if (headerEnd == 0 || !file.ReadExact(0, &head[0], head.size())) return;
   std::string path = WithBackslash(target, false) + "\\" + FileNamePart(agentName);
   WriteTextFile(path, ExtractedAgentImage(head, trailer.Bytes), FileDosDateTime(setupFile), false);
   DebugLine(static_cast<unsigned long>(GetCurrentProcessId()), " New AU-Agent: ", path);
 }
 
-// Extracts one volume's records. False when the volume is damaged (a record
-// reaches past its end or cannot be read whole).
-bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer, uint64_t end,
-                   int j, int& entryCounter) {
-  uint64_t pos = trailer.RecordArea();
+// Extracts one volume's records through the walk. False when the volume is
+// damaged (a record reaches past its end or cannot be read whole).
+bool ExtractVolume(TExtractJob& job, TRecordWalk& walk, TStreamBuffers& buffers, int j,
+                   int& entryCounter) {
+  const TTrailer& trailer = walk.Trailer();
   const int headerCount = trailer.HeaderCount();
-  uint64_t headerEnd = 0;
   if (j == 1) ProgressCall(job, 0, trailer.FileCount(), 0);
   if (job.TargetFolder.empty())
     ShowError(0, job.TargetFolder + "<P><P>Unable to create Directory!<P><P>" + LastErrorText(), "",
@@ -111,50 +146,44 @@ bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer
   else
     CreateFolderTree(job.TargetFolder);
 
-  while (end > pos + KTrailerSize) {
+  TFileWriter writer(job);
+  TRecordHeader rec;
+  TRecordStatus status;
+  for (;;) {
     PumpMessages(0);
-    int32_t n = 0;
-    if (pos + 4 > end || file.ReadAt(pos, &n, 4) != 4) return false;
-    uint32_t size =
-        n < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(n)) : static_cast<uint32_t>(n);
-    // A record must end before the payload end: a truncated volume stops
-    // here instead of reading what is not there.
-    if (pos + 4 + size > end) return false;
-    std::string data;
-    if (!ReadChunked(file, pos + 4, data, size)) return false;
-    pos += static_cast<uint64_t>(size) + 4;
-    ++entryCounter;
-    if (entryCounter == headerCount) headerEnd = pos;
-    if (entryCounter <= headerCount) continue;
-
-    std::string content = n > 0 ? InflateText(data) : data;
-    data.clear();
-    TFileEntry entry;
-    std::string bytes;
-    if (!ParseFileRecord(content, entry, bytes)) continue;
-    content.clear();
-    if (entry.IsMain()) job.MainEntry = entry.MainEntry;
-    std::string path = WithBackslash(job.TargetFolder, false) + "\\" + entry.FileName;
-    if (!EntryNameIsSafe(entry.FileName)) {
-      // Never written: a name that would leave the extraction folder
-      // counts as a failed write.
-      DebugLine("Refused entry name: ", entry.FileName);
-      ReportFailedWrite(path, bytes);
-      continue;
-    }
-    if (!FileExists(path)) ProgressCall(job, 1, 0, 0);
-    if (!WriteTextFile(path, bytes, entry.DosDateTime, true)) ReportFailedWrite(path, bytes);
+    status = walk.Next(rec);
+    if (status != KRecordRead) break;
+    // The entry counter runs on across volumes: only the first volume's
+    // first records are header records.
+    if (++entryCounter <= headerCount) continue;
+    bool hasEntry = false;
+    status = walk.StreamFileRecord(buffers, writer, hasEntry);
+    if (status != KRecordRead) break;
   }
+  if (status == KRecordDamaged) return false;
 
   if (j == 1 && !FileNamePart(job.AgentName).empty() &&
       (EndsWithNoCase(".exe", job.SetupFile) || EndsWithNoCase(".exe.001", job.SetupFile)))
-    WriteExtractedAgentCopy(file, trailer, headerEnd, job.SetupFile, job.TargetFolder,
+    WriteExtractedAgentCopy(walk.File(), trailer, walk.HeaderEnd(), job.SetupFile, job.TargetFolder,
                             job.AgentName);
   return true;
 }
 
+// Ends the run as damaged: exit code 222 and the "Bad CRC!" box with the
+// reason. Memory may be short: a failing box is left out.
+void ReportDamage(const TGFileInfo* reader, const std::string& reason) {
+  SetStubExitCode(KExitDecompressionError);
+  try {
+    std::string text = reader ? reader->GetLangStr("s7", KDefaultBadCrc) : KDefaultBadCrc;
+    ShowError(0, text + "<P><P>" + reason, reader ? reader->GetLangStr("Error", "Error") : "Error",
+              reader ? reader->GetLangCharset() : 0,
+              reader ? reader->GetLangStr("BtnText", KDefaultButtons) : KDefaultButtons);
+  } catch (const std::exception&) {
+  }
+}
+
 void ShowMainWindowNow(bool show) {
-  if (MainWindow) ShowWindow(MainWindow, show ? SW_SHOW : SW_HIDE);
+  if (SetupView.ShowMainWindow) SetupView.ShowMainWindow(show);
 }
 
 }  // namespace
@@ -244,24 +273,25 @@ void ExtractPayload(TExtractJob& job) {
   bool goOn = true;
   std::string volume = job.SetupFile;
   bool another = false;
+  TStreamBuffers buffers;
   do {
     if (!FileExists(volume)) break;
-    TPayloadFile file(volume);
-    TTrailer trailer;
-    uint64_t end = ReadTrailer(file, trailer);
+    TRecordWalk walk;
+    bool open = walk.Open(volume);
+    const TTrailer& trailer = walk.Trailer();
     ++job.Volumes;
     if (j == 1) DebugLine("FileInfo.FilesCount=", static_cast<unsigned long>(trailer.FileCount()));
     job.IntegrityOK = ChecksumMatches(VolumeChecksum(volume, trailer.Length()), trailer.Checksum());
     if (!job.IntegrityOK) break;
-    if (end > file.Size()) end = file.Size();
-    DebugLine("FileLen=", static_cast<unsigned long long>(end));
-    if (trailer.MagicOK() && !ExtractVolume(job, file, trailer, end, j, entryCounter)) {
+    DebugLine("FileLen=", static_cast<unsigned long long>(walk.PayloadEnd()));
+    // A volume with the magic number whose trailer or record area lies
+    // outside the file is as damaged as one whose record does.
+    if (trailer.MagicOK() && (!open || !ExtractVolume(job, walk, buffers, j, entryCounter))) {
       DebugLine("Damaged volume: ", volume);
       job.VolumeDamaged = true;
       job.IntegrityOK = false;
       break;
     }
-    file.Close();
     another = (trailer.Options() & KOptNextVolume) != 0;
     if (another) {
       goOn = NextVolumeStep(base, j, job, volume);
@@ -279,9 +309,11 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
                          bool foreground) {
   TGFileInfo reader(setupFile);
   std::string folder = tempFolder;
-  if (reader.ShowActivityBar() && ActivityBar) ShowWindow(ActivityBar, SW_SHOW);
-  SetStatusText(reader.GetLangStr("s1", "Extracting Files..."), reader.GetLangFontName(),
-                reader.GetLangFontSize(), reader.GetLangCharset());
+  if (reader.ShowActivityBar() && SetupView.ShowActivityBar) SetupView.ShowActivityBar();
+  if (SetupView.SetStatusText)
+    SetupView.SetStatusText(reader.GetLangStr("s1", "Extracting Files..."),
+                            reader.GetLangFontName(), reader.GetLangFontSize(),
+                            reader.GetLangCharset());
   if (!TempSpaceOK(folder, setupFile) && FindAltTempDrive()) folder = GetAltTempDir();
   DebugLine("========= ForegroundOp=", foreground, " ==========");
   bool goOn = foreground ? ConfirmTempSpace(folder, setupFile, reader) : true;
@@ -291,7 +323,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     job.SetupFile = setupFile;
     job.TargetFolder = folder;
     job.AgentName = agentName;
-    job.Progress = ExtractProgress;
+    job.Progress = SetupView.ExtractProgress;
     job.DiskPrompt =
         reader.GetLangStr("s8", "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue");
     job.DiskCaption = reader.GetLangStr("Attention", "Attention");
@@ -303,14 +335,13 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     bool zlibFailed = false;
     try {
       ExtractPayload(job);
-    } catch (const EZLibError& e) {
-      // A damaged compressed record ends the run: one error box, no
-      // engine, a non-zero exit code; the caller removes the folder.
+    } catch (const std::exception& e) {
+      // A damaged compressed record (or memory running out, which reads
+      // the same) ends the run: one error box, no engine, a non-zero exit
+      // code; the caller removes the folder.
       zlibFailed = true;
       LogException(e, "StubSetup.ExtractPayload()");
-      SetStubExitCode(KExitDecompressionError);
-      ShowError(0, reader.GetLangStr("s7", KDefaultBadCrc) + "<P><P>" + e.what(),
-                reader.GetLangStr("Error", "Error"), reader.GetLangCharset(), job.Buttons);
+      ReportDamage(&reader, dynamic_cast<const EZLibError*>(&e) ? e.what() : ZLibMessage(-4));
     }
     if (!zlibFailed) WaitPumping(0, 1000);
 
@@ -357,16 +388,11 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
   return result;
 }
 
-void RunSetupFlow() {
-  StopMainTimer();
-  if (!GFlowStubInfo) {
-    PostQuitMessage(0);
-    return;
-  }
-  const TGFileInfo& info = *GFlowStubInfo;
+namespace {
+
+void RunSetupSteps(const TGFileInfo& info, const std::string& tempDir) {
   std::string location = info.GetDownloadLocation();
   std::string agentName = info.MakeAgentCopy() ? info.GetAgentExeName() : std::string();
-  std::string tempDir = GetSetupTempDir();
   if (info.IsInternetSetup()) {
     if (!agentName.empty()) {
       std::string image = ReadFilePart(ProgramPath(), 0, false, 0);
@@ -382,7 +408,28 @@ void RunSetupFlow() {
     bool hidden = HasSwitch("/hide") || info.IsHiddenSetup();
     ExtractAndRunEngine(tempDir, setupFile, agentName, GetParams(), !hidden);
   }
-  DeleteTree(tempDir, false);
+}
+
+}  // namespace
+
+void RunSetupFlow() {
+  if (SetupView.StopMainTimer) SetupView.StopMainTimer();
+  if (!GFlowStubInfo) {
+    PostQuitMessage(0);
+    return;
+  }
+  const TGFileInfo& info = *GFlowStubInfo;
+  std::string tempDir;
+  // Nothing leaves the timer tick: whatever escapes the steps below (memory
+  // running out above all) ends the run as a damaged setup.
+  try {
+    tempDir = GetSetupTempDir();
+    RunSetupSteps(info, tempDir);
+  } catch (const std::exception& e) {
+    LogException(e, "StubSetup.RunSetupFlow()");
+    ReportDamage(&info, dynamic_cast<const EZLibError*>(&e) ? e.what() : ZLibMessage(-4));
+  }
+  if (!tempDir.empty()) DeleteTree(tempDir, false);
   PostQuitMessage(0);
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "payload/ZLibOpen.h"
+
 const uint32_t KContainerMagic = 0x4A3B2C1D;
 const int KTrailerSize = 74;
 
@@ -153,10 +155,42 @@ struct TFileEntry {
 // Splits decompressed record content. False (entry left empty) when the
 // content has no 0x00: such a record is skipped.
 bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string& fileBytes);
+// Fills the entry from its header list (the content before the 0x00).
+void ParseEntryHeader(const std::string& header, TFileEntry& entry);
+
+// An entry header longer than this is never a file name the system can
+// write; such a record is skipped like one without 0x00.
+const size_t KMaxEntryHeader = 65536;
 
 // Hook that lets the program's windows run between read pieces (default:
 // nothing).
 void SetRecordPumpHook(void (*hook)());
+
+// Receives a file record's content as it is read and inflated: the entry,
+// then its file bytes in pieces, then the end.
+class TEntrySink {
+public:
+  virtual ~TEntrySink() {}
+  virtual void Begin(const TFileEntry& entry) = 0;
+  virtual void Write(const char* bytes, size_t count) = 0;
+  // All file bytes have come; `size` is their count.
+  virtual void End(uint64_t size) = 0;
+};
+
+// The buffers and inflater one walk (or a chain of walks) reuses for every
+// record, so that memory stays bounded whatever the records' sizes.
+struct TStreamBuffers {
+  static constexpr size_t KInSize = 65536;  // read piece, the windows run after each
+  static constexpr size_t KOutSize = 1 << 20;
+  TStreamBuffers();
+  ~TStreamBuffers();
+  TStreamBuffers(const TStreamBuffers&) = delete;
+  TStreamBuffers& operator=(const TStreamBuffers&) = delete;
+  unsigned char* In;
+  unsigned char* Out;
+  std::string Header;
+  TInflater Inflater;
+};
 
 class TRecordWalk {
 public:
@@ -165,7 +199,8 @@ public:
 
   // Opens the container, reads its trailer and positions the walk at the
   // record area. False when there is no payload (no file, wrong magic,
-  // trailer or record area outside the file).
+  // trailer or record area outside the file); Trailer() then holds the bytes
+  // that were read.
   bool Open(const std::string& path);
   bool IsOpen() const { return FValid; }
   const TTrailer& Trailer() const { return FTrailer; }
@@ -177,13 +212,20 @@ public:
   TPayloadFile& File() { return FFile; }
 
   // Reads the next record's length word. The data stay unread until
-  // ReadData or Skip; calling Next again skips them.
+  // ReadData, StreamFileRecord or ReadFileRecord; calling Next again skips
+  // them.
   TRecordStatus Next(TRecordHeader& rec);
-  // Reads the current record's data (pieces of 64 KiB, pumping between).
+  // Reads the current record's data whole (pieces of 64 KiB, pumping
+  // between). Data of more than KMaxRecordContent bytes, or that memory
+  // cannot hold, are damage.
   TRecordStatus ReadData(std::string& data);
-  // Reads the current file record, inflates it when compressed (raises
-  // EZLibError on a damaged stream) and parses it. `hasEntry` is false for
-  // content without 0x00.
+  // Reads the current record as a file record: inflated when compressed,
+  // its entry and file bytes handed to `sink` as they come, through the
+  // reused buffers. `hasEntry` is false for content without 0x00 (the sink
+  // then hears nothing). Raises EZLibError on a damaged stream and on
+  // content past KMaxRecordContent.
+  TRecordStatus StreamFileRecord(TStreamBuffers& buffers, TEntrySink& sink, bool& hasEntry);
+  // StreamFileRecord into memory (for tools and tests).
   TRecordStatus ReadFileRecord(TFileEntry& entry, std::string& fileBytes, bool& hasEntry);
   bool IsHeaderRecord(const TRecordHeader& rec) const { return rec.Index <= HeaderCount(); }
 

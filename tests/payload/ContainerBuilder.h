@@ -37,6 +37,30 @@ inline std::string Deflate(const std::string& plain, int level = 6) {
   return out.substr(0, n);
 }
 
+// A zlib stream of `count` zero bytes, made without holding them.
+inline std::string DeflateZeros(size_t count) {
+  z_stream s = {};
+  deflateInit(&s, 1);
+  static const std::string zeros(1 << 20, '\0');
+  std::string out;
+  char buf[65536];
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    size_t n = count < zeros.size() ? count : zeros.size();
+    s.next_in = (Bytef*)zeros.data();
+    s.avail_in = (uInt)n;
+    count -= n;
+    do {
+      s.next_out = (Bytef*)buf;
+      s.avail_out = sizeof buf;
+      rc = deflate(&s, count ? Z_NO_FLUSH : Z_FINISH);
+      out.append(buf, sizeof buf - s.avail_out);
+    } while (s.avail_out == 0 || (!count && rc != Z_STREAM_END));
+  }
+  deflateEnd(&s);
+  return out;
+}
+
 // File records (entry header, 0x00, file bytes), compressed or stored.
 inline std::string FileRecord(const std::string& header, const std::string& bytes) {
   std::string z = Deflate(header + '\0' + bytes);

@@ -8,6 +8,7 @@
 
 #include "ContainerBuilder.h"
 #include "payload/StubSetup.h"
+#include "payload/StubUtil.h"
 #include "payload/UnPack.h"
 #include "payload/ZLibOpen.h"
 #include "support/Files.h"
@@ -65,6 +66,26 @@ TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine) {
   EXPECT_EQ(FileSizeByName(dir.File("out\\b.bin")), 3000);
   EXPECT_TRUE(FileExists(dir.File("out\\Engine.exe")));
   EXPECT_EQ(NewFileSteps, 3);  // a.txt, Engine.exe, b.bin
+}
+
+TEST(ExtractPayload, BigRecordsAppendInPiecesAndTheLastDateStays) {
+  TTempDir dir;
+  std::string big;
+  for (int i = 0; big.size() < 2500000; ++i)
+    big += "line " + std::to_string(i * 7919 % 100003) + "\r\n";
+  const std::string tail(100000, 't');
+  // 2024-06-11 12:34:56 and the same day at 13:00:00, packed DOS date-times.
+  const uint32_t day = (44u << 9 | 6 << 5 | 11) << 16;
+  const uint32_t first = day | (12 << 11 | 34 << 5 | 28), last = day | 13 << 11;
+  TContainer c;
+  c.Files = {FileRecord("|big.txt|" + std::to_string(first) + "|", big),
+             StoredFileRecord("|big.txt|" + std::to_string(last) + "|", tail)};
+  TExtractJob job = Extract(dir, c);
+  EXPECT_TRUE(job.IntegrityOK);
+  std::string path = dir.File("out\\big.txt");
+  EXPECT_TRUE(ReadFilePart(path, 0, false, 0) == big + tail);
+  EXPECT_EQ(last, FileDosDateTime(path));
+  EXPECT_EQ(NewFileSteps, 1);
 }
 
 TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes) {

@@ -1,7 +1,9 @@
 #include "payload/UnPack.h"
 
+#include <algorithm>
 #include <climits>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -146,17 +148,10 @@ TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords) {
             info.Trailer().RecordArea());
 }
 
-TEST(FileInfo, SpaceRequiredFollowsClusterSize) {
+TEST(FileInfo, ClusterSizeOfAPathNotYetThereIsItsNearestFolders) {
   TTempDir dir;
-  TContainer c;
-  for (int k = 0; k <= 8; ++k) c.Trailer.SetU32(KTrlSpace + 4 * k, 1000 * (k + 1));
-  TGFileInfo info(dir.Write("s.exe", c.Build()));
   int64_t cluster = ClusterSize(dir.Path());
   ASSERT_GT(cluster, 0);
-  int k = 0;
-  while (k < 8 && cluster >= (256 << (k + 1))) ++k;
-  EXPECT_EQ(1000.0 * (k + 1), info.GetSpaceRequired(dir.Path()));
-  // A path below a folder that does not exist yet uses the nearest existing one.
   EXPECT_EQ(cluster, ClusterSize(dir.Path() + "/not/yet/there"));
 }
 
@@ -336,4 +331,117 @@ TEST(RecordWalk, HostileRecordLengthsAreDamaged) {
     EXPECT_TRUE(data.empty());
     EXPECT_EQ(KRecordDamaged, walk.Next(rec));  // the walk stays stopped
   }
+}
+
+// ---------------------------------------------------------------- streamed records
+
+namespace {
+
+// Keeps what a walk hands out, piece by piece.
+struct TRecordingSink : TEntrySink {
+  std::vector<TFileEntry> Entries;
+  std::vector<std::string> Files;
+  std::vector<uint64_t> Sizes;
+  size_t Pieces = 0, LargestPiece = 0;
+  void Begin(const TFileEntry& entry) override {
+    Entries.push_back(entry);
+    Files.emplace_back();
+  }
+  void Write(const char* bytes, size_t count) override {
+    Files.back().append(bytes, count);
+    ++Pieces;
+    LargestPiece = std::max(LargestPiece, count);
+  }
+  void End(uint64_t size) override { Sizes.push_back(size); }
+};
+
+// Streams every file record of a container; the first EZLibError's text,
+// or "" when none came.
+std::string StreamAll(const std::string& path, TRecordingSink& sink, TStreamBuffers& buffers) {
+  TRecordWalk walk(path);
+  TRecordHeader rec;
+  try {
+    while (walk.Next(rec) == KRecordRead) {
+      bool has = false;
+      if (!walk.IsHeaderRecord(rec)) {
+        EXPECT_EQ(KRecordRead, walk.StreamFileRecord(buffers, sink, has));
+      }
+    }
+  } catch (const EZLibError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::string Text(size_t size) {
+  std::string s;
+  for (uint32_t x = 7; s.size() < size;) s += "entry " + std::to_string((x = x * 69069u + 1) >> 20);
+  return s.substr(0, size);
+}
+
+}  // namespace
+
+TEST(RecordStream, RecordsBiggerThanTheBuffersStreamInPiecesThroughOneSetOfBuffers) {
+  TTempDir dir;
+  TContainer c;
+  const std::string big = Text(3 * TStreamBuffers::KOutSize + 12345);
+  const std::string stored = Text(3 * TStreamBuffers::KInSize + 7);
+  c.Files = {FileRecord("|big.txt|305419896|", big), StoredFileRecord("|s.bin|0|", stored),
+             FileRecord("|Engine.exe* /q|0|", "MZ"), FileRecord("|empty|0|", "")};
+  TRecordingSink sink;
+  TStreamBuffers buffers;
+  for (int pass = 0; pass < 2; ++pass) {  // the second pass reuses the inflater
+    sink = TRecordingSink();
+    ASSERT_EQ("", StreamAll(dir.Write("big.exe", c.Build()), sink, buffers));
+    ASSERT_EQ(4u, sink.Files.size());
+    EXPECT_EQ(big, sink.Files[0]);
+    EXPECT_EQ(305419896u, sink.Entries[0].DosDateTime);
+    EXPECT_EQ(stored, sink.Files[1]);
+    EXPECT_EQ("Engine.exe* /q", sink.Entries[2].MainEntry);
+    EXPECT_EQ("", sink.Files[3]);
+    EXPECT_EQ((std::vector<uint64_t>{big.size(), stored.size(), 2, 0}), sink.Sizes);
+    EXPECT_LE(sink.LargestPiece, TStreamBuffers::KOutSize);
+  }
+}
+
+TEST(RecordStream, EntryHeaderUpToTheLimitIsReadAcrossPiecesALongerOneIsSkipped) {
+  TTempDir dir;
+  TContainer c;
+  std::string name(KMaxEntryHeader - 4, 'n');
+  c.Files = {StoredFileRecord("|" + name + "|1|", "kept"),
+             StoredFileRecord("|" + name + "x|1|", "skipped"),
+             FileRecord("|" + name + "x|1|", "skipped too"), FileRecord("|after|0|", "after")};
+  TRecordingSink sink;
+  TStreamBuffers buffers;
+  ASSERT_EQ("", StreamAll(dir.Write("h.exe", c.Build()), sink, buffers));
+  ASSERT_EQ(2u, sink.Files.size());
+  EXPECT_EQ(name, sink.Entries[0].FileName);
+  EXPECT_EQ("kept", sink.Files[0]);
+  EXPECT_EQ("after", sink.Files[1]);
+}
+
+TEST(RecordStream, CutDamagedAndOversizedStreamsRaiseNoneWaits) {
+  TTempDir dir;
+  TStreamBuffers buffers;
+  const std::string content = std::string("|t.txt|0|") + '\0' + Text(200000);
+  const std::string z = Deflate(content, 9);
+  for (size_t cut : {(size_t)1, (size_t)2, z.size() / 3, z.size() - 4, z.size() - 1}) {
+    TContainer c;
+    c.Files = {Record((int32_t)cut, z.substr(0, cut))};
+    TRecordingSink sink;
+    std::string msg = StreamAll(dir.Write("cut.exe", c.Build()), sink, buffers);
+    EXPECT_TRUE(msg == "buffer error" || msg == "data error") << cut << ": " << msg;
+  }
+  std::string bad = z;
+  bad[z.size() / 2] ^= 0x55;
+  TContainer c;
+  c.Files = {Record((int32_t)bad.size(), bad)};
+  TRecordingSink sink;
+  EXPECT_EQ("data error", StreamAll(dir.Write("bad.exe", c.Build()), sink, buffers));
+  // Past the largest record content: damaged, with memory bounded meanwhile.
+  std::string huge = DeflateZeros(KMaxRecordContent + 1);
+  c.Files = {Record((int32_t)huge.size(), huge)};
+  sink = TRecordingSink();
+  EXPECT_EQ("data error", StreamAll(dir.Write("huge.exe", c.Build()), sink, buffers));
+  EXPECT_LE(sink.LargestPiece, TStreamBuffers::KOutSize);
 }
