@@ -9,8 +9,9 @@
 #     same kind. The extraction cost of each is the median run time for the
 #     corpus minus the median run time for the one-file setup, so the fixed
 #     pauses and the process starts cancel out.
-# Prints both MB/s figures (MB = 10^6 plain bytes), their ratio and the
-# stub's peak working set during the corpus runs, with the machine's load.
+# Prints both MB/s figures (MB = 10^6 plain bytes), their ratio, the stub's
+# peak working set during the corpus runs and during the one-file runs (what
+# the Wine process takes before any extraction), and the machine's load.
 #   bench/peer_bench.sh [--small] [--runs N]
 # Needs makensis (Debian package nsis). Nothing is asserted.
 set -euo pipefail
@@ -118,27 +119,20 @@ timed() {  # name, program, switch: appends the wall time in s to $work/<name>.t
   t1=$(date +%s.%N)
   echo "$t1 - $t0" | bc >> "$work/$1.times"
 }
-peak_of_run() {  # debug.txt size before the run: the run's peak working set
+one_round() {  # "" (corpus) or "_one": one run of each, ours first; ours' peak to .peaks
+  local size0
+  size0=$(stat -c %s "$work/debug.txt" 2>/dev/null || echo 0)
+  timed "ours$1" "$work/ours$1.exe" /hide
   sleep 0.3
-  tail -c +$(($1 + 1)) "$work/debug.txt" 2>/dev/null | tr -d '\r' |
-    sed -n 's/.*PeakWorkingSetSize=\([0-9]*\).*/\1/p' | sort -n | tail -1
+  tail -c +$((size0 + 1)) "$work/debug.txt" 2>/dev/null | tr -d '\r' |
+    sed -n 's/.*PeakWorkingSetSize=\([0-9]*\).*/\1/p' >> "$work/ours$1.peaks"
+  timed "peer$1" "$work/peer$1.exe" /S
+  rm -rf "$peer_out"
 }
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-peak=0
-peak_one=0
 for i in $(seq "$runs"); do
-  size0=$(stat -c %s "$work/debug.txt" 2>/dev/null || echo 0)
-  timed ours "$work/ours.exe" /hide
-  p=$(peak_of_run "$size0")
-  [ -n "$p" ] && [ "$p" -gt "$peak" ] && peak=$p
-  timed peer "$work/peer.exe" /S
-  rm -rf "$peer_out"
-  size0=$(stat -c %s "$work/debug.txt" 2>/dev/null || echo 0)
-  timed ours_one "$work/ours_one.exe" /hide
-  p=$(peak_of_run "$size0")
-  [ -n "$p" ] && [ "$p" -gt "$peak_one" ] && peak_one=$p
-  timed peer_one "$work/peer_one.exe" /S
-  rm -rf "$peer_out"
+  one_round ""
+  one_round _one
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 "$run" "$bin/kdebugview.exe" --stop >/dev/null 2>&1 || true
@@ -155,6 +149,8 @@ echo "== $runs runs each, alternating; median wall times in s (corpus / one file
 echo "   ours $(median ours) / $(median ours_one), peer $(median peer) / $(median peer_one)"
 echo "== extraction: ours $ours_cost s -> $ours_mbs MB/s; peer $peer_cost s -> $peer_mbs MB/s"
 echo "== ratio ours/peer: $(awk -v a="$ours_mbs" -v b="$peer_mbs" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}') (goal 1.5)"
+peak=$(sort -n "$work/ours.peaks" | tail -1)
+peak_one=$(sort -n "$work/ours_one.peaks" | tail -1)
 mib() { awk -v p="$1" 'BEGIN {printf "%.1f", p / 1048576}'; }
 echo "== peak working set of the stub in the corpus runs: $peak bytes ($(mib "$peak") MiB;" \
   "goal 16 MiB); in the one-file runs (Wine's own share): $peak_one bytes ($(mib "$peak_one") MiB)"
