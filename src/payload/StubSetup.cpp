@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <vector>
@@ -169,15 +170,17 @@ bool ExtractVolume(TExtractJob& job, TRecordWalk& walk, TStreamBuffers& buffers,
   return true;
 }
 
-// Ends the run as damaged: exit code 222 and the "Bad CRC!" box with the
-// reason. Memory may be short: a failing box is left out.
-void ReportDamage(const TGFileInfo* reader, const std::string& reason) {
+// Ends the run as damaged: exit code 222 and the "Bad CRC!" box with zlib's
+// text, or "insufficient memory" for any other failure (memory running out
+// above all). Memory may be short: a failing box is left out.
+void ReportDamage(const TGFileInfo& reader, const std::exception& e) {
   SetStubExitCode(KExitDecompressionError);
   try {
-    std::string text = reader ? reader->GetLangStr("s7", KDefaultBadCrc) : KDefaultBadCrc;
-    ShowError(0, text + "<P><P>" + reason, reader ? reader->GetLangStr("Error", "Error") : "Error",
-              reader ? reader->GetLangCharset() : 0,
-              reader ? reader->GetLangStr("BtnText", KDefaultButtons) : KDefaultButtons);
+    const EZLibError* z = dynamic_cast<const EZLibError*>(&e);
+    std::string reason = z ? z->what() : ZLibMessage(Z_MEM_ERROR);
+    ShowError(0, reader.GetLangStr("s7", KDefaultBadCrc) + "<P><P>" + reason,
+              reader.GetLangStr("Error", "Error"), reader.GetLangCharset(),
+              reader.GetLangStr("BtnText", KDefaultButtons));
   } catch (const std::exception&) {
   }
 }
@@ -341,7 +344,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
       // code; the caller removes the folder.
       zlibFailed = true;
       LogException(e, "StubSetup.ExtractPayload()");
-      ReportDamage(&reader, dynamic_cast<const EZLibError*>(&e) ? e.what() : ZLibMessage(-4));
+      ReportDamage(reader, e);
     }
     if (!zlibFailed) WaitPumping(0, 1000);
 
@@ -427,7 +430,7 @@ void RunSetupFlow() {
     RunSetupSteps(info, tempDir);
   } catch (const std::exception& e) {
     LogException(e, "StubSetup.RunSetupFlow()");
-    ReportDamage(&info, dynamic_cast<const EZLibError*>(&e) ? e.what() : ZLibMessage(-4));
+    ReportDamage(info, e);
   }
   if (!tempDir.empty()) DeleteTree(tempDir, false);
   PostQuitMessage(0);

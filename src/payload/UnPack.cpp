@@ -15,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+#include <zlib.h>
+
 #include "payload/ZLibOpen.h"
 #include "support/KDebug.h"
 #include "support/Utils.h"
@@ -470,12 +472,18 @@ private:
   uint64_t FSize = 0;
 };
 
-// Collects a record's file bytes in memory.
+// Collects a record's file bytes in memory (at most KMaxRecordContent).
 class TMemorySink : public TEntrySink {
 public:
   TMemorySink(TFileEntry& entry, std::string& bytes) : FEntry(entry), FBytes(bytes) {}
   void Begin(const TFileEntry& entry) override { FEntry = entry; }
-  void Write(const char* bytes, size_t count) override { FBytes.append(bytes, count); }
+  void Write(const char* bytes, size_t count) override {
+    try {
+      FBytes.append(bytes, count);
+    } catch (const std::bad_alloc&) {
+      throw EZLibError(Z_MEM_ERROR);  // reads as damage
+    }
+  }
   void End(uint64_t) override {}
 
 private:
@@ -491,7 +499,7 @@ TStreamBuffers::TStreamBuffers()
   if (!In || !Out) {
     std::free(In);
     std::free(Out);
-    throw EZLibError(-4);  // "insufficient memory"
+    throw EZLibError(Z_MEM_ERROR);
   }
 }
 
@@ -537,10 +545,10 @@ TRecordStatus TRecordWalk::StreamFileRecord(TStreamBuffers& buffers, TEntrySink&
     size_t before = inLeft;
     size_t out =
         buffers.Inflater.Step(in, inLeft, left == 0, buffers.Out, TStreamBuffers::KOutSize, ended);
-    if (out == 0 && inLeft == before && !ended) throw EZLibError(-5);  // "buffer error"
+    if (out == 0 && inLeft == before && !ended) throw EZLibError(Z_BUF_ERROR);
     if (out == TStreamBuffers::KOutSize) GReadPump();
     content += out;
-    if (content > KMaxRecordContent) throw EZLibError(-3);  // "data error"
+    if (content > KMaxRecordContent) throw EZLibError(Z_DATA_ERROR);
     split.Feed(buffers.Out, out);
     if (ended) break;
   }
