@@ -118,6 +118,14 @@ TEST(ExtractPayload, RecordPastTheEndIsDamagedABrokenStreamRaises) {
   EXPECT_FALSE(job.IntegrityOK);
   EXPECT_TRUE(FileExists(dir.File("out\\first.txt")));
   EXPECT_FALSE(FileExists(dir.File("out\\Engine.exe")));
+  // The magic number with the record area past the trailer is as damaged.
+  std::string bytes = c.Build();
+  PutU32(bytes, bytes.size() - 74 + KTrlRecordArea, (uint32_t)bytes.size());
+  TExtractJob outside;
+  outside.SetupFile = dir.Write("Outside.exe", bytes);
+  outside.TargetFolder = dir.File("outside");
+  ExtractPayload(outside);
+  EXPECT_TRUE(outside.VolumeDamaged);
 
   std::string rec = FileRecord(Header("t.txt"), std::string(20000, 'a') + "tail");
   for (size_t i = rec.size() / 2; i < rec.size() / 2 + 8; ++i) rec[i] ^= 0x5A;
