@@ -18,7 +18,7 @@ work=$build/bench/extract-$preset
 corpus=$build/bench/corpus-$preset
 if [ ! -d "$corpus" ] || [ -z "$(ls -A "$corpus")" ]; then
   flag=(); [ $preset = small ] && flag=(--small)
-  python3 /work/shared/bench/corpus.py "${flag[@]}" --force "$corpus" >/dev/null
+  python3 "$root/../shared/bench/corpus.py" "${flag[@]}" --force "$corpus" >/dev/null
 fi
 rm -rf "$work"
 mkdir -p "$work/native"

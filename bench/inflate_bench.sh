@@ -24,7 +24,7 @@ corpus=$build/bench/corpus-$preset
 streams=$build/bench/streams-$preset
 if [ ! -d "$corpus" ] || [ -z "$(ls -A "$corpus")" ]; then
   flag=(); [ $preset = small ] && flag=(--small)
-  python3 /work/shared/bench/corpus.py "${flag[@]}" --force "$corpus"
+  python3 "$root/../shared/bench/corpus.py" "${flag[@]}" --force "$corpus"
 fi
 python3 - "$corpus" "$streams" <<'PY'
 import os, sys, zlib

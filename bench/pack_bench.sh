@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVIX_BUILD:-$root/build}
 pack=$build/host/bin/korvix-pack
-corpus_py=${KORVIX_CORPUS_PY:-/work/shared/bench/corpus.py}
+corpus_py=${KORVIX_CORPUS_PY:-$root/../shared/bench/corpus.py}
 preset=full
 extra=()
 while [ $# -gt 0 ]; do

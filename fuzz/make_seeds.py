@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the container fuzz target: small containers
 (stub-like image, header records, file records, 74-byte trailer), a signed
-one, records with hostile lengths, a bare zlib stream and a
-scrambled inform text."""
+one, records with hostile lengths, records that inflate to several MiB (more
+than the extraction's reused buffers hold), a bare zlib stream and a
+scrambled inform text. Every seed stays below the run's input limit
+(fuzz/run.sh)."""
 import os
 import struct
 import sys
@@ -52,10 +54,18 @@ def main(out):
         "hostile": container([LANG, UPD], FILES[:1] + [-2**31, 2**31 - 1]),
         "hostile_header": container([LANG, -2**31]),
         "stream": zlib.compress(b"plain text " * 100, 6),
+        # Big outputs from small inputs: 3 MiB of zeros; 1.5 MiB of text
+        # behind a long entry header.
+        "big_zeros": container([LANG, UPD], [(b"|zeros.bin|0|", bytes(3 << 20), True)]),
+        "big_text": container([LANG, UPD], [(b"|Engine.exe*|1|", b"MZ" * 8, True),
+                                            (b"|log.txt|" + b"7" * 200 + b"|",
+                                             b"line of a log file\r\n" * 80000, True)]),
+        "big_stream": zlib.compress(bytes(2 << 20), 9),
         "scrambled": b"Scrambled=01!" + bytes(c ^ ((i + 1 + (33 if i % 2 == 0 else -33)) & 0xFF)
                                               for i, c in enumerate(inform)),
     }
     for name, data in seeds.items():
+        assert len(data) <= 32768, name
         with open(os.path.join(out, name), "wb") as f:
             f.write(data)
 

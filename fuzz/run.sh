@@ -3,7 +3,8 @@
 # build/host/bin/container_fuzz): `fuzz/run.sh SECONDS` for a given time, or
 # `fuzz/run.sh --runs N` for a fixed number of inputs (the test command).
 # Limits: 512 MB resident, no single allocation above 128 MB, inputs of at
-# most 32 KiB, 10 s per input.
+# most 32 KiB (a zlib stream of that size inflates to about 32 MiB, so
+# records far bigger than the extraction's buffers are tried), 10 s per input.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVIX_BUILD:-$root/build}

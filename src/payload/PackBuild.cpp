@@ -169,21 +169,21 @@ void FinishVolume(TVolumeOut& v, bool nextFollows, bool relaunch, TBuildState& s
   const TPackProject& p = *st.Project;
   TTrailer t;
   t.Clear();
-  t.Bytes[TRL_HEADER_COUNT] = v.HeaderCount;
-  t.SetU32(TRL_RECORD_AREA, v.RecordArea);
-  t.SetU32(TRL_FILE_COUNT, v.Records);
-  t.SetU32(TRL_MAGIC, KContainerMagic);
-  t.SetU32(TRL_CHECKSUM, (uint32_t)KNoVolumeChecksum);
-  for (int k = 0; k < 9; ++k) t.SetU32(TRL_SPACE + 4 * k, st.Space[k]);
-  uint8_t options = p.Options & (uint8_t) ~(OPT_NEXT_VOLUME | OPT_SPAN_RELAUNCH);
-  if (nextFollows) options |= OPT_NEXT_VOLUME;
-  if (relaunch) options |= OPT_SPAN_RELAUNCH;
-  t.Bytes[TRL_OPTIONS] = options;
-  t.Bytes[TRL_INTERNET] = p.Internet ? 1 : 0;
-  t.Bytes[TRL_ASK_DOWNLOAD] = p.AskBeforeDownload ? 1 : 0;
-  t.Bytes[TRL_MAKE_AGENT] = p.MakeAgentCopy ? 1 : 0;
-  t.Bytes[TRL_IS_AGENT] = p.IsAgent ? 1 : 0;
-  t.SetU32(TRL_LENGTH, KTrailerSize);
+  t.Bytes[KTrlHeaderCount] = v.HeaderCount;
+  t.SetU32(KTrlRecordArea, v.RecordArea);
+  t.SetU32(KTrlFileCount, v.Records);
+  t.SetU32(KTrlMagic, KContainerMagic);
+  t.SetU32(KTrlChecksum, (uint32_t)KNoVolumeChecksum);
+  for (int k = 0; k < 9; ++k) t.SetU32(KTrlSpace + 4 * k, st.Space[k]);
+  uint8_t options = p.Options & (uint8_t) ~(KOptNextVolume | KOptSpanRelaunch);
+  if (nextFollows) options |= KOptNextVolume;
+  if (relaunch) options |= KOptSpanRelaunch;
+  t.Bytes[KTrlOptions] = options;
+  t.Bytes[KTrlInternet] = p.Internet ? 1 : 0;
+  t.Bytes[KTrlAskDownload] = p.AskBeforeDownload ? 1 : 0;
+  t.Bytes[KTrlMakeAgent] = p.MakeAgentCopy ? 1 : 0;
+  t.Bytes[KTrlIsAgent] = p.IsAgent ? 1 : 0;
+  t.SetU32(KTrlLength, KTrailerSize);
   WriteAll(v.F.get(), std::string((const char*)t.Bytes, KTrailerSize), v.Temp);
   v.Size += KTrailerSize;
   if (std::fflush(v.F.get()) != 0 || std::ferror(v.F.get()))
@@ -200,7 +200,7 @@ void FinishVolume(TVolumeOut& v, bool nextFollows, bool relaunch, TBuildState& s
   // with the placeholder in place is the value of the finished volume.
   int32_t sum = VolumeChecksum(v.Temp, KTrailerSize);
   if (sum != KNoVolumeChecksum)
-    PatchFile(v.Temp, (long)(v.Size - KTrailerSize + TRL_CHECKSUM), Le32Bytes((uint32_t)sum));
+    PatchFile(v.Temp, (long)(v.Size - KTrailerSize + KTrlChecksum), Le32Bytes((uint32_t)sum));
 
   // The image checksum covers the whole setup program; the volume checksum
   // starts at offset 512, past its field, so neither disturbs the other.
@@ -506,7 +506,7 @@ bool CheckProject(const TPackProject& p, std::vector<std::string>& warnings, std
   }
   if (p.IsAgent && p.Update.AgentExe.empty())
     warnings.push_back("an update-agent setup without update.agent_exe");
-  if ((p.Options & OPT_AGENT_LOG) && !p.IsAgent && !p.MakeAgentCopy)
+  if ((p.Options & KOptAgentLog) && !p.IsAgent && !p.MakeAgentCopy)
     warnings.push_back("agent_log is only read by an update-agent copy");
   if (p.Internet && !p.Entries.empty())
     warnings.push_back("an internet setup never extracts its own files");
@@ -556,7 +556,7 @@ bool BuildSetup(const TPackProject& project, TPackReport& report, std::string& e
     if (!parent.empty() && !fs::is_directory(parent, ec) && !fs::create_directories(parent, ec))
       throw EPackError("cannot create the folder " + Quoted(parent.string()) + ": " + ec.message());
     TTempFiles temps(random);
-    const bool relaunch = (project.Options & OPT_SPAN_RELAUNCH) != 0;
+    const bool relaunch = (project.Options & KOptSpanRelaunch) != 0;
     const bool multi = project.VolumeSize > 0;
     uint64_t limit = multi ? project.VolumeSize : UINT64_MAX;
     TVolumeOut cur;

@@ -205,10 +205,10 @@ bool ApplySetting(TPackProject& p, const std::string& section, const std::string
       return true;
     }
   } else if (s == "options") {
-    if (k == "ask_temp_drive") return bit(OPT_TEMP_DRIVE_INFO);
-    if (k == "span_relaunch") return bit(OPT_SPAN_RELAUNCH);
-    if (k == "activity_bar") return bit(OPT_ACTIVITY_BAR);
-    if (k == "agent_log") return bit(OPT_AGENT_LOG);
+    if (k == "ask_temp_drive") return bit(KOptTempDriveInfo);
+    if (k == "span_relaunch") return bit(KOptSpanRelaunch);
+    if (k == "activity_bar") return bit(KOptActivityBar);
+    if (k == "agent_log") return bit(KOptAgentLog);
   } else if (s == "download") {
     p.Download.Given = true;
     if (k == "size_of") {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <vector>
@@ -12,28 +13,29 @@
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
 #include "payload/ZLibOpen.h"
-#include "startup/StubWin.h"
 #include "support/ExecPipe.h"
 #include "support/Files.h"
+#include "support/Handles.h"
 #include "support/KDebug.h"
 #include "support/Utils.h"
 #include "text/Common.h"
 #include "ui/KMsgBox.h"
+#include "ui/SetupView.h"
 
 namespace {
 
-const char* const AtomPrefix = "AutoUpdateAtomTokenByKorvix";
-const char* const DialogClassPrefix = ".SDialog_Class_Name.";
-const char* const DefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
-const char* const DefaultBadCrc =
+const char* const KAtomPrefix = "AutoUpdateAtomTokenByKorvix";
+const char* const KDialogClassPrefix = ".SDialog_Class_Name.";
+const char* const KDefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
+const char* const KDefaultBadCrc =
     "Bad CRC!<P>This indicates that your setup file might be corrupted...";
-const size_t ReadPiece = 65536;
+const size_t KReadPiece = 65536;
 
-unsigned ExitCodeValue = 0;
-int SaveErrorCount = 0;
-const TGFileInfo* FlowStubInfo = nullptr;
-bool FlowAutoUpdateProg = false;
-TInternetSetupHandler InternetHandler = nullptr;
+unsigned GExitCode = 0;
+int GSaveErrorCount = 0;
+const TGFileInfo* GFlowStubInfo = nullptr;
+bool GFlowAutoUpdateProg = false;
+TInternetSetupHandler GInternetHandler = nullptr;
 
 std::string FileNamePart(const std::string& path) {
   size_t p = path.find_last_of("\\/");
@@ -50,36 +52,19 @@ void ProgressCall(const TExtractJob& job, int kind, int64_t maximum, int64_t pos
   if (job.Progress) job.Progress(kind, 0, maximum, position, 1, std::string());
 }
 
-// Reads `count` bytes at `offset` in pieces of 64 KiB, letting the windows
-// run after each piece. Stops at the first read that fails or comes back
-// short, so a truncated volume never makes it wait; false then.
-bool ReadChunked(TPayloadFile& file, uint64_t offset, std::string& buffer, size_t count) {
-  buffer.assign(count, '\0');
-  size_t done = 0;
-  while (done < count) {
-    size_t piece = count - done < ReadPiece ? count - done : ReadPiece;
-    size_t got = file.ReadAt(offset + done, &buffer[done], piece);
-    done += got;
-    PumpMessages(0);
-    if (got != piece) return false;
-  }
-  return true;
-}
-
-std::string SaveFailureDetails(const std::string& path, const std::string& bytes) {
+std::string SaveFailureDetails(const std::string& path, uint64_t dataSize) {
   double free = DiskFree(path);
-  return LastErrorText() + "<P>" + "  Data Size: <T>" +
-         IntToStr(static_cast<int64_t>(bytes.size())) + " Bytes<P>" + "  File Size:  <T>" +
-         IntToStr(FileSizeByName(path)) + " Bytes<P>" + "  Bytes Free: <T>" +
-         IntToStr(static_cast<int64_t>(free)) + " Bytes";
+  return LastErrorText() + "<P>" + "  Data Size: <T>" + IntToStr(static_cast<int64_t>(dataSize)) +
+         " Bytes<P>" + "  File Size:  <T>" + IntToStr(FileSizeByName(path)) + " Bytes<P>" +
+         "  Bytes Free: <T>" + IntToStr(static_cast<int64_t>(free)) + " Bytes";
 }
 
-void ReportFailedWrite(const std::string& path, const std::string& bytes) {
-  ++SaveErrorCount;
-  if (SaveErrorCount == 1)
-    ShowError(0,
-              path + "<P><P>Unable to save Extracted File!<P><P>" + SaveFailureDetails(path, bytes),
-              "", 0, "");
+void ReportFailedWrite(const std::string& path, uint64_t dataSize) {
+  ++GSaveErrorCount;
+  if (GSaveErrorCount == 1)
+    ShowError(
+        0, path + "<P><P>Unable to save Extracted File!<P><P>" + SaveFailureDetails(path, dataSize),
+        "", 0, "");
 }
 
 // Adds a name to a list of names, each followed by a line break (names never
@@ -91,36 +76,77 @@ bool AddName(std::string& list, const std::string& name) {
   return true;
 }
 
-// Writes one file record: the first record of a name creates its file
-// afresh (what is at the path goes first, a link as a link, and nothing is
-// written through it), later records append when it did. A name the
-// entry-name rule refuses is not written. The main entry is taken only from
-// a record that was written.
-bool WriteEntry(TExtractJob& job, const TFileEntry& entry, const std::string& path,
-                const std::string& bytes) {
-  const char* problem =
-      EntryNameProblem(entry.FileName, WithBackslash(job.TargetFolder, false).size());
-  if (problem) {
-    DebugLine("Refused entry name: ", entry.FileName, " ", problem);
-    return false;
+// Writes each file record's bytes as they are inflated. The first record of
+// a name creates its file afresh (what is at the path goes first, a link as a
+// link, and nothing is written through it); later records append when that
+// worked. A name the entry-name rule refuses is not written. The entry's date
+// is set after a complete write, and the main entry is taken only from a
+// record that was written. A failed write is reported once the record has
+// ended, with its size.
+class TFileWriter : public TEntrySink {
+public:
+  explicit TFileWriter(TExtractJob& job) : FJob(job) {}
+  void Begin(const TFileEntry& entry) override {
+    FEntry = entry;
+    FPath = WithBackslash(FJob.TargetFolder, false) + "\\" + entry.FileName;
+    FFailed = false;
+    const char* problem =
+        EntryNameProblem(entry.FileName, WithBackslash(FJob.TargetFolder, false).size());
+    if (problem) {
+      DebugLine("Refused entry name: ", entry.FileName, " ", problem);
+      FFailed = true;
+      return;
+    }
+    FKey = UpperCase(entry.FileName);
+    DWORD creation = OPEN_EXISTING;
+    if (AddName(FJob.Names, FKey)) {
+      ProgressCall(FJob, 1, 0, 0);
+      if (PathPresent(FPath)) DeleteFileItself(FPath);
+      creation = CREATE_NEW;
+    } else if (FJob.FailedNames.find('\n' + FKey + '\n') != std::string::npos) {
+      FFailed = true;
+      return;
+    }
+    FFile.Reset(CreateFileA(FPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, creation,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    FFailed =
+        !FFile || SetFilePointer(FFile.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER;
   }
-  const std::string key = UpperCase(entry.FileName);
-  bool written = false;
-  if (AddName(job.Names, key)) {
-    ProgressCall(job, 1, 0, 0);
-    if (PathPresent(path)) DeleteFileItself(path);
-    written = WriteNewFile(path, bytes, entry.DosDateTime);
-    if (!written) AddName(job.FailedNames, key);
-  } else {
-    written = job.FailedNames.find('\n' + key + '\n') == std::string::npos &&
-              WriteTextFile(path, bytes, entry.DosDateTime, true);
+  void Write(const char* bytes, size_t count) override {
+    while (!FFailed && count > 0) {
+      DWORD done = 0;
+      if (!WriteFile(FFile.Get(), bytes, static_cast<DWORD>(count), &done, nullptr) || done == 0)
+        FFailed = true;
+      bytes += done;
+      count -= done;
+    }
   }
-  if (written && entry.IsMain()) {
-    job.MainEntry = entry.MainEntry;
-    job.MainFile = entry.FileName;
+  void End(uint64_t size) override {
+    const uint32_t date = FEntry.DosDateTime;
+    if (!FFailed && date != 0) {
+      FILETIME local, utc;
+      if (DosDateTimeToFileTime(HIWORD(date), LOWORD(date), &local) &&
+          LocalFileTimeToFileTime(&local, &utc))
+        SetFileTime(FFile.Get(), nullptr, nullptr, &utc);
+    }
+    FFile.Reset();
+    if (FFailed) {
+      if (!FKey.empty()) AddName(FJob.FailedNames, FKey);
+      ReportFailedWrite(FPath, size);
+    } else if (FEntry.IsMain()) {
+      FJob.MainEntry = FEntry.MainEntry;
+      FJob.MainFile = FEntry.FileName;
+    }
+    FKey.clear();
   }
-  return written;
-}
+
+private:
+  TExtractJob& FJob;
+  THandle FFile;
+  TFileEntry FEntry;
+  std::string FPath, FKey;
+  bool FFailed = false;
+};
 
 // The path of the update-agent copy in the folder, or "" (a failed write)
 // when the agent name from the update settings fails the entry-name rule.
@@ -129,7 +155,7 @@ std::string AgentCopyPath(const std::string& folder, const std::string& agentNam
   const char* problem = EntryNameProblem(agentName, WithBackslash(folder, false).size());
   if (!problem) return path;
   DebugLine("Refused agent name: ", agentName, " ", problem);
-  ReportFailedWrite(WithBackslash(folder, false) + "\\" + agentName, std::string());
+  ReportFailedWrite(WithBackslash(folder, false) + "\\" + agentName, 0);
   return std::string();
 }
 
@@ -137,21 +163,20 @@ std::string AgentCopyPath(const std::string& folder, const std::string& agentNam
 void WriteExtractedAgentCopy(TPayloadFile& file, const TTrailer& trailer, uint64_t headerEnd,
                              const std::string& setupFile, const std::string& target,
                              const std::string& agentName) {
-  std::string head;
   std::string path = AgentCopyPath(target, agentName);
-  if (path.empty() || headerEnd == 0 || !ReadChunked(file, 0, head, static_cast<size_t>(headerEnd)))
-    return;
+  if (path.empty() || headerEnd == 0) return;
+  std::string head(static_cast<size_t>(headerEnd), '\0');
+  if (!file.ReadExact(0, &head[0], head.size())) return;
   WriteTextFile(path, ExtractedAgentImage(head, trailer.Bytes), FileDosDateTime(setupFile), false);
   DebugLine(static_cast<unsigned long>(GetCurrentProcessId()), " New AU-Agent: ", path);
 }
 
-// Extracts one volume's records. False when the volume is damaged (a record
-// reaches past its end or cannot be read whole).
-bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer, uint64_t end,
-                   int j, int& entryCounter) {
-  uint64_t pos = trailer.RecordArea();
+// Extracts one volume's records through the walk. False when the volume is
+// damaged (a record reaches past its end or cannot be read whole).
+bool ExtractVolume(TExtractJob& job, TRecordWalk& walk, TStreamBuffers& buffers, int j,
+                   int& entryCounter) {
+  const TTrailer& trailer = walk.Trailer();
   const int headerCount = trailer.HeaderCount();
-  uint64_t headerEnd = 0;
   if (j == 1) ProgressCall(job, 0, trailer.FileCount(), 0);
   if (job.TargetFolder.empty())
     ShowError(0, job.TargetFolder + "<P><P>Unable to create Directory!<P><P>" + LastErrorText(), "",
@@ -159,41 +184,46 @@ bool ExtractVolume(TExtractJob& job, TPayloadFile& file, const TTrailer& trailer
   else
     CreateFolderTree(job.TargetFolder);
 
-  while (end > pos + KTrailerSize) {
+  TFileWriter writer(job);
+  TRecordHeader rec;
+  TRecordStatus status;
+  for (;;) {
     PumpMessages(0);
-    int32_t n = 0;
-    if (pos + 4 > end || file.ReadAt(pos, &n, 4) != 4) return false;
-    uint32_t size =
-        n < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(n)) : static_cast<uint32_t>(n);
-    // A record must end before the payload end: a truncated volume stops
-    // here instead of reading what is not there.
-    if (pos + 4 + size > end) return false;
-    std::string data;
-    if (!ReadChunked(file, pos + 4, data, size)) return false;
-    pos += static_cast<uint64_t>(size) + 4;
-    ++entryCounter;
-    if (entryCounter == headerCount) headerEnd = pos;
-    if (entryCounter <= headerCount) continue;
-
-    std::string content = n > 0 ? InflateText(data) : data;
-    data.clear();
-    TFileEntry entry;
-    std::string bytes;
-    if (!ParseFileRecord(content, entry, bytes)) continue;
-    content.clear();
-    std::string path = WithBackslash(job.TargetFolder, false) + "\\" + entry.FileName;
-    if (!WriteEntry(job, entry, path, bytes)) ReportFailedWrite(path, bytes);
+    status = walk.Next(rec);
+    if (status != KRecordRead) break;
+    // The entry counter runs on across volumes: only the first volume's
+    // first records are header records.
+    if (++entryCounter <= headerCount) continue;
+    bool hasEntry = false;
+    status = walk.StreamFileRecord(buffers, writer, hasEntry);
+    if (status != KRecordRead) break;
   }
+  if (status == KRecordDamaged) return false;
 
   if (j == 1 && !FileNamePart(job.AgentName).empty() &&
       (EndsWithNoCase(".exe", job.SetupFile) || EndsWithNoCase(".exe.001", job.SetupFile)))
-    WriteExtractedAgentCopy(file, trailer, headerEnd, job.SetupFile, job.TargetFolder,
+    WriteExtractedAgentCopy(walk.File(), trailer, walk.HeaderEnd(), job.SetupFile, job.TargetFolder,
                             job.AgentName);
   return true;
 }
 
+// Ends the run as damaged: exit code 222 and the "Bad CRC!" box with zlib's
+// text, or "insufficient memory" for any other failure (memory running out
+// above all). Memory may be short: a failing box is left out.
+void ReportDamage(const TGFileInfo& reader, const std::exception& e) {
+  SetStubExitCode(KExitDecompressionError);
+  try {
+    const EZLibError* z = dynamic_cast<const EZLibError*>(&e);
+    std::string reason = z ? z->what() : ZLibMessage(Z_MEM_ERROR);
+    ShowError(0, reader.GetLangStr("s7", KDefaultBadCrc) + "<P><P>" + reason,
+              reader.GetLangStr("Error", "Error"), reader.GetLangCharset(),
+              reader.GetLangStr("BtnText", KDefaultButtons));
+  } catch (const std::exception&) {
+  }
+}
+
 void ShowMainWindowNow(bool show) {
-  if (MainWindow) ShowWindow(MainWindow, show ? SW_SHOW : SW_HIDE);
+  if (SetupView.ShowMainWindow) SetupView.ShowMainWindow(show);
 }
 
 // The extraction folder could not be made afresh: the setup stops here.
@@ -216,19 +246,19 @@ void RemoveShortcut(const std::string& info, const char* key, const std::string&
 }  // namespace
 
 unsigned StubExitCode() {
-  return ExitCodeValue;
+  return GExitCode;
 }
 void SetStubExitCode(unsigned code) {
-  ExitCodeValue = code;
+  GExitCode = code;
 }
 
 void SetSetupFlowContext(const TGFileInfo* stubFileInfo, bool autoUpdateProg) {
-  FlowStubInfo = stubFileInfo;
-  FlowAutoUpdateProg = autoUpdateProg;
+  GFlowStubInfo = stubFileInfo;
+  GFlowAutoUpdateProg = autoUpdateProg;
 }
 
 void SetInternetSetupHandler(TInternetSetupHandler handler) {
-  InternetHandler = handler;
+  GInternetHandler = handler;
 }
 
 std::string InternetAgentImage(const std::string& image) {
@@ -239,7 +269,7 @@ std::string InternetAgentImage(const std::string& image) {
   // The trailer ends at the payload end, also when a long tail (a signature
   // with its padding) is kept: the agent mark goes there, never into the tail.
   uint64_t end = (p > 0 && p <= out.size()) ? p : out.size();
-  if (end >= KTrailerSize) out[end - KTrailerSize + TRL_IS_AGENT] = 1;
+  if (end >= KTrailerSize) out[end - KTrailerSize + KTrlIsAgent] = 1;
   return out;
 }
 
@@ -247,7 +277,7 @@ std::string ExtractedAgentImage(const std::string& headAndHeaders, const uint8_t
   std::string out = headAndHeaders;
   if (out.size() >= 256) std::memset(&out[252], 0, 4);
   std::string tail(reinterpret_cast<const char*>(trailer), KTrailerSize);
-  tail[TRL_IS_AGENT] = 1;
+  tail[KTrlIsAgent] = 1;
   tail[70] = 74;
   tail[71] = tail[72] = tail[73] = 0;
   return out + tail;
@@ -284,25 +314,26 @@ void ExtractPayload(TExtractJob& job) {
   bool goOn = true;
   std::string volume = job.SetupFile;
   bool another = false;
+  TStreamBuffers buffers;
   do {
     if (!FileExists(volume)) break;
-    TPayloadFile file(volume);
-    TTrailer trailer;
-    uint64_t end = ReadTrailer(file, trailer);
+    TRecordWalk walk;
+    bool open = walk.Open(volume);
+    const TTrailer& trailer = walk.Trailer();
     ++job.Volumes;
     if (j == 1) DebugLine("FileInfo.FilesCount=", static_cast<unsigned long>(trailer.FileCount()));
     job.IntegrityOK = ChecksumMatches(VolumeChecksum(volume, trailer.Length()), trailer.Checksum());
     if (!job.IntegrityOK) break;
-    if (end > file.Size()) end = file.Size();
-    DebugLine("FileLen=", static_cast<unsigned long long>(end));
-    if (trailer.MagicOK() && !ExtractVolume(job, file, trailer, end, j, entryCounter)) {
+    DebugLine("FileLen=", static_cast<unsigned long long>(walk.PayloadEnd()));
+    // A volume with the magic number whose trailer or record area lies
+    // outside the file is as damaged as one whose record does.
+    if (trailer.MagicOK() && (!open || !ExtractVolume(job, walk, buffers, j, entryCounter))) {
       DebugLine("Damaged volume: ", volume);
       job.VolumeDamaged = true;
       job.IntegrityOK = false;
       break;
     }
-    file.Close();
-    another = (trailer.Options() & OPT_NEXT_VOLUME) != 0;
+    another = (trailer.Options() & KOptNextVolume) != 0;
     if (another) {
       goOn = NextVolumeStep(base, j, job, volume);
       ProgressCall(job, 1, 0, 0);
@@ -319,9 +350,11 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
                          bool foreground) {
   TGFileInfo reader(setupFile);
   std::string folder = tempFolder;
-  if (reader.ShowActivityBar() && ActivityBar) ShowWindow(ActivityBar, SW_SHOW);
-  SetStatusText(reader.GetLangStr("s1", "Extracting Files..."), reader.GetLangFontName(),
-                reader.GetLangFontSize(), reader.GetLangCharset());
+  if (reader.ShowActivityBar() && SetupView.ShowActivityBar) SetupView.ShowActivityBar();
+  if (SetupView.SetStatusText)
+    SetupView.SetStatusText(reader.GetLangStr("s1", "Extracting Files..."),
+                            reader.GetLangFontName(), reader.GetLangFontSize(),
+                            reader.GetLangCharset());
   if (!TempSpaceOK(folder, setupFile) && FindAltTempDrive()) folder = GetAltTempDir();
   if (folder.empty()) {
     StopForFolder();
@@ -335,11 +368,11 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     job.SetupFile = setupFile;
     job.TargetFolder = folder;
     job.AgentName = agentName;
-    job.Progress = ExtractProgress;
+    job.Progress = SetupView.ExtractProgress;
     job.DiskPrompt =
         reader.GetLangStr("s8", "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue");
     job.DiskCaption = reader.GetLangStr("Attention", "Attention");
-    job.Buttons = reader.GetLangStr("BtnText", DefaultButtons);
+    job.Buttons = reader.GetLangStr("BtnText", KDefaultButtons);
     job.Charset = reader.GetLangCharset();
     job.ForcePrompt = SpanDiskForcePrompt();
     if (foreground) ShowMainWindowNow(true);
@@ -347,14 +380,13 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     bool zlibFailed = false;
     try {
       ExtractPayload(job);
-    } catch (const EZLibError& e) {
-      // A damaged compressed record ends the run: one error box, no
-      // engine, a non-zero exit code; the caller removes the folder.
+    } catch (const std::exception& e) {
+      // A damaged compressed record (or memory running out, which reads
+      // the same) ends the run: one error box, no engine, a non-zero exit
+      // code; the caller removes the folder.
       zlibFailed = true;
       LogException(e, "StubSetup.ExtractPayload()");
-      SetStubExitCode(KExitDecompressionError);
-      ShowError(0, reader.GetLangStr("s7", DefaultBadCrc) + "<P><P>" + e.what(),
-                reader.GetLangStr("Error", "Error"), reader.GetLangCharset(), job.Buttons);
+      ReportDamage(reader, e);
     }
     if (!zlibFailed) WaitPumping(0, 1000);
 
@@ -366,11 +398,11 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
         job.IntegrityOK) {
       std::string tid = "_" + IntToStr(GetCurrentThreadId());
       std::string cmd = EngineCommandLine(folder, job.MainEntry, extraArgs, tid, ProgramPath(),
-                                          FlowAutoUpdateProg);
+                                          GFlowAutoUpdateProg);
       std::string original, info;
-      if (FlowStubInfo) {
-        original = ProgramFolder(true) + FlowStubInfo->GetOriginalFileName();
-        info = ProgramFolder(true) + FlowStubInfo->GetInfoFileName();
+      if (GFlowStubInfo) {
+        original = ProgramFolder(true) + GFlowStubInfo->GetOriginalFileName();
+        info = ProgramFolder(true) + GFlowStubInfo->GetInfoFileName();
       }
       std::string startUpLink =
           original.empty() ? "" : ReadIniString(original, "UnInstall", "StartUpLink", "");
@@ -378,7 +410,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
           original.empty() ? "" : ReadIniString(original, "UnInstall", "CheckforNewUpdateLink", "");
       DebugLine(static_cast<unsigned long>(GetCurrentProcessId()), " ==== WinExec(Engine.exe) >>",
                 cmd, "<<");
-      TGlobalAtom atom(AtomPrefix + tid);
+      TGlobalAtom atom(KAtomPrefix + tid);
       TProcess process =
           StartProcess(WithBackslash(folder, true) + engine, cmd, foreground ? SW_SHOW : SW_HIDE);
       ShowMainWindowNow(false);
@@ -386,7 +418,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
       WaitForProcessEnd(process.Process.Get());
       DWORD code = 0;
       if (process && GetExitCodeProcess(process.Process.Get(), &code)) SetStubExitCode(code);
-      WaitWindowGone(DialogClassPrefix + tid, "");
+      WaitWindowGone(KDialogClassPrefix + tid, "");
       WaitPumping(0, 1000);
       result = atom.Gone();
       atom.Release();
@@ -396,23 +428,18 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
       }
     }
     if (!zlibFailed && !job.IntegrityOK)
-      ShowError(0, reader.GetLangStr("s7", DefaultBadCrc), reader.GetLangStr("Error", "Error"),
+      ShowError(0, reader.GetLangStr("s7", KDefaultBadCrc), reader.GetLangStr("Error", "Error"),
                 reader.GetLangCharset(), job.Buttons);
   }
   RemoveAltTempDir();
   return result;
 }
 
-void RunSetupFlow() {
-  StopMainTimer();
-  if (!FlowStubInfo) {
-    PostQuitMessage(0);
-    return;
-  }
-  const TGFileInfo& info = *FlowStubInfo;
+namespace {
+
+void RunSetupSteps(const TGFileInfo& info, const std::string& tempDir) {
   std::string location = info.GetDownloadLocation();
   std::string agentName = info.MakeAgentCopy() ? info.GetAgentExeName() : std::string();
-  std::string tempDir = GetSetupTempDir();
   if (tempDir.empty()) {
     StopForFolder();
   } else if (info.IsInternetSetup()) {
@@ -423,14 +450,35 @@ void RunSetupFlow() {
     }
     if (!info.DownloadAlways() && FileExists(ProgramFolder(true) + info.GetDownloadFileName()))
       location = ProgramFolder(false);
-    if (InternetHandler) InternetHandler(tempDir, location, info.GetDownloadFileName());
+    if (GInternetHandler) GInternetHandler(tempDir, location, info.GetDownloadFileName());
   } else {
     std::string setupFile = GetSwitchValue("/SpanDiskFName1=", "");
     if (setupFile.empty()) setupFile = ProgramPath();
     bool hidden = HasSwitch("/hide") || info.IsHiddenSetup();
     ExtractAndRunEngine(tempDir, setupFile, agentName, GetParams(), !hidden);
   }
-  DeleteTree(tempDir, false);
+}
+
+}  // namespace
+
+void RunSetupFlow() {
+  if (SetupView.StopMainTimer) SetupView.StopMainTimer();
+  if (!GFlowStubInfo) {
+    PostQuitMessage(0);
+    return;
+  }
+  const TGFileInfo& info = *GFlowStubInfo;
+  std::string tempDir;
+  // Nothing leaves the timer tick: whatever escapes the steps below (memory
+  // running out above all) ends the run as a damaged setup.
+  try {
+    tempDir = GetSetupTempDir();
+    RunSetupSteps(info, tempDir);
+  } catch (const std::exception& e) {
+    LogException(e, "StubSetup.RunSetupFlow()");
+    ReportDamage(info, e);
+  }
+  if (!tempDir.empty()) DeleteTree(tempDir, false);
   PostQuitMessage(0);
 }
 

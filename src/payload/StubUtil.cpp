@@ -14,12 +14,12 @@
 
 namespace {
 
-std::string SetupTempDirValue;  // computed once per run
-bool SetupTempDirFailed = false;
-std::string AltTempBase;
-std::string AltTempDirValue;
-bool AltTempDirFailed = false;
-std::string FolderFailureText;
+std::string GSetupTempDir;  // computed once per run
+bool GSetupTempDirFailed = false;
+std::string GAltTempBase;
+std::string GAltTempDir;
+bool GAltTempDirFailed = false;
+std::string GFolderFailureText;
 
 // Makes an extraction folder afresh (see RecreateFolder); on failure notes
 // the box text and gives "".
@@ -31,12 +31,12 @@ std::string MakeExtractFolder(const std::string& folder, bool& failed) {
                          : std::string();
   if (RecreateFolder(folder, keep)) return folder;
   failed = true;
-  FolderFailureText = folder + "<P><P>Unable to create Directory!<P><P>" + LastErrorText();
+  GFolderFailureText = folder + "<P><P>Unable to create Directory!<P><P>" + LastErrorText();
   DebugLine("Extraction folder not made afresh: ", folder);
   return std::string();
 }
 
-const char* const SpanDiskKey = "HKEY_CURRENT_USER\\Software\\Brannock\\Korvix\\SpanDisk";
+const char* const KSpanDiskKey = "HKEY_CURRENT_USER\\Software\\Brannock\\Korvix\\SpanDisk";
 
 }  // namespace
 
@@ -79,18 +79,18 @@ uint16_t FileDosTime(const std::string& path) {
 }
 
 std::string GetSetupTempDir() {
-  if (SetupTempDirValue.empty() && !SetupTempDirFailed)
-    SetupTempDirValue = MakeExtractFolder(
-        SetupTempDirName(TempFolder(true), FileDosTime(ProgramPath())), SetupTempDirFailed);
-  return SetupTempDirValue;
+  if (GSetupTempDir.empty() && !GSetupTempDirFailed)
+    GSetupTempDir = MakeExtractFolder(
+        SetupTempDirName(TempFolder(true), FileDosTime(ProgramPath())), GSetupTempDirFailed);
+  return GSetupTempDir;
 }
 
 const std::string& FolderFailure() {
-  return FolderFailureText;
+  return GFolderFailureText;
 }
 
 bool FindAltTempDrive() {
-  if (!AltTempBase.empty()) return true;
+  if (!GAltTempBase.empty()) return true;
   double space[3] = {0, 0, 0};
   const char letters[3] = {'C', 'D', 'E'};
   for (int i = 0; i < 3; ++i) {
@@ -113,17 +113,17 @@ bool FindAltTempDrive() {
     }
   }
   if (best != tempLetter) {
-    AltTempBase = std::string(1, best) + ":\\TEMP";
-    if (DirExists(AltTempBase)) AltTempBase += "\\TEMP";
+    GAltTempBase = std::string(1, best) + ":\\TEMP";
+    if (DirExists(GAltTempBase)) GAltTempBase += "\\TEMP";
   }
-  return !AltTempBase.empty();
+  return !GAltTempBase.empty();
 }
 
 std::string GetAltTempDir() {
-  if (AltTempDirValue.empty() && !AltTempBase.empty() && !AltTempDirFailed)
-    AltTempDirValue =
-        MakeExtractFolder(AltTempBase + "_" + RandomText(10000, 100000), AltTempDirFailed);
-  return AltTempDirValue;
+  if (GAltTempDir.empty() && !GAltTempBase.empty() && !GAltTempDirFailed)
+    GAltTempDir =
+        MakeExtractFolder(GAltTempBase + "_" + RandomText(10000, 100000), GAltTempDirFailed);
+  return GAltTempDir;
 }
 
 void RemoveAltTempDir() {
@@ -233,5 +233,5 @@ std::string NextVolumeName(const std::string& base, int j) {
 }
 
 bool SpanDiskForcePrompt() {
-  return ReadRegistryText(SpanDiskKey, "ForcePrompt", "0", false) == "1";
+  return ReadRegistryText(KSpanDiskKey, "ForcePrompt", "0", false) == "1";
 }

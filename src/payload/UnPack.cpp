@@ -1,7 +1,9 @@
 #include "payload/UnPack.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 
 #ifdef _WIN32
@@ -12,6 +14,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 #endif
+
+#include <zlib.h>
 
 #include "payload/ZLibOpen.h"
 #include "support/KDebug.h"
@@ -86,7 +90,7 @@ void TTrailer::SetU32(int offset, uint32_t value) {
 
 uint32_t TTrailer::SpaceRequired(int k) const {
   if (k < 0 || k > 8) return 0;
-  return U32(TRL_SPACE + 4 * k);
+  return U32(KTrlSpace + 4 * k);
 }
 
 // ---------------------------------------------------------------- TPayloadFile
@@ -227,8 +231,8 @@ uint64_t ReadTrailer(TPayloadFile& file, TTrailer& record) {
   // A length that reaches before the file start, or that cannot even hold
   // itself, gives no trailer.
   if (len >= 4 && (uint64_t)len <= end) file.ReadAt(end - len, record.Bytes, m - 4);
-  record.SetU32(TRL_LENGTH, m);
-  if (record.Bytes[TRL_HEADER_COUNT] == 0) record.Bytes[TRL_HEADER_COUNT] = 2;
+  record.SetU32(KTrlLength, m);
+  if (record.Bytes[KTrlHeaderCount] == 0) record.Bytes[KTrlHeaderCount] = 2;
   return end;
 }
 
@@ -329,23 +333,28 @@ void SplitTokenText(const std::string& text, std::string& token, std::string& re
 
 // ---------------------------------------------------------------- record walk
 
-bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string& fileBytes) {
+void ParseEntryHeader(const std::string& header, TFileEntry& entry) {
   entry = TFileEntry();
-  fileBytes.clear();
-  size_t zero = content.find('\0');
-  if (zero == std::string::npos) return false;
-  entry.Header = content.substr(0, zero);
-  fileBytes = content.substr(zero + 1);
-  entry.Item0 = SUB::Item(entry.Header, 0, "");
+  entry.Header = header;
+  entry.Item0 = SUB::Item(header, 0, "");
   entry.FileName = entry.Item0;
-  if (entry.Header.find('*') != std::string::npos) entry.MainEntry = entry.Header;
+  if (header.find('*') != std::string::npos) entry.MainEntry = header;
   size_t star = entry.Item0.find('*');
   if (star != std::string::npos) {
     entry.MainEntry = entry.Item0;
     entry.FileName = entry.Item0.substr(0, star);
   }
-  int64_t date = StrToInt64Def(SUB::Item(entry.Header, 1, ""), 0);
+  int64_t date = StrToInt64Def(SUB::Item(header, 1, ""), 0);
   entry.DosDateTime = date < 0 || date > 0xFFFFFFFFLL ? 0 : (uint32_t)date;
+}
+
+bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string& fileBytes) {
+  entry = TFileEntry();
+  fileBytes.clear();
+  size_t zero = content.find('\0');
+  if (zero == std::string::npos) return false;
+  ParseEntryHeader(content.substr(0, zero), entry);
+  fileBytes = content.substr(zero + 1);
   return true;
 }
 
@@ -373,18 +382,18 @@ bool TRecordWalk::Open(const std::string& path) {
 
 TRecordStatus TRecordWalk::Next(TRecordHeader& rec) {
   rec = TRecordHeader();
-  if (!FValid) return rsEnd;
-  if (FDamaged) return rsDamaged;
+  if (!FValid) return KRecordEnd;
+  if (FDamaged) return KRecordDamaged;
   if (FHaveData) {  // data of the previous record not read: skip them
     FHaveData = false;
     FPos = FDataPos + FDataSize;
   }
   // At most the trailer is left: the walk ends.
-  if (FPos >= FEnd || FEnd - FPos <= (uint64_t)KTrailerSize) return rsEnd;
+  if (FPos >= FEnd || FEnd - FPos <= (uint64_t)KTrailerSize) return KRecordEnd;
   uint8_t w[4];
   if (!FFile.ReadExact(FPos, w, 4)) {
     FDamaged = true;
-    return rsDamaged;
+    return KRecordDamaged;
   }
   int32_t n = (int32_t)GetU32(w);
   // |n| computed in 64 bits: INT32_MIN has no 32-bit magnitude.
@@ -398,7 +407,7 @@ TRecordStatus TRecordWalk::Next(TRecordHeader& rec) {
     FDamaged = true;
     DebugLine("UnPack: damaged record Offset=", rec.Offset, " Length=", n, " PayloadEnd=", FEnd);
     rec.DataSize = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)size;
-    return rsDamaged;
+    return KRecordDamaged;
   }
   rec.DataSize = (uint32_t)size;
   ++FCount;
@@ -408,64 +417,194 @@ TRecordStatus TRecordWalk::Next(TRecordHeader& rec) {
   FHaveData = true;
   FPos = dataPos + size;
   if (FCount == HeaderCount()) FHeaderEnd = FPos;
-  return rsRecord;
+  return KRecordRead;
 }
 
 TRecordStatus TRecordWalk::ReadData(std::string& data) {
   data.clear();
-  if (!FValid || FDamaged) return FDamaged ? rsDamaged : rsEnd;
-  if (!FHaveData) return rsEnd;
+  if (!FValid || FDamaged) return FDamaged ? KRecordDamaged : KRecordEnd;
+  if (!FHaveData) return KRecordEnd;
   FHaveData = false;
-  if (!ReadPieces(FFile, FDataPos, FDataSize, data)) {
-    FDamaged = true;
-    DebugLine("UnPack: short read of record data at ", FDataPos);
-    return rsDamaged;
+  bool read = false;
+  if (FDataSize <= KMaxRecordContent) {
+    try {
+      read = ReadPieces(FFile, FDataPos, FDataSize, data);
+    } catch (const std::bad_alloc&) {
+    }
   }
-  return rsRecord;
+  if (!read) {
+    data.clear();
+    FDamaged = true;
+    DebugLine("UnPack: record data at ", FDataPos, " cannot be read whole");
+    return KRecordDamaged;
+  }
+  return KRecordRead;
+}
+
+namespace {
+
+// Cuts record content into the entry header (up to the first 0x00) and the
+// file bytes, which go to the sink as they come.
+class TContentSplit {
+public:
+  TContentSplit(std::string& header, TEntrySink& sink) : FHeader(header), FSink(sink) {
+    FHeader.clear();
+  }
+  void Feed(const unsigned char* p, size_t n) {
+    const char* c = reinterpret_cast<const char*>(p);
+    if (!FFound) {
+      if (FSkip) return;
+      const char* zero = static_cast<const char*>(std::memchr(c, 0, n));
+      size_t take = zero ? (size_t)(zero - c) : n;
+      if (FHeader.size() + take > KMaxEntryHeader) {
+        DebugLine("UnPack: entry header longer than ", (unsigned long long)KMaxEntryHeader);
+        FSkip = true;
+        return;
+      }
+      FHeader.append(c, take);
+      if (!zero) return;
+      FFound = true;
+      TFileEntry entry;
+      ParseEntryHeader(FHeader, entry);
+      FSink.Begin(entry);
+      c = zero + 1;
+      n -= take + 1;
+    }
+    if (n > 0) {
+      FSink.Write(c, n);
+      FSize += n;
+    }
+  }
+  bool Finish() {
+    if (FFound) FSink.End(FSize);
+    return FFound;
+  }
+
+private:
+  std::string& FHeader;
+  TEntrySink& FSink;
+  bool FFound = false;
+  bool FSkip = false;
+  uint64_t FSize = 0;
+};
+
+// Collects a record's file bytes in memory (at most KMaxRecordContent).
+class TMemorySink : public TEntrySink {
+public:
+  TMemorySink(TFileEntry& entry, std::string& bytes) : FEntry(entry), FBytes(bytes) {}
+  void Begin(const TFileEntry& entry) override { FEntry = entry; }
+  void Write(const char* bytes, size_t count) override {
+    try {
+      FBytes.append(bytes, count);
+    } catch (const std::bad_alloc&) {
+      throw EZLibError(Z_MEM_ERROR);  // reads as damage
+    }
+  }
+  void End(uint64_t) override {}
+
+private:
+  TFileEntry& FEntry;
+  std::string& FBytes;
+};
+
+}  // namespace
+
+TStreamBuffers::TStreamBuffers()
+    : In(static_cast<unsigned char*>(std::malloc(KInSize))),
+      Out(static_cast<unsigned char*>(std::malloc(KOutSize))) {
+  if (!In || !Out) {
+    std::free(In);
+    std::free(Out);
+    throw EZLibError(Z_MEM_ERROR);
+  }
+}
+
+TStreamBuffers::~TStreamBuffers() {
+  std::free(In);
+  std::free(Out);
+}
+
+TRecordStatus TRecordWalk::StreamFileRecord(TStreamBuffers& buffers, TEntrySink& sink,
+                                            bool& hasEntry) {
+  hasEntry = false;
+  if (!FValid || FDamaged) return FDamaged ? KRecordDamaged : KRecordEnd;
+  if (!FHaveData) return KRecordEnd;
+  FHaveData = false;
+  TContentSplit split(buffers.Header, sink);
+  uint64_t pos = FDataPos;
+  size_t left = FDataSize;
+  const unsigned char* in = buffers.In;
+  size_t inLeft = 0;
+  bool ended = !FCompressed;
+  uint64_t content = 0;
+  if (FCompressed) buffers.Inflater.Begin();
+  while (left > 0 || !ended) {
+    if (inLeft == 0 && left > 0) {
+      size_t n = left < TStreamBuffers::KInSize ? left : TStreamBuffers::KInSize;
+      size_t got = FFile.ReadAt(pos, buffers.In, n);
+      GReadPump();
+      if (got < n) {  // the bytes cannot come: never wait for them
+        FDamaged = true;
+        DebugLine("UnPack: short read of record data at ", pos);
+        return KRecordDamaged;
+      }
+      pos += n;
+      left -= n;
+      in = buffers.In;
+      inLeft = n;
+    }
+    if (!FCompressed) {
+      split.Feed(in, inLeft);
+      inLeft = 0;
+      continue;
+    }
+    size_t before = inLeft;
+    size_t out =
+        buffers.Inflater.Step(in, inLeft, left == 0, buffers.Out, TStreamBuffers::KOutSize, ended);
+    if (out == 0 && inLeft == before && !ended) throw EZLibError(Z_BUF_ERROR);
+    if (out == TStreamBuffers::KOutSize) GReadPump();
+    content += out;
+    if (content > KMaxRecordContent) throw EZLibError(Z_DATA_ERROR);
+    split.Feed(buffers.Out, out);
+    if (ended) break;
+  }
+  hasEntry = split.Finish();
+  return KRecordRead;
 }
 
 TRecordStatus TRecordWalk::ReadFileRecord(TFileEntry& entry, std::string& fileBytes,
                                           bool& hasEntry) {
   entry = TFileEntry();
   fileBytes.clear();
-  hasEntry = false;
-  bool compressed = FCompressed;
-  std::string data;
-  TRecordStatus st = ReadData(data);
-  if (st != rsRecord) return st;
-  if (compressed) data = InflateText(data);
-  hasEntry = ParseFileRecord(data, entry, fileBytes);
-  return rsRecord;
+  TStreamBuffers buffers;
+  TMemorySink sink(entry, fileBytes);
+  return StreamFileRecord(buffers, sink, hasEntry);
 }
 
 // ---------------------------------------------------------------- TGFileInfo
 
 TGFileInfo::TGFileInfo(const std::string& path) {
-  TPayloadFile f;
-  if (path.empty() || !f.Open(path)) return;
-  uint64_t end = ReadTrailer(f, FTrailer);
-  if (!PayloadPresent(FTrailer, end, f.Size()))
-    return;  // the trailer keeps the bytes that were read
-  // Header records are stored plain and never decompressed. A length that
+  if (path.empty()) return;
+  TRecordWalk walk;
+  bool open = walk.Open(path);
+  FTrailer = walk.Trailer();  // keeps the bytes that were read
+  if (!open) return;
+  // Header records are stored plain and never decompressed. One that
   // reaches past the payload end means the container is damaged: its texts
   // all stay empty.
   std::string* texts[3] = {&FLanguageBlock, &FUpdateSettings, &FDownloadSettings};
   int count = FTrailer.HeaderCount() >= 3 ? 3 : 2;
-  uint64_t pos = FTrailer.RecordArea();
   std::string got[3];
+  TRecordHeader rec;
   for (int i = 0; i < count; ++i) {
-    uint8_t w[4];
-    if (pos > end || end - pos < 4 || !f.ReadExact(pos, w, 4)) return;
-    int32_t n = (int32_t)GetU32(w);
-    uint64_t size = n < 0 ? (uint64_t)(-(int64_t)n) : (uint64_t)n;
-    if (size > end - pos - 4 || !ReadPieces(f, pos + 4, (size_t)size, got[i])) {
-      DebugLine("UnPack: damaged header record ", i + 1, " Offset=", pos, " Length=", n);
+    if (walk.Next(rec) != KRecordRead || walk.ReadData(got[i]) != KRecordRead) {
+      DebugLine("UnPack: damaged header record ", i + 1, " Offset=", rec.Offset,
+                " Length=", rec.Length);
       return;
     }
-    pos += size + 4;
   }
   for (int i = 0; i < count; ++i) texts[i]->swap(got[i]);
-  FTrailer.SetU32(TRL_RECORD_AREA, (uint32_t)pos);
+  FTrailer.SetU32(KTrlRecordArea, (uint32_t)walk.Position());
   FHasPayload = true;
 }
 
@@ -537,9 +676,13 @@ bool TGFileInfo::CheckToken(const std::string& path, int kind) const {
   }
   if (kind == 3) {
     TPayloadFile f(path);
-    if (!f.IsOpen()) return false;
+    if (!f.IsOpen() || f.Size() > KMaxRecordContent) return false;
     std::string text;
-    ReadPieces(f, 0, (size_t)f.Size(), text);
+    try {
+      ReadPieces(f, 0, (size_t)f.Size(), text);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
     std::string rest;
     return SameToken(InformTokenField(text, rest), GetUpdateToken(false));
   }

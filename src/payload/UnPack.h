@@ -6,32 +6,34 @@
 #include <cstdint>
 #include <string>
 
+#include "payload/ZLibOpen.h"
+
 const uint32_t KContainerMagic = 0x4A3B2C1D;
 const int KTrailerSize = 74;
 
 // Trailer field offsets.
 enum {
-  TRL_HEADER_COUNT = 1,   // byte: header record count H (2 or 3; 0 reads as 2)
-  TRL_RECORD_AREA = 4,    // u32: offset of the first header record
-  TRL_FILE_COUNT = 8,     // u32: number of file records
-  TRL_MAGIC = 12,         // u32: KContainerMagic
-  TRL_CHECKSUM = 16,      // i32: volume checksum, 1234 = none
-  TRL_SPACE = 28,         // 9 x u32: space required per cluster size
-  TRL_OPTIONS = 65,       // byte: option bits
-  TRL_INTERNET = 66,      // bool byte: internet setup
-  TRL_ASK_DOWNLOAD = 67,  // bool byte: ask before downloading
-  TRL_MAKE_AGENT = 68,    // bool byte: write an update-agent copy
-  TRL_IS_AGENT = 69,      // bool byte: this file is an update-agent copy
-  TRL_LENGTH = 70         // u32: trailer length, 74
+  KTrlHeaderCount = 1,   // byte: header record count H (2 or 3; 0 reads as 2)
+  KTrlRecordArea = 4,    // u32: offset of the first header record
+  KTrlFileCount = 8,     // u32: number of file records
+  KTrlMagic = 12,        // u32: KContainerMagic
+  KTrlChecksum = 16,     // i32: volume checksum, 1234 = none
+  KTrlSpace = 28,        // 9 x u32: space required per cluster size
+  KTrlOptions = 65,      // byte: option bits
+  KTrlInternet = 66,     // bool byte: internet setup
+  KTrlAskDownload = 67,  // bool byte: ask before downloading
+  KTrlMakeAgent = 68,    // bool byte: write an update-agent copy
+  KTrlIsAgent = 69,      // bool byte: this file is an update-agent copy
+  KTrlLength = 70        // u32: trailer length, 74
 };
 
 // Option bits of byte 65.
 enum {
-  OPT_TEMP_DRIVE_INFO = 0x01,
-  OPT_NEXT_VOLUME = 0x02,
-  OPT_SPAN_RELAUNCH = 0x04,
-  OPT_ACTIVITY_BAR = 0x08,
-  OPT_AGENT_LOG = 0x10
+  KOptTempDriveInfo = 0x01,
+  KOptNextVolume = 0x02,
+  KOptSpanRelaunch = 0x04,
+  KOptActivityBar = 0x08,
+  KOptAgentLog = 0x10
 };
 
 // The 74 trailer bytes with little-endian accessors (also used by the
@@ -44,15 +46,15 @@ struct TTrailer {
   uint32_t U32(int offset) const;
   void SetU32(int offset, uint32_t value);
 
-  int HeaderCount() const { return Bytes[TRL_HEADER_COUNT]; }
-  uint32_t RecordArea() const { return U32(TRL_RECORD_AREA); }
-  uint32_t FileCount() const { return U32(TRL_FILE_COUNT); }
-  uint32_t Magic() const { return U32(TRL_MAGIC); }
+  int HeaderCount() const { return Bytes[KTrlHeaderCount]; }
+  uint32_t RecordArea() const { return U32(KTrlRecordArea); }
+  uint32_t FileCount() const { return U32(KTrlFileCount); }
+  uint32_t Magic() const { return U32(KTrlMagic); }
   bool MagicOK() const { return Magic() == KContainerMagic; }
-  int32_t Checksum() const { return (int32_t)U32(TRL_CHECKSUM); }
+  int32_t Checksum() const { return (int32_t)U32(KTrlChecksum); }
   uint32_t SpaceRequired(int k) const;  // k = 0..8
-  uint8_t Options() const { return Bytes[TRL_OPTIONS]; }
-  uint32_t Length() const { return U32(TRL_LENGTH); }
+  uint8_t Options() const { return Bytes[KTrlOptions]; }
+  uint32_t Length() const { return U32(KTrlLength); }
 };
 
 // A container file opened for reading (others may read and write it), with
@@ -131,10 +133,10 @@ void SplitTokenText(const std::string& text, std::string& token, std::string& re
 // Record walk over one container file.
 
 enum TRecordStatus {
-  rsRecord,  // a record header was read (Next) or its data (ReadData)
-  rsEnd,     // no further record: at most the trailer is left
-  rsDamaged  // the length word or the data reach past the payload end or
-             // the file's end, or a read failed; the walk stops here
+  KRecordRead,    // a record header was read (Next) or its data (ReadData)
+  KRecordEnd,     // no further record: at most the trailer is left
+  KRecordDamaged  // the length word or the data reach past the payload end or
+                  // the file's end, or a read failed; the walk stops here
 };
 
 struct TRecordHeader {
@@ -159,10 +161,42 @@ struct TFileEntry {
 // Splits decompressed record content. False (entry left empty) when the
 // content has no 0x00: such a record is skipped.
 bool ParseFileRecord(const std::string& content, TFileEntry& entry, std::string& fileBytes);
+// Fills the entry from its header list (the content before the 0x00).
+void ParseEntryHeader(const std::string& header, TFileEntry& entry);
+
+// An entry header longer than this is never a file name the system can
+// write; such a record is skipped like one without 0x00.
+const size_t KMaxEntryHeader = 65536;
 
 // Hook that lets the program's windows run between read pieces (default:
 // nothing).
 void SetRecordPumpHook(void (*hook)());
+
+// Receives a file record's content as it is read and inflated: the entry,
+// then its file bytes in pieces, then the end.
+class TEntrySink {
+public:
+  virtual ~TEntrySink() {}
+  virtual void Begin(const TFileEntry& entry) = 0;
+  virtual void Write(const char* bytes, size_t count) = 0;
+  // All file bytes have come; `size` is their count.
+  virtual void End(uint64_t size) = 0;
+};
+
+// The buffers and inflater one walk (or a chain of walks) reuses for every
+// record, so that memory stays bounded whatever the records' sizes.
+struct TStreamBuffers {
+  static constexpr size_t KInSize = 65536;  // read piece, the windows run after each
+  static constexpr size_t KOutSize = 1 << 20;
+  TStreamBuffers();
+  ~TStreamBuffers();
+  TStreamBuffers(const TStreamBuffers&) = delete;
+  TStreamBuffers& operator=(const TStreamBuffers&) = delete;
+  unsigned char* In;
+  unsigned char* Out;
+  std::string Header;
+  TInflater Inflater;
+};
 
 class TRecordWalk {
 public:
@@ -171,7 +205,8 @@ public:
 
   // Opens the container, reads its trailer and positions the walk at the
   // record area. False when there is no payload (no file, wrong magic,
-  // trailer or record area outside the file).
+  // trailer or record area outside the file); Trailer() then holds the bytes
+  // that were read.
   bool Open(const std::string& path);
   bool IsOpen() const { return FValid; }
   const TTrailer& Trailer() const { return FTrailer; }
@@ -183,13 +218,20 @@ public:
   TPayloadFile& File() { return FFile; }
 
   // Reads the next record's length word. The data stay unread until
-  // ReadData or Skip; calling Next again skips them.
+  // ReadData, StreamFileRecord or ReadFileRecord; calling Next again skips
+  // them.
   TRecordStatus Next(TRecordHeader& rec);
-  // Reads the current record's data (pieces of 64 KiB, pumping between).
+  // Reads the current record's data whole (pieces of 64 KiB, pumping
+  // between). Data of more than KMaxRecordContent bytes, or that memory
+  // cannot hold, are damage.
   TRecordStatus ReadData(std::string& data);
-  // Reads the current file record, inflates it when compressed (raises
-  // EZLibError on a damaged stream) and parses it. `hasEntry` is false for
-  // content without 0x00.
+  // Reads the current record as a file record: inflated when compressed,
+  // its entry and file bytes handed to `sink` as they come, through the
+  // reused buffers. `hasEntry` is false for content without 0x00 (the sink
+  // then hears nothing). Raises EZLibError on a damaged stream and on
+  // content past KMaxRecordContent.
+  TRecordStatus StreamFileRecord(TStreamBuffers& buffers, TEntrySink& sink, bool& hasEntry);
+  // StreamFileRecord into memory (for tools and tests).
   TRecordStatus ReadFileRecord(TFileEntry& entry, std::string& fileBytes, bool& hasEntry);
   bool IsHeaderRecord(const TRecordHeader& rec) const { return rec.Index <= HeaderCount(); }
 
@@ -224,15 +266,15 @@ public:
 
   double GetSpaceRequired(const std::string& path) const;
 
-  bool ShowTempDriveInfo() const { return (FTrailer.Options() & OPT_TEMP_DRIVE_INFO) != 0; }
-  bool HasNextVolume() const { return (FTrailer.Options() & OPT_NEXT_VOLUME) != 0; }
-  bool SpanRelaunch() const { return (FTrailer.Options() & OPT_SPAN_RELAUNCH) != 0; }
-  bool ShowActivityBar() const { return (FTrailer.Options() & OPT_ACTIVITY_BAR) != 0; }
-  bool AgentLogOn() const { return (FTrailer.Options() & OPT_AGENT_LOG) != 0; }
-  bool IsInternetSetup() const { return FTrailer.Bytes[TRL_INTERNET] != 0; }
-  bool AskBeforeDownload() const { return FTrailer.Bytes[TRL_ASK_DOWNLOAD] != 0; }
-  bool MakeAgentCopy() const { return FTrailer.Bytes[TRL_MAKE_AGENT] != 0; }
-  bool IsAutoUpdateProg() const { return FTrailer.Bytes[TRL_IS_AGENT] != 0; }
+  bool ShowTempDriveInfo() const { return (FTrailer.Options() & KOptTempDriveInfo) != 0; }
+  bool HasNextVolume() const { return (FTrailer.Options() & KOptNextVolume) != 0; }
+  bool SpanRelaunch() const { return (FTrailer.Options() & KOptSpanRelaunch) != 0; }
+  bool ShowActivityBar() const { return (FTrailer.Options() & KOptActivityBar) != 0; }
+  bool AgentLogOn() const { return (FTrailer.Options() & KOptAgentLog) != 0; }
+  bool IsInternetSetup() const { return FTrailer.Bytes[KTrlInternet] != 0; }
+  bool AskBeforeDownload() const { return FTrailer.Bytes[KTrlAskDownload] != 0; }
+  bool MakeAgentCopy() const { return FTrailer.Bytes[KTrlMakeAgent] != 0; }
+  bool IsAutoUpdateProg() const { return FTrailer.Bytes[KTrlIsAgent] != 0; }
 
   std::string GetUpdateServer() const;
   std::string GetInfoFileName() const;

@@ -6,6 +6,9 @@
 #include <new>
 
 #include <zlib.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "payload/UnPack.h"
 
@@ -37,23 +40,55 @@ extern "C" uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len) {
 // zlib's Adler-32 (the check of every zlib stream), without the library's
 // combine functions that share its object file.
 extern "C" uLong ZEXPORT adler32(uLong adler, const Bytef* buf, uInt len) {
+  return Adler32(static_cast<uint32_t>(adler), buf, len);
+}
+#endif
+
+uint32_t Adler32(uint32_t adler, const unsigned char* buf, size_t len) {
+  const uint32_t KAdlerBase = 65521;
   if (!buf) return 1;
-  uint32_t a = static_cast<uint32_t>(adler) & 0xFFFF;
-  uint32_t b = static_cast<uint32_t>(adler) >> 16 & 0xFFFF;
+  uint32_t a = adler & 0xFFFF;
+  uint64_t b = adler >> 16 & 0xFFFF;
+#ifdef __SSE2__
+  // 16 bytes a step: the byte sums, the sums before each step (each weighs
+  // 16 in b) and the bytes weighted 16 .. 1, reduced every 5552 bytes.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weightsHi = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+  const __m128i weightsLo = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+  while (len >= 16) {
+    size_t n = (len < 5552 ? len : 5552) & ~(size_t)15;
+    len -= n;
+    b += (uint64_t)a * n;
+    __m128i sums = zero, before = zero, weighted = zero;
+    for (size_t i = 0; i < n; i += 16) {
+      __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i));
+      before = _mm_add_epi32(before, sums);
+      sums = _mm_add_epi32(sums, _mm_sad_epu8(c, zero));
+      weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(c, zero), weightsHi));
+      weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(c, zero), weightsLo));
+    }
+    buf += n;
+    uint32_t s[4], p[4], w[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(s), sums);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), before);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), weighted);
+    b += 16 * ((uint64_t)p[0] + p[2]) + (uint64_t)w[0] + w[1] + w[2] + w[3];
+    a = (uint32_t)((a + (uint64_t)s[0] + s[2]) % KAdlerBase);
+    b %= KAdlerBase;
+  }
+#endif
   while (len) {
-    // 5552 bytes at most between reductions keep the sums within 32 bits.
-    uInt n = len < 5552 ? len : 5552;
+    size_t n = len < 5552 ? len : 5552;
     len -= n;
     while (n--) {
       a += *buf++;
       b += a;
     }
-    a %= 65521;
-    b %= 65521;
+    a %= KAdlerBase;
+    b %= KAdlerBase;
   }
-  return b << 16 | a;
+  return (uint32_t)b << 16 | a;
 }
-#endif
 
 namespace {
 
@@ -81,7 +116,7 @@ struct TBlock {
   ~TBlock() { std::free(P); }
   void Resize(size_t n) {
     void* q = std::realloc(P, n ? n : 1);
-    if (!q) throw std::bad_alloc();
+    if (!q) throw EZLibError(Z_MEM_ERROR);
     P = static_cast<unsigned char*>(q);
     Size = n;
   }
@@ -149,7 +184,8 @@ size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate, void
   size_t step = (inBytes + 255) & ~(size_t)255;
   if (step == 0) step = 256;
   TBlock block;
-  block.Resize(outEstimate ? outEstimate : step);
+  if (outEstimate > KMaxRecordContent) outEstimate = KMaxRecordContent;
+  block.Resize(outEstimate ? outEstimate : step < KMaxRecordContent ? step : KMaxRecordContent);
 
   z_stream s;
   std::memset(&s, 0, sizeof s);
@@ -189,9 +225,10 @@ size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate, void
     GPumpHook();
     if (progress) progress(0, 0, (int64_t)inBytes, (int64_t)produced, 1, std::string());
     if (s.avail_out == 0) {
+      if (block.Size >= KMaxRecordContent) throw EZLibError(Z_DATA_ERROR);
       size_t grow = step;
       if (++grown > KLinearSteps && block.Size / 2 > step) grow = block.Size / 2;
-      if (block.Size > SIZE_MAX - grow) throw std::bad_alloc();
+      if (grow > KMaxRecordContent - block.Size) grow = KMaxRecordContent - block.Size;
       block.Resize(block.Size + grow);
     }
   }
@@ -207,9 +244,59 @@ std::string InflateText(const std::string& text) {
   void* buf = nullptr;
   size_t n = 0;
   InflateBuffer(text.data(), text.size(), 0, buf, n, nullptr);
-  std::string out(static_cast<const char*>(buf), n);
-  std::free(buf);
-  return out;
+  TBlock block;  // frees the plain bytes also when the copy fails
+  block.P = static_cast<unsigned char*>(buf);
+  try {
+    return std::string(reinterpret_cast<const char*>(block.P), n);
+  } catch (const std::bad_alloc&) {
+    throw EZLibError(Z_MEM_ERROR);
+  }
+}
+
+TInflater::~TInflater() {
+  if (FStream) {
+    inflateEnd(FStream);
+    delete FStream;
+  }
+}
+
+void TInflater::Begin() {
+  if (FStream) {
+    ZLibCheck(inflateReset(FStream));
+    return;
+  }
+  z_stream* s = new (std::nothrow) z_stream();
+  if (!s) throw EZLibError(Z_MEM_ERROR);
+  s->zalloc = ZAlloc;
+  s->zfree = ZFree;
+  int rc = inflateInit_(s, "1.1.4", (int)sizeof(z_stream));
+  if (rc != Z_OK) {
+    delete s;
+    ZLibCheck(rc < 0 ? rc : Z_STREAM_ERROR);
+  }
+  FStream = s;
+}
+
+size_t TInflater::Step(const unsigned char*& in, size_t& inLeft, bool lastInput, unsigned char* out,
+                       size_t outSize, bool& ended) {
+  z_stream& s = *FStream;
+  s.next_in = const_cast<Bytef*>(in);
+  s.avail_in = inLeft > UINT_MAX ? UINT_MAX : (uInt)inLeft;
+  s.next_out = out;
+  s.avail_out = outSize > UINT_MAX ? UINT_MAX : (uInt)outSize;
+  uInt inBefore = s.avail_in, outBefore = s.avail_out;
+  int rc = inflate(&s, Z_NO_FLUSH);
+  size_t used = inBefore - s.avail_in, produced = outBefore - s.avail_out;
+  in += used;
+  inLeft -= used;
+  ended = rc == Z_STREAM_END;
+  if (rc == Z_NEED_DICT) throw EZLibError(Z_NEED_DICT);  // no dictionary is ever supplied
+  // "Buffer error" only says that this step could do nothing; it is damage
+  // when no further input can come.
+  if (rc == Z_BUF_ERROR && !lastInput) return produced;
+  ZLibCheck(rc);
+  if (!ended && produced == 0 && inLeft == 0 && lastInput) throw EZLibError(Z_BUF_ERROR);
+  return produced;
 }
 
 int32_t VolumeChecksum(const std::string& path, int64_t trailerLength) {

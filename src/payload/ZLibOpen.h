@@ -25,6 +25,10 @@ private:
 // zlib's standard message for a result code (empty for 0).
 std::string ZLibMessage(int result);
 
+// Adler-32 as zlib computes it (1 for a null buffer); the Windows programs
+// give it to zlib as the check of every stream.
+uint32_t Adler32(uint32_t adler, const unsigned char* buf, size_t len);
+
 // Returns `result`; raises EZLibError when it is negative.
 int ZLibCheck(int result);
 
@@ -45,13 +49,43 @@ void SetInflatePumpHook(void (*hook)());
 // after many such steps it grows geometrically, so highly compressible
 // records cost linear time. Returns the number of bytes produced (also in
 // `outBytes`). Raises EZLibError on damaged, truncated or dictionary
-// streams ("need dictionary"), std::bad_alloc when memory runs out; on any
-// error the block is freed and `outBuf` is null.
+// streams ("need dictionary"), and for a stream that goes on past
+// KMaxRecordContent; running out of memory raises EZLibError with
+// "insufficient memory". On any error the block is freed and `outBuf` is
+// null.
 size_t InflateBuffer(const void* inBuf, size_t inBytes, size_t outEstimate, void*& outBuf,
                      size_t& outBytes, TInflateProgress progress = nullptr);
 
 // InflateBuffer on the bytes of a text: the plain bytes as a text.
 std::string InflateText(const std::string& text);
+
+// The most plain bytes one record may inflate to: a stream that goes on is
+// damaged ("data error"), whatever memory the machine has.
+const size_t KMaxRecordContent = (size_t)256 << 20;
+
+struct z_stream_s;
+
+// One zlib inflater kept for many streams: its state and window are
+// allocated on the first stream and reset for each further one.
+class TInflater {
+public:
+  TInflater() {}
+  ~TInflater();
+  TInflater(const TInflater&) = delete;
+  TInflater& operator=(const TInflater&) = delete;
+
+  // Starts a new stream.
+  void Begin();
+  // Inflates from `in` (advancing it and `inLeft`) into `out`; returns the
+  // bytes written there. `ended` becomes true at the stream end. Raises
+  // EZLibError on a damaged or dictionary stream; when no input is left
+  // (`lastInput`) and the stream cannot go on, "buffer error".
+  size_t Step(const unsigned char*& in, size_t& inLeft, bool lastInput, unsigned char* out,
+              size_t outSize, bool& ended);
+
+private:
+  z_stream_s* FStream = nullptr;
+};
 
 // The checksum of one container file as the authoring tool stores it at
 // trailer offset 16. Files larger than 51,200 bytes (and files that cannot

@@ -11,6 +11,7 @@
 #include "text/Common.h"
 #include "text/LangRes0.h"
 #include "ui/KMsgBox.h"
+#include "ui/SetupView.h"
 
 HWND MainWindow = nullptr;
 HWND StatusLine = nullptr;
@@ -151,6 +152,15 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
   GAgentRole = agentRole;
   QuitFlag = false;
   ActivityPos = 0;
+  SetupView.SetStatusText = SetStatusText;
+  SetupView.ExtractProgress = ExtractProgress;
+  SetupView.ShowMainWindow = [](bool show) {
+    if (MainWindow) ShowWindow(MainWindow, show ? SW_SHOW : SW_HIDE);
+  };
+  SetupView.ShowActivityBar = [] {
+    if (ActivityBar) ShowWindow(ActivityBar, SW_SHOW);
+  };
+  SetupView.StopMainTimer = StopMainTimer;
 
   int64_t sleepX = GetSwitchInt("/SleepX=", -1);
   if (sleepX >= 0 && OnSleepX) OnSleepX(-(int)sleepX);

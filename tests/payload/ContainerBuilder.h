@@ -37,6 +37,30 @@ inline std::string Deflate(const std::string& plain, int level = 6) {
   return out.substr(0, n);
 }
 
+// A zlib stream of `count` zero bytes, made without holding them.
+inline std::string DeflateZeros(size_t count) {
+  z_stream s = {};
+  deflateInit(&s, 1);
+  static const std::string zeros(1 << 20, '\0');
+  std::string out;
+  char buf[65536];
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    size_t n = count < zeros.size() ? count : zeros.size();
+    s.next_in = (Bytef*)zeros.data();
+    s.avail_in = (uInt)n;
+    count -= n;
+    do {
+      s.next_out = (Bytef*)buf;
+      s.avail_out = sizeof buf;
+      rc = deflate(&s, count ? Z_NO_FLUSH : Z_FINISH);
+      out.append(buf, sizeof buf - s.avail_out);
+    } while (s.avail_out == 0 || (!count && rc != Z_STREAM_END));
+  }
+  deflateEnd(&s);
+  return out;
+}
+
 // File records (entry header, 0x00, file bytes), compressed or stored.
 inline std::string FileRecord(const std::string& header, const std::string& bytes) {
   std::string z = Deflate(header + '\0' + bytes);
@@ -65,12 +89,12 @@ struct TContainer {
 
   std::string Build() const {
     TTrailer t = Trailer;
-    t.SetU32(TRL_MAGIC, KContainerMagic);
-    t.SetU32(TRL_CHECKSUM, 1234);
-    t.SetU32(TRL_LENGTH, 74);
-    t.SetU32(TRL_RECORD_AREA, (uint32_t)Image.size());
-    if (!t.Bytes[TRL_HEADER_COUNT]) t.Bytes[TRL_HEADER_COUNT] = (uint8_t)Headers.size();
-    t.SetU32(TRL_FILE_COUNT, (uint32_t)Files.size());
+    t.SetU32(KTrlMagic, KContainerMagic);
+    t.SetU32(KTrlChecksum, 1234);
+    t.SetU32(KTrlLength, 74);
+    t.SetU32(KTrlRecordArea, (uint32_t)Image.size());
+    if (!t.Bytes[KTrlHeaderCount]) t.Bytes[KTrlHeaderCount] = (uint8_t)Headers.size();
+    t.SetU32(KTrlFileCount, (uint32_t)Files.size());
     std::string s = Image;
     for (const std::string& h : Headers) s += Record((int32_t)h.size(), h);
     for (const std::string& f : Files) s += f;

@@ -113,20 +113,20 @@ protected:
       EXPECT_TRUE(ChecksumMatches(VolumeChecksum(path, 74), walk.Trailer().Checksum())) << path;
       TRecordHeader rec;
       uint32_t files = 0;
-      while (walk.Next(rec) == rsRecord) {
+      while (walk.Next(rec) == KRecordRead) {
         if (++counter <= info.Trailer().HeaderCount())  // header records start the chain only
           continue;
         ++files;
         TFileEntry entry;
         std::string bytes;
         bool has = false;
-        EXPECT_EQ(walk.ReadFileRecord(entry, bytes, has), rsRecord);
+        EXPECT_EQ(walk.ReadFileRecord(entry, bytes, has), KRecordRead);
         EXPECT_TRUE(has);
         out[entry.FileName] += bytes;
         if (entries) entries->push_back(entry);
       }
       EXPECT_EQ(files, walk.Trailer().FileCount()) << path;
-      if (!(walk.Trailer().Options() & OPT_NEXT_VOLUME)) break;
+      if (!(walk.Trailer().Options() & KOptNextVolume)) break;
       path = VolumeFileName(Project.Output, ++j);
     }
     return out;
@@ -149,7 +149,7 @@ protected:
 TEST_F(PackBuild, SingleFileSetupRoundTrip) {
   Project.Languages.push_back({"English", {{"s0", "Demo"}, {"s1", "Unpacking"}}});
   Project.Update = {"http://upd/", "Demo.info", "DemoAgent.exe", "UPD", true};
-  Project.Options = OPT_TEMP_DRIVE_INFO | OPT_ACTIVITY_BAR;
+  Project.Options = KOptTempDriveInfo | KOptActivityBar;
   AddFile("readme.txt", std::string(20000, 'r'));
   Project.Entries[0].HasDate = true;
   Project.Entries[0].DosDate = 0x58CB6472;
@@ -163,11 +163,11 @@ TEST_F(PackBuild, SingleFileSetupRoundTrip) {
   EXPECT_EQ(image.compare(0, 248, ReadAll(Project.Stub), 0, 248), 0);
   // As stored: the record area right after the stub, the trailer length 74.
   const std::string trailer = image.substr(image.size() - 74);
-  EXPECT_EQ(trailer.substr(TRL_RECORD_AREA, 4) + trailer.substr(70), U32(4096) + U32(74));
+  EXPECT_EQ(trailer.substr(KTrlRecordArea, 4) + trailer.substr(70), U32(4096) + U32(74));
   TGFileInfo info(Project.Output);
   ASSERT_TRUE(info.HasPayload());
   EXPECT_EQ(info.Trailer().FileCount(), 5u);
-  EXPECT_EQ(info.Trailer().Options(), OPT_TEMP_DRIVE_INFO | OPT_ACTIVITY_BAR);
+  EXPECT_EQ(info.Trailer().Options(), KOptTempDriveInfo | KOptActivityBar);
   EXPECT_EQ(info.GetLangStr("s1", ""), "Unpacking");
   EXPECT_EQ(info.GetUpdateToken(true), "UPD");
   EXPECT_EQ(info.DownloadSettings(), "");
@@ -236,7 +236,7 @@ TEST_F(PackBuild, MultiVolumeChainWithChecksums) {
 TEST_F(PackBuild, SpanRelaunchSetupStartsWithVolume001) {
   Project.Stub = Dir.Write("stub.exe", StubImage(20000));
   Project.VolumeSize = 60000;
-  Project.Options = OPT_SPAN_RELAUNCH;
+  Project.Options = KOptSpanRelaunch;
   AddFile("Engine.exe", std::string(500, 'e'), true);
   AddFile("data.bin", Noise(150000, 9));
   ASSERT_TRUE(Build()) << Error;
@@ -271,7 +271,7 @@ TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
   Project.Output = Dir.File("Real.exe");
   Project.Internet = Project.MakeAgentCopy = false;
   Project.IsAgent = true;
-  Project.Options = OPT_AGENT_LOG;
+  Project.Options = KOptAgentLog;
   AddFile("Engine.exe", Noise(5000, 3, 20), true);
   AddFile("data.bin", Noise(9000, 4));
   ASSERT_TRUE(Build()) << Error;

@@ -8,6 +8,7 @@
 
 #include "ContainerBuilder.h"
 #include "payload/StubSetup.h"
+#include "payload/StubUtil.h"
 #include "payload/UnPack.h"
 #include "payload/ZLibOpen.h"
 #include "support/Files.h"
@@ -45,7 +46,7 @@ std::string Volume(const std::vector<std::string>& records, bool more) {
   v.Image.clear();
   v.Headers.clear();
   v.Files = records;
-  v.Trailer.Bytes[TRL_OPTIONS] = more ? OPT_NEXT_VOLUME : 0;
+  v.Trailer.Bytes[KTrlOptions] = more ? KOptNextVolume : 0;
   return v.Build();
 }
 
@@ -77,10 +78,30 @@ TEST(ExtractPayload, TheFirstRecordOfANameReplacesWhatWasThere) {
   EXPECT_EQ(ReadFilePart(dir.File("out\\a.txt"), 0, false, 0), "new more");
 }
 
+TEST(ExtractPayload, BigRecordsAppendInPiecesAndTheLastDateStays) {
+  TTempDir dir;
+  std::string big;
+  for (int i = 0; big.size() < 2500000; ++i)
+    big += "line " + std::to_string(i * 7919 % 100003) + "\r\n";
+  const std::string tail(100000, 't');
+  // 2024-06-11 12:34:56 and the same day at 13:00:00, packed DOS date-times.
+  const uint32_t day = (44u << 9 | 6 << 5 | 11) << 16;
+  const uint32_t first = day | (12 << 11 | 34 << 5 | 28), last = day | 13 << 11;
+  TContainer c;
+  c.Files = {FileRecord("|big.txt|" + std::to_string(first) + "|", big),
+             StoredFileRecord("|big.txt|" + std::to_string(last) + "|", tail)};
+  TExtractJob job = Extract(dir, c);
+  EXPECT_TRUE(job.IntegrityOK);
+  std::string path = dir.File("out\\big.txt");
+  EXPECT_TRUE(ReadFilePart(path, 0, false, 0) == big + tail);
+  EXPECT_EQ(last, FileDosDateTime(path));
+  EXPECT_EQ(NewFileSteps, 1);
+}
+
 TEST(ExtractPayload, VolumeChainRunsOnAndCountsEntriesAcrossVolumes) {
   TTempDir dir;
   TContainer c;
-  c.Trailer.Bytes[TRL_OPTIONS] = OPT_NEXT_VOLUME;
+  c.Trailer.Bytes[KTrlOptions] = KOptNextVolume;
   c.Files = {FileRecord(Header("v1.txt"), "1")};
   // Two records at the start of volume 2: counted on from volume 1, so
   // neither is taken for a header record.
@@ -107,6 +128,14 @@ TEST(ExtractPayload, RecordPastTheEndIsDamagedABrokenStreamRaises) {
   EXPECT_FALSE(job.IntegrityOK);
   EXPECT_TRUE(FileExists(dir.File("out\\first.txt")));
   EXPECT_FALSE(FileExists(dir.File("out\\Engine.exe")));
+  // The magic number with the record area past the trailer is as damaged.
+  std::string bytes = c.Build();
+  PutU32(bytes, bytes.size() - 74 + KTrlRecordArea, (uint32_t)bytes.size());
+  TExtractJob outside;
+  outside.SetupFile = dir.Write("Outside.exe", bytes);
+  outside.TargetFolder = dir.File("outside");
+  ExtractPayload(outside);
+  EXPECT_TRUE(outside.VolumeDamaged);
 
   std::string rec = FileRecord(Header("t.txt"), std::string(20000, 'a') + "tail");
   for (size_t i = rec.size() / 2; i < rec.size() / 2 + 8; ++i) rec[i] ^= 0x5A;

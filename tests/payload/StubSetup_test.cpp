@@ -59,21 +59,21 @@ TEST(StubSetup, AgentCopiesCarryTheAgentMarkAndNoPointer) {
   // The internet setup's copy: a signature-sized tail is cut, a longer one kept.
   std::string copy = InternetAgentImage(image(3000));
   ASSERT_EQ(copy.size(), 5000u);
-  EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);
+  EXPECT_EQ(copy[5000 - 74 + KTrlIsAgent], 1);
   copy = InternetAgentImage(image(20000));
   ASSERT_EQ(copy.size(), 25000u);
-  EXPECT_EQ(copy[5000 - 74 + TRL_IS_AGENT], 1);  // the trailer, not the kept tail
+  EXPECT_EQ(copy[5000 - 74 + KTrlIsAgent], 1);  // the trailer, not the kept tail
   EXPECT_EQ(copy.substr(5000), image(20000).substr(5000));
 
   // The copy made while extracting: head and header records, the pointer
   // cleared, then the trailer with length 74.
   TTrailer t;
-  t.SetU32(TRL_MAGIC, KContainerMagic);
-  t.SetU32(TRL_LENGTH, 80);
+  t.SetU32(KTrlMagic, KContainerMagic);
+  t.SetU32(KTrlLength, 80);
   std::string head = image(0).substr(0, 2000);
   copy = ExtractedAgentImage(head, t.Bytes);
   ASSERT_EQ(copy.size(), head.size() + 74);
   EXPECT_EQ(PayloadEndFromBytes(copy), 0u);  // the payload end is the file end
-  EXPECT_EQ(copy[copy.size() - 74 + TRL_IS_AGENT], 1);
+  EXPECT_EQ(copy[copy.size() - 74 + KTrlIsAgent], 1);
   EXPECT_EQ(copy.substr(copy.size() - 4), U32(74));
 }

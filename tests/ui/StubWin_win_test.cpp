@@ -36,11 +36,11 @@ std::string MakeSetup(const std::string& name, const std::string& language) {
   FILE* f = std::fopen(path.c_str(), "ab");
   std::fseek(f, 0, SEEK_END);
   TTrailer trailer;
-  trailer.Bytes[TRL_HEADER_COUNT] = 2;
-  trailer.SetU32(TRL_RECORD_AREA, (uint32_t)std::ftell(f));
-  trailer.SetU32(TRL_MAGIC, KContainerMagic);
-  trailer.SetU32(TRL_CHECKSUM, 1234);
-  trailer.SetU32(TRL_LENGTH, KTrailerSize);
+  trailer.Bytes[KTrlHeaderCount] = 2;
+  trailer.SetU32(KTrlRecordArea, (uint32_t)std::ftell(f));
+  trailer.SetU32(KTrlMagic, KContainerMagic);
+  trailer.SetU32(KTrlChecksum, 1234);
+  trailer.SetU32(KTrlLength, KTrailerSize);
   std::string bytes =
       Record(language) + Record("|||||") + std::string((const char*)trailer.Bytes, KTrailerSize);
   std::fwrite(bytes.data(), 1, bytes.size(), f);

@@ -329,7 +329,7 @@ bool ListVolume(const std::string& path, int number, bool hasHeaders) {
   uint32_t files = 0;
   TRecordHeader rec;
   TRecordStatus st;
-  while ((st = walk.Next(rec)) == rsRecord) {
+  while ((st = walk.Next(rec)) == KRecordRead) {
     if (hasHeaders && walk.IsHeaderRecord(rec)) {
       std::cout << "  header record " << rec.Index << ": " << rec.DataSize << " bytes\n";
       continue;
@@ -341,7 +341,7 @@ bool ListVolume(const std::string& path, int number, bool hasHeaders) {
     std::string status = "ok";
     try {
       TRecordStatus rs = walk.ReadFileRecord(entry, bytes, hasEntry);
-      if (rs != rsRecord) {
+      if (rs != KRecordRead) {
         status = "DAMAGED: record reaches past the payload";
         ok = false;
       } else if (!hasEntry) {
@@ -356,11 +356,11 @@ bool ListVolume(const std::string& path, int number, bool hasHeaders) {
               << std::setw(10) << bytes.size() << " " << std::setw(10) << rec.DataSize + 4 << " "
               << (rec.Compressed() ? "zlib  " : "stored") << " " << status << "\n";
   }
-  if (st == rsDamaged) {
+  if (st == KRecordDamaged) {
     std::cout << "  DAMAGED: a record reaches past the payload end\n";
     ok = false;
   }
-  if (files == 0 && t.FileCount() > 0 && t.Bytes[TRL_IS_AGENT] != 0) {
+  if (files == 0 && t.FileCount() > 0 && t.Bytes[KTrlIsAgent] != 0) {
     // The stub writes update-agent copies with the settings only and keeps
     // the trailer of the setup they were made from.
     std::cout << "  update-agent copy: settings only\n";
