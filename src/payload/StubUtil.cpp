@@ -71,6 +71,10 @@ std::string GetSetupTempDir() {
   return SetupTempDirValue;
 }
 
+bool SetupTempDirMade() {
+  return !SetupTempDirValue.empty();
+}
+
 bool FindAltTempDrive() {
   if (!AltTempBase.empty()) return true;
   double space[3] = {0, 0, 0};

@@ -62,6 +62,8 @@ uint16_t FileDosTime(const std::string& path);
 // The default extraction folder; on the first call an old folder of the same
 // name is deleted and the folder is created.
 std::string GetSetupTempDir();
+// True once GetSetupTempDir made the folder in this process.
+bool SetupTempDirMade();
 // Looks for a fixed drive among C, D and E with more room than the temporary
 // folder's drive; true when one was chosen.
 bool FindAltTempDrive();

@@ -55,8 +55,11 @@ void PumpOnce() {
   PumpMessages(0);
 }
 
+// Only a folder this process made goes: asking for the name first would make
+// the folder, and an agent copy carries the date of the setup that made it, so
+// the name could be that of a setup running beside it.
 void RemoveSetupTempDir() {
-  DeleteTree(GetSetupTempDir(), false);
+  if (SetupTempDirMade()) DeleteTree(GetSetupTempDir(), false);
 }
 
 HWND AgentMainWindow() {
