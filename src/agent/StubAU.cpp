@@ -233,11 +233,12 @@ bool AskCheckNowQuestion() {
   return Ask(1, ReplaceAll(text, "PROG_NAME", DescText(KProgramNameOriginal)));
 }
 
-void DownloadInfoFile() {
-  std::string error;
+// Fetches the ".info" file between the notifications 40/1 and 40/2.
+bool DownloadInfoFile(std::string& error) {
   NotifyController(KNotifyInfoDownload, 1);
-  DownloadFileAU(AgentLinks.UpdateServer, AgentLinks.InfoFileName, 1, error);
+  const bool fetched = DownloadFileAU(AgentLinks.UpdateServer, AgentLinks.InfoFileName, 1, error);
   NotifyController(KNotifyInfoDownload, 2);
+  return fetched;
 }
 
 class TSystemAgentWorld : public TAgentWorld {
@@ -256,7 +257,10 @@ public:
       DebugLine(line);
   }
   void PostQuit() override { PostQuitMessage(0); }
-  void DownloadInfoOnly() override { DownloadInfoFile(); }
+  void DownloadInfoOnly() override {
+    std::string error;
+    DownloadInfoFile(error);
+  }
   void ApplyMessageFont() override {
     SetMsgBoxFont(DescText(KFontName), static_cast<int>(DescInt(KFontSize)),
                   static_cast<int>(DescInt(KCharSet)));
@@ -489,9 +493,7 @@ void PerformShot() {
   CheckTestMode(true);
   Agent.ShotState = 1;
   std::string error;
-  NotifyController(KNotifyInfoDownload, 1);
-  const bool fetched = DownloadFileAU(AgentLinks.UpdateServer, AgentLinks.InfoFileName, 1, error);
-  NotifyController(KNotifyInfoDownload, 2);
+  const bool fetched = DownloadInfoFile(error);
   WriteDescInt(KProbeSecondsLast, NowSeconds());
   int level = 0;
   std::string levelText;
