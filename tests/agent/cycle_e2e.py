@@ -296,8 +296,8 @@ def case_test_mode(c):
 
 def case_controller(c):
     """ProbeSecondsInterval 0: one probe, then none until a shot is asked.
-    "/WM_MSG=" registers agentctl's window (50, 51); "/STOP=2" quits two
-    ticks later with the exit notification 43."""
+    agentctl's registration is answered with 50 and 51; "/STOP=2" on the
+    plain agent quits the copy two ticks later with the notification 43."""
     c.update_setup()
     c.write_info(winpath(c.source), Stamp=1)
     c.write_original(ProbeSecondsInterval=0)
