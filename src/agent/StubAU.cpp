@@ -292,9 +292,11 @@ bool CreateAndRun_X_Exe(bool copyWasRunning, bool autoUpdateProg, bool (*copyRun
         TransientSwitches(GetSwitchValue("/TRANSIENT=", ""), GetSwitchValue("/DELAY=", ""));
     AgentLog("WinExec: " + copy + switches);
     StartHidden(copy, switches);
+    // The switches that follow go to the copy's window: wait for the window,
+    // not only the process, or they are lost while reported as posted.
+    auto ready = [&] { return copyRunningNow ? copyRunningNow() : IsProcessRunning(copy); };
     if (!GetParams().empty())
-      for (int waited = 0; waited < 3000 && !IsProcessRunning(copy); waited += 200)
-        WaitPumping(0, 200);
+      for (int waited = 0; waited < 3000 && !ready(); waited += 200) WaitPumping(0, 200);
   }
   AgentLog("CreateAndRun_X_Exe() --- End");
   return copyWasRunning;
