@@ -233,11 +233,12 @@ bool AskCheckNowQuestion() {
   return Ask(1, ReplaceAll(text, "PROG_NAME", DescText(KProgramNameOriginal)));
 }
 
-void DownloadInfoFile() {
-  std::string error;
+// Fetches the ".info" file between the notifications 40/1 and 40/2.
+bool DownloadInfoFile(std::string& error) {
   NotifyController(KNotifyInfoDownload, 1);
-  DownloadFileAU(AgentLinks.UpdateServer, AgentLinks.InfoFileName, 1, error);
+  const bool fetched = DownloadFileAU(AgentLinks.UpdateServer, AgentLinks.InfoFileName, 1, error);
   NotifyController(KNotifyInfoDownload, 2);
+  return fetched;
 }
 
 class TSystemAgentWorld : public TAgentWorld {
@@ -256,7 +257,10 @@ public:
       DebugLine(line);
   }
   void PostQuit() override { PostQuitMessage(0); }
-  void DownloadInfoOnly() override { DownloadInfoFile(); }
+  void DownloadInfoOnly() override {
+    std::string error;
+    DownloadInfoFile(error);
+  }
   void ApplyMessageFont() override {
     SetMsgBoxFont(DescText(KFontName), static_cast<int>(DescInt(KFontSize)),
                   static_cast<int>(DescInt(KCharSet)));
@@ -288,9 +292,11 @@ bool CreateAndRun_X_Exe(bool copyWasRunning, bool autoUpdateProg, bool (*copyRun
         TransientSwitches(GetSwitchValue("/TRANSIENT=", ""), GetSwitchValue("/DELAY=", ""));
     AgentLog("WinExec: " + copy + switches);
     StartHidden(copy, switches);
+    // The switches that follow go to the copy's window: wait for the window,
+    // not only the process, or they are lost while reported as posted.
+    auto ready = [&] { return copyRunningNow ? copyRunningNow() : IsProcessRunning(copy); };
     if (!GetParams().empty())
-      for (int waited = 0; waited < 3000 && !IsProcessRunning(copy); waited += 200)
-        WaitPumping(0, 200);
+      for (int waited = 0; waited < 3000 && !ready(); waited += 200) WaitPumping(0, 200);
   }
   AgentLog("CreateAndRun_X_Exe() --- End");
   return copyWasRunning;
@@ -489,9 +495,7 @@ void PerformShot() {
   CheckTestMode(true);
   Agent.ShotState = 1;
   std::string error;
-  NotifyController(KNotifyInfoDownload, 1);
-  const bool fetched = DownloadFileAU(AgentLinks.UpdateServer, AgentLinks.InfoFileName, 1, error);
-  NotifyController(KNotifyInfoDownload, 2);
+  const bool fetched = DownloadInfoFile(error);
   WriteDescInt(KProbeSecondsLast, NowSeconds());
   int level = 0;
   std::string levelText;

@@ -89,6 +89,10 @@ const std::string& FolderFailure() {
   return GFolderFailureText;
 }
 
+bool SetupTempDirMade() {
+  return !SetupTempDirValue.empty();
+}
+
 bool FindAltTempDrive() {
   if (!GAltTempBase.empty()) return true;
   double space[3] = {0, 0, 0};

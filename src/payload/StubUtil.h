@@ -47,6 +47,8 @@ uint16_t FileDosTime(const std::string& path);
 // had its name is removed first (a link as a link; the running program stays
 // when it runs from there). "" when that failed; FolderFailure() says why.
 std::string GetSetupTempDir();
+// True once GetSetupTempDir made the folder in this process.
+bool SetupTempDirMade();
 // Looks for a fixed drive among C, D and E with more room than the temporary
 // folder's drive; true when one was chosen.
 bool FindAltTempDrive();

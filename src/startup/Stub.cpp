@@ -55,8 +55,11 @@ void PumpOnce() {
   PumpMessages(0);
 }
 
+// Only a folder this process made goes: asking for the name first would make
+// the folder, and an agent copy carries the date of the setup that made it, so
+// the name could be that of a setup running beside it.
 void RemoveSetupTempDir() {
-  DeleteTree(GetSetupTempDir(), false);
+  if (SetupTempDirMade()) DeleteTree(GetSetupTempDir(), false);
 }
 
 HWND AgentMainWindow() {
@@ -184,9 +187,13 @@ void DoRunStubWin() {
   const bool xRunning = X_ExeIsRunning();
   const bool plainAgent = ThisIs_Plain_AutoUpdate_Exe();
   const bool xAgent = ThisIs_X_AutoUpdate_Exe();
-  AgentLog("X_ExeIsRunning=" + BoolText(xRunning));
-  AgentLog("ThisIs_Plain_AutoUpdate_Exe=" + BoolText(plainAgent));
-  AgentLog("ThisIs_X_AutoUpdate_Exe=" + BoolText(xAgent));
+  const struct {
+    const char* Name;
+    bool Value;
+  } tests[] = {{"X_ExeIsRunning=", xRunning},
+               {"ThisIs_Plain_AutoUpdate_Exe=", plainAgent},
+               {"ThisIs_X_AutoUpdate_Exe=", xAgent}};
+  for (const auto& t : tests) AgentLog(t.Name + BoolText(t.Value));
 
   // Another process already plays this role: run nothing.
   if (!FindWindowA(MainWindowClass.c_str(), nullptr)) {

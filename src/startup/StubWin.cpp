@@ -33,6 +33,9 @@ namespace {
 
 const UINT_PTR KMainTimerId = 1;
 bool GAgentRole = false;
+// Set once the message loop has ended: the window that still stands is then
+// only taken down, its destroy steps ran already or the flow did its own.
+bool GLoopEnded = false;
 
 // The status line's font, replaced as a whole.
 TGdiObject GStatusFont;
@@ -106,6 +109,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
       if (!CloseMainWindow()) return 0;
       break;
     case WM_DESTROY:
+      if (GLoopEnded) break;
       DebugLine("- wm_Destroy -");
       DestroyMainWindow();
       break;
@@ -150,6 +154,7 @@ void StopMainTimer() {
 
 int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agentRole) {
   GAgentRole = agentRole;
+  GLoopEnded = false;
   QuitFlag = false;
   ActivityPos = 0;
   SetupView.SetStatusText = SetStatusText;
@@ -198,18 +203,18 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
     }
   }
 
+  GLoopEnded = true;
   StopMainTimer();
   HTTP_SetAbort(true);
   HTTP_UnloadWinINet();
   if (OnMainLoopEnd) OnMainLoopEnd();
-  // A window still standing (the setup flow posted the quit message) goes
-  // now, so that its class no longer marks this role as running; the quit
-  // message its destruction posts is not left for later message loops.
-  if (MainWindow && IsWindow(MainWindow)) {
-    DestroyWindow(MainWindow);
-    MSG quit;
-    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+  // A window still standing (the setup flow or the agent posted the quit
+  // message) goes now, so that its class no longer marks this role as
+  // running; its destroy steps do not run again. A quit message left by the
+  // loop's end is not kept for later message loops.
+  if (MainWindow && IsWindow(MainWindow)) DestroyWindow(MainWindow);
+  MSG quit;
+  while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
   MainWindow = StatusLine = FilesBar = ActivityBar = nullptr;
   GStatusFont.Reset();

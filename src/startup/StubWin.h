@@ -11,7 +11,8 @@
 //        OnSleepX       = sets AutoUpdateTimerCount := value (-N for "/SleepX=N")
 //        OnAgentShutDown, OnAgentRegister, OnAgentSetting
 //                       = the agent's handlers of the messages 1123, 1124, 1125
-//        OnRemoveTempDir = DeleteTree(GetSetupTempDir(), false)
+//        OnRemoveTempDir = DeleteTree(GetSetupTempDir(), false) when
+//                         this process made that folder
 //        OnMainLoopEnd  = the controller notification 43/0
 //      Unset hooks do nothing (1125 then answers 0).
 //   2. Call RunStubWinMain(instance, MainWindowClass, ThisIs_AutoUpdateProg)

@@ -67,16 +67,6 @@ TEST_F(AgentCycle, FirstStatusCheckOnTheFourthTickOrAfterSleepX) {
   EXPECT_EQ(11, w.ShotTicks[0]);
 }
 
-TEST_F(AgentCycle, IntervalZeroProbesOnceUntilAControllerAsks) {
-  World.Original[KProbeSecondsInterval] = 0;
-  World.Run(State, 20);
-  EXPECT_EQ(1, World.Shots);
-  EXPECT_FALSE(State.Enabled);
-  AgentSettingWith(State, World, 31, 0);
-  World.Run(State, 5);
-  EXPECT_EQ(2, World.Shots);
-}
-
 TEST_F(AgentCycle, IntervalMinusOneNeverProbesOnTheTimerButOnRequest) {
   World.Original[KProbeSecondsInterval] = -1;
   World.TestMode = true;  // -1 keeps its meaning in test mode
@@ -85,12 +75,6 @@ TEST_F(AgentCycle, IntervalMinusOneNeverProbesOnTheTimerButOnRequest) {
   AgentSettingWith(State, World, 31, 0);
   World.Run(State, 1);
   EXPECT_EQ(1, World.Shots);
-}
-
-TEST_F(AgentCycle, TestModeProbesEveryFiveSeconds) {
-  World.TestMode = true;
-  World.Run(State, 18);
-  EXPECT_EQ((std::vector<int>{4, 9, 14}), World.ShotTicks);
 }
 
 TEST_F(AgentCycle, QuitCountdownOfTwoQuitsOnTheThirdTick) {
@@ -135,26 +119,19 @@ TEST_F(AgentCycle, SettingsReadLow32BitsAndSetOverridesByLowByte) {
   EXPECT_EQ(1, World.InfoOnly);
 }
 
-TEST(AgentDecision, LevelsInOrder) {
+TEST(AgentDecision, SameStampWaitsForTheReAskTimeUnlessInteractive) {
   TOkInputs ok;
   ok.InfoFetched = true;
   ok.VersionOriginal = 3;
   ok.VersionNew = 4;
-  ok.StampOriginal = 1;
-  ok.StampInfo = 2;
+  ok.StampOriginal = ok.StampInfo = 1;
   ok.ValidVersions = ok.SizeOK = true;
+  EXPECT_EQ(2, OkLevel(ok));
+  ok.Interactive = true;
   EXPECT_EQ(6, OkLevel(ok));
-  EXPECT_EQ("OK", OkLevelText(6));
-  TOkInputs same = ok;
-  same.StampInfo = 1;
-  EXPECT_EQ(2, OkLevel(same));  // same stamp, re-ask not due, background
-  same.Interactive = true;
-  EXPECT_EQ(6, OkLevel(same));
-  TOkInputs equal = ok;
-  equal.VersionNew = 3;
-  EXPECT_EQ(3, OkLevel(equal));
-  EXPECT_EQ("New version is not higher then old version", OkLevelText(3));
-  EXPECT_EQ("\"Valid for version\" mismatch", OkLevelText(4));
+  ok.Interactive = false;
+  ok.ReAskDue = true;
+  EXPECT_EQ(6, OkLevel(ok));
   EXPECT_FALSE(ReAskDue(1000, 900, 0));
   EXPECT_FALSE(ReAskDue(1000, 900, 100));
   EXPECT_TRUE(ReAskDue(1001, 900, 100));
