@@ -90,7 +90,7 @@ const std::string& FolderFailure() {
 }
 
 bool SetupTempDirMade() {
-  return !SetupTempDirValue.empty();
+  return !GSetupTempDir.empty();
 }
 
 bool FindAltTempDrive() {
