@@ -11,12 +11,12 @@
 #include "payload/StubSetup.h"
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
-#include "startup/StubWin.h"
 #include "support/ExecPipe.h"
 #include "support/Files.h"
 #include "text/Common.h"
 #include "ui/KMsgBox.h"
 #include "ui/KProgBar.h"
+#include "ui/SetupView.h"
 
 namespace {
 
@@ -60,8 +60,9 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
     // before anything is fetched or written.
     error = fileName + "<P><P>Unable to save Extracted File!";
   } else if (!FileExists(payload)) {
-    SetStatusText(LangText(own, "s10", "Downloading File..."), own.GetLangFontName(),
-                  own.GetLangFontSize(), charset);
+    if (SetupView.SetStatusText)
+      SetupView.SetStatusText(LangText(own, "s10", "Downloading File..."), own.GetLangFontName(),
+                              own.GetLangFontSize(), charset);
     if (own.AskBeforeDownload() && !hide && !ConfirmDownload(own, buttons)) error = KDeclined;
     std::string systemText;
     if (!HTTP_CheckConnection(systemText)) {
@@ -72,11 +73,13 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
     payload = TempFolder(true) + fileName;
     if (error.empty()) {
       std::string content;
-      HTTP_DownloadFile(hide ? nullptr : MainWindow, url, payload, error, &ProgBar(), content);
+      HWND window =
+          hide || !SetupView.WindowHandle ? nullptr : static_cast<HWND>(SetupView.WindowHandle());
+      HTTP_DownloadFile(window, url, payload, error, &ProgBar(), content);
       downloaded = error.empty();
     }
     WaitPumping(0, 300);
-    ExtractProgress(0, 0, 10, 0, 1, std::string());
+    if (SetupView.ExtractProgress) SetupView.ExtractProgress(0, 0, 10, 0, 1, std::string());
     WaitPumping(0, 700);
   }
 

@@ -21,6 +21,8 @@
 #include "support/KDebug.h"
 #include "support/Utils.h"
 #include "text/Common.h"
+#include "text/LangRes0.h"
+#include "text/SLangId.h"
 #include "text/KSUB.h"
 
 namespace {
@@ -687,4 +689,28 @@ bool TGFileInfo::CheckToken(const std::string& path, int kind) const {
     return SameToken(InformTokenField(text, rest), GetUpdateToken(false));
   }
   return false;
+}
+
+// ---------------------------------------------------------------------------
+// Language operations: the selected record of the language block, with the
+// built-in texts of the string table as defaults.
+
+std::string TGFileInfo::GetLangStr(const std::string& key, const std::string& def) const {
+  return LangStrFromBlock(LanguageBlock(), key, def);
+}
+
+int TGFileInfo::GetLangCharset() const {
+  return LangIntValue(GetLangStr("Charset", "0"), 0);
+}
+
+int TGFileInfo::GetLangFontSize() const {
+  return LangIntValue(GetLangStr("FontSize", "8"), 8);
+}
+
+std::string TGFileInfo::GetLangFontName() const {
+  return GetLangStr("FontName", "Tahoma");
+}
+
+std::string GetLangText(const TGFileInfo& info, const std::string& key) {
+  return info.GetLangStr(key, LangDefault(key));
 }

@@ -305,3 +305,7 @@ private:
   std::string FDownloadSettings;
   bool FHasPayload = false;
 };
+
+// The text of `key` in the payload's selected language record, or the
+// built-in default of that key.
+std::string GetLangText(const TGFileInfo& info, const std::string& key);

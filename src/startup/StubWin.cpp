@@ -166,6 +166,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
     if (ActivityBar) ShowWindow(ActivityBar, SW_SHOW);
   };
   SetupView.StopMainTimer = StopMainTimer;
+  SetupView.WindowHandle = []() -> void* { return MainWindow; };
 
   int64_t sleepX = GetSwitchInt("/SleepX=", -1);
   if (sleepX >= 0 && OnSleepX) OnSleepX(-(int)sleepX);

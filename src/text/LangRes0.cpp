@@ -2,7 +2,6 @@
 
 #include <climits>
 
-#include "payload/UnPack.h"
 #include "text/Common.h"
 #include "text/SLangId.h"
 
@@ -47,31 +46,8 @@ std::string LangDefault(const std::string& key) {
   return std::string();
 }
 
-std::string GetLangText(const TGFileInfo& info, const std::string& key) {
-  return info.GetLangStr(key, LangDefault(key));
-}
-
 int LangIntValue(const std::string& text, int def) {
   int64_t v = StrToInt64Def(text, int64_t(INT_MIN) - 1);
   if (v < INT_MIN || v > INT_MAX) return def;
   return int(v);
-}
-
-// ---------------------------------------------------------------------------
-// Language operations of the container reader.
-
-std::string TGFileInfo::GetLangStr(const std::string& key, const std::string& def) const {
-  return LangStrFromBlock(LanguageBlock(), key, def);
-}
-
-int TGFileInfo::GetLangCharset() const {
-  return LangIntValue(GetLangStr("Charset", "0"), 0);
-}
-
-int TGFileInfo::GetLangFontSize() const {
-  return LangIntValue(GetLangStr("FontSize", "8"), 8);
-}
-
-std::string TGFileInfo::GetLangFontName() const {
-  return GetLangStr("FontName", "Tahoma");
 }

@@ -3,7 +3,7 @@
 #include "support/ExecPipe.h"
 
 #ifdef _WIN32
-#include "startup/StubWin.h"
+#include "ui/SetupView.h"
 #endif
 
 namespace {
@@ -45,9 +45,17 @@ void TProgBar::SetCaption(const std::string& text) {
 }
 
 #ifdef _WIN32
+namespace {
+void ToMainWindow(int kind, int reserved, int64_t maximum, int64_t position, int step,
+                  const std::string& text) {
+  if (SetupView.ExtractProgress)
+    SetupView.ExtractProgress(kind, reserved, maximum, position, step, text);
+}
+}  // namespace
+
 TProgBar& ProgBar() {
   // Never destroyed: its Finish would reach windows that are long gone.
-  static TProgBar* bar = new TProgBar(ExtractProgress);
+  static TProgBar* bar = new TProgBar(ToMainWindow);
   return *bar;
 }
 #endif

@@ -17,6 +17,8 @@ struct TSetupView {
   void (*ShowMainWindow)(bool show) = nullptr;
   void (*ShowActivityBar)() = nullptr;
   void (*StopMainTimer)() = nullptr;
+  // The window's handle (an HWND), for downloads that show it.
+  void* (*WindowHandle)() = nullptr;
 };
 
 // The view of the running program's main window.
