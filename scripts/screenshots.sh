@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Renders the program's windows under Wine on a private Xvfb into
 # docs/screenshots/*.png: an error box, an attention box, a question with
-# translated buttons, a right-to-left box and the main window with its
-# progress. Uses a Wine prefix of its own in which Wine draws the window
-# frames itself (there is no window manager on the virtual display).
+# translated buttons, a right-to-left box, the main window with its
+# progress and the inform dialog with a news page. Uses a Wine prefix of its
+# own in which Wine draws the window frames itself (there is no window
+# manager on the virtual display).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVIX_BUILD:-$root/build}
@@ -58,3 +59,4 @@ shoot attention
 shoot question
 shoot rtl he_IL.UTF-8
 shoot main
+shoot inform

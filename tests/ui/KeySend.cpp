@@ -2,7 +2,8 @@
 // until a message box (class "KMsgBox") is visible with its buttons, then
 // sends it keys the way the keyboard would deliver them to its thread.
 //
-//   ui_keysend.exe <timeout-ms> <key>...
+//   ui_keysend.exe [class:<name>] <timeout-ms> <key>...
+//     class:<name>  waits for a window of that class (default "KMsgBox")
 //     alt:<c>   Alt with the character c (WM_SYSCHAR)
 //     vk:<n>    key down of virtual key n, decimal (WM_KEYDOWN)
 //     <C>       key down of the letter C
@@ -22,9 +23,9 @@ BOOL CALLBACK CountButton(HWND w, LPARAM lp) {
   return TRUE;
 }
 
-HWND WaitForBox(int timeoutMs) {
+HWND WaitForBox(const char* cls, int timeoutMs) {
   for (DWORD start = GetTickCount(); int(GetTickCount() - start) < timeoutMs; Sleep(20)) {
-    HWND box = FindWindowA("KMsgBox", nullptr);
+    HWND box = FindWindowA(cls, nullptr);
     if (!box || !IsWindowVisible(box)) continue;
     int buttons = 0;
     EnumChildWindows(box, CountButton, reinterpret_cast<LPARAM>(&buttons));
@@ -36,8 +37,14 @@ HWND WaitForBox(int timeoutMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* cls = "KMsgBox";
+  if (argc > 1 && std::strncmp(argv[1], "class:", 6) == 0) {
+    cls = argv[1] + 6;
+    ++argv;
+    --argc;
+  }
   if (argc < 2) return 2;
-  HWND box = WaitForBox(std::atoi(argv[1]));
+  HWND box = WaitForBox(cls, std::atoi(argv[1]));
   if (!box) return 1;
   // Posted keys wait in the box thread's queue until its modal loop runs,
   // which starts only after every button exists and has its focus.

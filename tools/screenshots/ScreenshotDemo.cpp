@@ -2,7 +2,7 @@
 // window stands, prints "RECT <left> <top> <width> <height>" and keeps it
 // open until the file <done-file> exists.
 //
-//   ui_demo.exe <error|attention|question|rtl|main> <done-file>
+//   ui_demo.exe <error|attention|question|rtl|main|inform> <done-file>
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +11,7 @@
 
 #include "startup/StubWin.h"
 #include "ui/KMsgBox.h"
+#include "ui/StubInformDlg.h"
 
 namespace {
 
@@ -33,7 +34,9 @@ void Report(HWND w) {
 // screenshot is taken.
 void CALLBACK Watch(HWND, UINT, UINT_PTR id, DWORD) {
   if (!GShown) {
-    HWND w = GKind == "main" ? MainWindow : FindWindowA("KMsgBox", nullptr);
+    HWND w = GKind == "main"
+                 ? MainWindow
+                 : FindWindowA(GKind == "inform" ? InformClassName : "KMsgBox", nullptr);
     if (w && IsWindowVisible(w)) {
       GShown = w;
       RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -83,6 +86,13 @@ int main(int argc, char** argv) {
   } else if (GKind == "main") {
     OnSetupTick = MainTick;
     RunStubWinMain(GetModuleHandleA(nullptr), "KorvixScreenshotMain", false);
+  } else if (GKind == "inform") {
+    ShowInform(nullptr, "New Version", "Download", 0, 8, "Tahoma", false, 300, 440,
+               "https://www.example.com/news",
+               "{\\rtf1\\ansi{\\fonttbl{\\f0 Verdana;}}\\f0\\fs20 {\\b\\fs24 Korvix 2.1 is "
+               "available}\\par\\par What is new:\\par - setups extract faster\\par - downloads "
+               "resume where they stopped\\par - messages in Hebrew and Arabic\\par\\par Press "
+               "{\\b Download} for the full story.}");
   } else {
     return 2;
   }
