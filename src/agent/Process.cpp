@@ -12,8 +12,8 @@ namespace {
 // Searches the process list, newest entries first, for a name that names
 // program; pid receives its id.
 bool FindListed(const std::string& program, bool withPath, DWORD& pid) {
-  const std::string list = SUB::Reverse(ProcessList(withPath, true));
-  for (int i = 0, n = SUB::Count(list); i < n; ++i) {
+  const std::string list = ProcessList(withPath, true);
+  for (int i = SUB::Count(list) - 1; i >= 0; --i) {
     const std::string item = SUB::Item(list, i, "");
     const size_t eq = item.rfind('=');
     if (eq == std::string::npos || !ProcessNameMatches(item.substr(0, eq), program)) continue;

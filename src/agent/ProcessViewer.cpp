@@ -49,6 +49,18 @@ int ChooseMainWindow(const std::vector<TWindowFacts>& windows, std::uint16_t* sc
 #ifdef _WIN32
 namespace {
 
+// The NT version is compared by its numbers: the named tests of the version
+// module bring the float parser and the name tables into the stub (24 KB).
+bool NtVersionIs(DWORD major, DWORD minor) {
+  const OsVersionRecord& v = GetOsVersion();
+  return v.platformId == 2 && v.major == major && v.minor == minor;
+}
+
+bool NtVersionAtLeast(DWORD major, DWORD minor) {
+  const OsVersionRecord& v = GetOsVersion();
+  return v.platformId == 2 && (v.major > major || (v.major == major && v.minor >= minor));
+}
+
 // PSAPI, loaded from the system folder on first use.
 struct TPsapi {
   using TEnumProcesses = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
@@ -126,25 +138,25 @@ std::vector<TToolhelpEntry> ToolhelpEntries() {
 }
 
 std::string XpProcessList(bool withPath, bool withIds) {
-  std::vector<std::string> items;
+  std::string list = "|";
   for (DWORD pid : PsapiIds(4100, false)) {
     std::string name, path, base;
     if (pid == 0)
       name = "System Idle Process";
-    else if ((pid == 2 && IsWindowsNT4()) || (pid == 8 && IsWindows2000()))
+    else if ((pid == 2 && NtVersionIs(4, 0)) || (pid == 8 && NtVersionIs(5, 0)))
       name = "System Process";
     else if (ModuleNames(pid, path, base))
       name = withPath ? path : FileNameOf(path);
     if (name.empty()) continue;
-    items.push_back(withIds ? name + "=" + IntToStr(pid) : name);
+    list += (withIds ? name + "=" + IntToStr(pid) : name) + "|";
   }
-  return SUB::FromItems(items);
+  return list;
 }
 
 struct TWindowWalk {
   std::vector<TToolhelpEntry> Entries;
-  std::vector<std::string> Items;
-  std::string Names = "|";
+  std::vector<std::string> Names;
+  std::string List = "|";
   bool WithIds = false;
 };
 
@@ -154,9 +166,10 @@ BOOL CALLBACK AddWindowOwner(HWND window, LPARAM context) {
   GetWindowThreadProcessId(window, &pid);
   for (const TToolhelpEntry& e : walk.Entries) {
     if (e.Pid != pid) continue;
-    if (SUB::Contains(walk.Names, e.ExeFile)) break;
-    walk.Names += e.ExeFile + "|";
-    walk.Items.push_back(walk.WithIds ? e.ExeFile + "=" + IntToStr(pid) : e.ExeFile);
+    for (const std::string& n : walk.Names)
+      if (SameText(n, e.ExeFile)) return TRUE;
+    walk.Names.push_back(e.ExeFile);
+    walk.List += (walk.WithIds ? e.ExeFile + "=" + IntToStr(pid) : e.ExeFile) + "|";
     break;
   }
   return TRUE;
@@ -167,7 +180,7 @@ std::string WindowProcessList(bool withIds) {
   walk.Entries = ToolhelpEntries();
   walk.WithIds = withIds;
   EnumWindows(AddWindowOwner, reinterpret_cast<LPARAM>(&walk));
-  return SUB::FromItems(walk.Items);
+  return walk.List;
 }
 
 DWORD TasklistSearch(const std::string& program, bool forward) {
@@ -234,12 +247,12 @@ HWND TAnalizer::MainWindow() {
 }
 
 std::string ProcessList(bool withPath, bool withIds) {
-  return IsWindowsXP() ? XpProcessList(withPath, withIds) : WindowProcessList(withIds);
+  return NtVersionIs(5, 1) ? XpProcessList(withPath, withIds) : WindowProcessList(withIds);
 }
 
 DWORD FindProcessId(const std::string& program, bool pathOnly, bool forward) {
   if (!IsNT()) return ToolhelpSearch(program, pathOnly);
-  if (IsWindows8OrLater()) return TasklistSearch(program, forward);
+  if (NtVersionAtLeast(6, 2)) return TasklistSearch(program, forward);
   return PsapiSearch(program, pathOnly);
 }
 

@@ -1,2 +1,2 @@
-list(APPEND KORVIX_PORTABLE_SOURCES agent/StubGlob.cpp agent/ProcessViewer.cpp)
+list(APPEND KORVIX_PORTABLE_SOURCES agent/StubGlob.cpp agent/ProcessViewer.cpp agent/StubAU.cpp)
 list(APPEND KORVIX_WIN_SOURCES agent/Process.cpp)

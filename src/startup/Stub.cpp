@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 
+#include "agent/StubAU.h"
+#include "agent/StubGlob.h"
 #include "payload/StubSetup.h"
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
@@ -59,11 +61,39 @@ void RemoveSetupTempDir() {
   DeleteTree(GetSetupTempDir(), false);
 }
 
+HWND AgentMainWindow() {
+  return MainWindow;
+}
+
+bool AgentCheckToken(const std::string& path, int kind) {
+  return StubFileInfo && StubFileInfo->CheckToken(path, kind);
+}
+
+// The agent's links to the own payload, the main window and the descriptor
+// files next to the program.
+void LinkAgent() {
+  AgentLinks.MainWindow = AgentMainWindow;
+  AgentLinks.SetStatus = SetStatusText;
+  AgentLinks.Progress = ExtractProgress;
+  AgentLinks.CheckToken = AgentCheckToken;
+  AgentLinks.UpdateServer = StubFileInfo->GetUpdateServer();
+  AgentLinks.InfoFileName = StubFileInfo->GetInfoFileName();
+  AgentLinks.AgentExeName = AgentExeName();
+  SetDescriptorFiles(ProgramFolder(false), StubFileInfo->GetInfoFileName(),
+                     StubFileInfo->GetOriginalFileName());
+}
+
 int RunWinMain() {
   OnSetupTick = RunSetupFlow;
   OnAgentTick = AgentHook_UpdateTick;
   OnSleepX = AgentHook_SleepX;
   OnRemoveTempDir = RemoveSetupTempDir;
+  if (ThisIs_AutoUpdateProg) {
+    OnAgentShutDown = AgentShutDown;
+    OnAgentRegister = AgentRegister;
+    OnAgentSetting = AgentSetting;
+    OnMainLoopEnd = AgentLoopEnded;
+  }
   return RunStubWinMain(Instance, MainWindowClass, ThisIs_AutoUpdateProg);
 }
 
@@ -80,16 +110,24 @@ unsigned long long PeakWorkingSet() {
 // ---------------------------------------------------------------- agent hooks
 
 bool AgentHook_CreateAndRun_X_Exe(bool copyWasRunning) {
-  return copyWasRunning;
+  return CreateAndRun_X_Exe(copyWasRunning, ThisIs_AutoUpdateProg, X_ExeIsRunning);
 }
 
-bool AgentHook_HandleParamOK(bool) {
-  return false;
+bool AgentHook_HandleParamOK(bool copyWasRunning) {
+  return HandleParamOK(copyWasRunning);
 }
 
-void AgentHook_CheckTestMode() {}
-void AgentHook_UpdateTick() {}
-void AgentHook_SleepX(int) {}
+void AgentHook_CheckTestMode() {
+  StartTransientAgent();
+}
+
+void AgentHook_UpdateTick() {
+  AgentTick();
+}
+
+void AgentHook_SleepX(int value) {
+  AgentSleepX(value);
+}
 
 // ---------------------------------------------------------------- derived tests
 
@@ -173,6 +211,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   AgentLog("Agent Version=" + GetExeVersion("", 1, 4));
   DebugLine(Pid(), " ==== ThisIs_AutoUpdateProg=", ThisIs_AutoUpdateProg);
   SetSetupFlowContext(StubFileInfo.get(), ThisIs_AutoUpdateProg);
+  if (ThisIs_AutoUpdateProg) LinkAgent();
 
   DoRunStubWin();
 

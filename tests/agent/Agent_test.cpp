@@ -29,14 +29,6 @@ TEST(Descriptors, SizesWithin99BytesPassAndAnUnknownSizeNever) {
   EXPECT_FALSE(SizeWithinTolerance(-1, 0));
 }
 
-TEST(Descriptors, TimeTwinsAndTestModeDates) {
-  const int64_t s = DateTimeToSeconds(EncodeDateTime(2023, 12, 6, 4, 53, 20));
-  EXPECT_EQ("06-DEC-2023 04:53:20", TimeTwinText(s));
-  EXPECT_TRUE(TestModeHolds("1", "06-dec-2023", "06-DEC-2023"));
-  EXPECT_FALSE(TestModeHolds("1", "05-DEC-2023", "06-DEC-2023"));
-  EXPECT_FALSE(TestModeHolds("yes", "06-DEC-2023", "06-DEC-2023"));
-}
-
 TEST(Overrides, TextRoundTripAndFieldsThatLeaveAnOverrideAlone) {
   TOverrideSet set;
   EXPECT_EQ("|255|255|255|255|255|255|255|255|", set.Text());
@@ -50,16 +42,6 @@ TEST(Overrides, TextRoundTripAndFieldsThatLeaveAnOverrideAlone) {
   TOverrideSet copy;
   copy.Parse(set.Text());
   EXPECT_EQ(set.Text(), copy.Text());
-}
-
-TEST(Overrides, EffectiveSwitchFollowsTheFileOnlyAt255) {
-  TOverrideSet set;
-  EXPECT_TRUE(set.Effective(KOvConfirmDownload, true));
-  EXPECT_FALSE(set.Effective(KOvConfirmDownload, false));
-  set.Set(KOvConfirmDownload, 1);
-  EXPECT_TRUE(set.Effective(KOvConfirmDownload, false));
-  set.Set(KOvConfirmDownload, 2);
-  EXPECT_FALSE(set.Effective(KOvConfirmDownload, true));
 }
 
 TEST(Tasklist, PidOfTheImageNameByDirection) {

@@ -7,3 +7,7 @@ add_test(NAME agent_os_versions
   COMMAND bash ${KORVIX_ROOT}/tests/agent/os_versions.sh
           ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
 set_tests_properties(agent_os_versions PROPERTIES TIMEOUT 600)
+
+add_test(NAME agent_run
+  COMMAND bash ${KORVIX_ROOT}/tests/agent/agent_run.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
+set_tests_properties(agent_run PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)

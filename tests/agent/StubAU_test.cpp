@@ -1,0 +1,161 @@
+#include "agent/StubAU.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "agent/StubGlob.h"
+
+namespace {
+
+// A world whose clock advances one second per tick; a probe records itself
+// in ProbeSecondsLast as the real one does.
+class TFakeWorld : public TAgentWorld {
+public:
+  std::int64_t Clock = 1000000;
+  std::map<int, std::int64_t> Original = {{KProbeSecondsInterval, 3600}, {KProbeSecondsLast, 0}};
+  bool TestMode = false, AnswerYes = true;
+  int Shots = 0, Quits = 0, Questions = 0, InfoOnly = 0;
+  std::vector<int> ShotTicks;
+  int Tick = 0;
+
+  std::int64_t NowSeconds() override { return Clock; }
+  std::int64_t ReadOriginal(int key) override { return Original[key]; }
+  std::int64_t ReadInfo(int key) override { return key == KVersionNew ? 0x100000007LL : 0; }
+  void WriteOriginal(int key, std::int64_t value) override { Original[key] = value; }
+  bool CheckTestMode(bool) override { return TestMode; }
+  void Debug(const std::string&) override {}
+  void PostQuit() override { ++Quits; }
+  void DownloadInfoOnly() override { ++InfoOnly; }
+  void ApplyMessageFont() override {}
+  bool AskCheckNow() override {
+    ++Questions;
+    return AnswerYes;
+  }
+  void PerformShot() override {
+    ++Shots;
+    ShotTicks.push_back(Tick);
+    Original[KProbeSecondsLast] = Clock;
+  }
+  void Run(TAgentState& s, int ticks) {
+    for (int i = 0; i < ticks; ++i) {
+      ++Tick;
+      ++Clock;
+      AgentTickWith(s, *this);
+    }
+  }
+};
+
+class AgentCycle : public ::testing::Test {
+protected:
+  TAgentState State;
+  TFakeWorld World;
+  void TearDown() override { AgentOverrides = TOverrideSet(); }
+};
+
+}  // namespace
+
+TEST_F(AgentCycle, FirstStatusCheckOnTheFourthTickOrAfterSleepX) {
+  World.Run(State, 10);
+  ASSERT_EQ(1, World.Shots);
+  EXPECT_EQ(4, World.ShotTicks[0]);
+  TAgentState delayed;
+  delayed.AutoUpdateTimerCount = -10;  // "/SleepX=10"
+  TFakeWorld w;
+  w.Run(delayed, 20);
+  ASSERT_EQ(1, w.Shots);
+  EXPECT_EQ(11, w.ShotTicks[0]);
+}
+
+TEST_F(AgentCycle, IntervalZeroProbesOnceUntilAControllerAsks) {
+  World.Original[KProbeSecondsInterval] = 0;
+  World.Run(State, 20);
+  EXPECT_EQ(1, World.Shots);
+  EXPECT_FALSE(State.Enabled);
+  AgentSettingWith(State, World, 31, 0);
+  World.Run(State, 5);
+  EXPECT_EQ(2, World.Shots);
+}
+
+TEST_F(AgentCycle, IntervalMinusOneNeverProbesOnTheTimerButOnRequest) {
+  World.Original[KProbeSecondsInterval] = -1;
+  World.TestMode = true;  // -1 keeps its meaning in test mode
+  World.Run(State, 30);
+  EXPECT_EQ(0, World.Shots);
+  AgentSettingWith(State, World, 31, 0);
+  World.Run(State, 1);
+  EXPECT_EQ(1, World.Shots);
+}
+
+TEST_F(AgentCycle, TestModeProbesEveryFiveSeconds) {
+  World.TestMode = true;
+  World.Run(State, 18);
+  EXPECT_EQ((std::vector<int>{4, 9, 14}), World.ShotTicks);
+}
+
+TEST_F(AgentCycle, QuitCountdownOfTwoQuitsOnTheThirdTick) {
+  State.QuitCountdown = 2;
+  World.Run(State, 2);
+  EXPECT_EQ(0, World.Quits);
+  World.Run(State, 1);
+  EXPECT_EQ(1, World.Quits);
+  World.Run(State, 3);
+  EXPECT_EQ(1, World.Quits);
+}
+
+TEST_F(AgentCycle, InteractiveChecksAndTheAskOverrideAskFirst) {
+  World.Run(State, 5);  // the first probe is done; the next is an hour away
+  AgentSettingWith(State, World, 31, 2);
+  World.AnswerYes = false;
+  World.Run(State, 1);
+  EXPECT_EQ(1, World.Questions);
+  EXPECT_EQ(1, World.Shots);
+  AgentSettingWith(State, World, 31, 2);
+  World.AnswerYes = true;
+  World.Run(State, 1);
+  EXPECT_EQ(2, World.Shots);
+  EXPECT_EQ(0, State.Interactive);
+  // Override 0 asks before every probe, also a background one.
+  AgentOverrides.Set(KOvAskBeforeProbe, 1);
+  AgentSettingWith(State, World, 31, 0);
+  World.Run(State, 1);
+  EXPECT_EQ(3, World.Questions);
+}
+
+TEST_F(AgentCycle, SettingsReadLow32BitsAndSetOverridesByLowByte) {
+  World.Original[KVersionOriginal] = 0x100000004LL;
+  EXPECT_EQ(4, AgentSettingWith(State, World, 4, 0));
+  EXPECT_EQ(7, AgentSettingWith(State, World, 5, 0));
+  EXPECT_EQ(0, AgentSettingWith(State, World, 14, 77));
+  EXPECT_EQ(77, AgentSettingWith(State, World, 10, 0));
+  AgentSettingWith(State, World, 21, 0x100);
+  EXPECT_EQ(0, AgentOverrides.Values[KOvConfirmDownload]);
+  AgentSettingWith(State, World, 32, 0);
+  World.Run(State, 1);
+  EXPECT_EQ(1, World.InfoOnly);
+}
+
+TEST(AgentDecision, LevelsInOrder) {
+  TOkInputs ok;
+  ok.InfoFetched = true;
+  ok.VersionOriginal = 3;
+  ok.VersionNew = 4;
+  ok.StampOriginal = 1;
+  ok.StampInfo = 2;
+  ok.ValidVersions = ok.SizeOK = true;
+  EXPECT_EQ(6, OkLevel(ok));
+  EXPECT_EQ("OK", OkLevelText(6));
+  TOkInputs same = ok;
+  same.StampInfo = 1;
+  EXPECT_EQ(2, OkLevel(same));  // same stamp, re-ask not due, background
+  same.Interactive = true;
+  EXPECT_EQ(6, OkLevel(same));
+  TOkInputs equal = ok;
+  equal.VersionNew = 3;
+  EXPECT_EQ(3, OkLevel(equal));
+  EXPECT_EQ("New version is not higher then old version", OkLevelText(3));
+  EXPECT_EQ("\"Valid for version\" mismatch", OkLevelText(4));
+  EXPECT_FALSE(ReAskDue(1000, 900, 0));
+  EXPECT_FALSE(ReAskDue(1000, 900, 100));
+  EXPECT_TRUE(ReAskDue(1001, 900, 100));
+}
