@@ -11,3 +11,13 @@ set_tests_properties(agent_os_versions PROPERTIES TIMEOUT 600)
 add_test(NAME agent_run
   COMMAND bash ${KORVIX_ROOT}/tests/agent/agent_run.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
 set_tests_properties(agent_run PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+
+# Updates end to end: the installation by each shut-down method, a product
+# that refuses to close, the user's No, the agent's restart, AutoInform.
+get_filename_component(KORVIX_UPDATE_E2E_BUILD ${CMAKE_BINARY_DIR} DIRECTORY)
+foreach(case update_methods update_refused update_restart update_declined inform)
+  add_test(NAME e2e_${case}
+    COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/agent/update_e2e.py
+            ${KORVIX_UPDATE_E2E_BUILD} ${case})
+  set_tests_properties(e2e_${case} PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE LABELS e2e)
+endforeach()
