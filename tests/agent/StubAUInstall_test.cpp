@@ -32,9 +32,7 @@ public:
   std::deque<bool> Answers;  // Yes when empty
   bool Downloads = true, Installs = true;
   std::string Product = "C:\\App\\demo.exe";
-  // The product runs until this event happens ("send", "box", "never").
-  std::string StopsOn = "send";
-  bool ProductRuns = true;
+  bool ProductRuns = true;  // until a shut-down request is sent
   std::vector<std::string> Events;
 
   std::string Text(TDescKey key) override { return Texts[key]; }
@@ -46,7 +44,6 @@ public:
   }
   void Attention(TBoxOwner owner, const std::string& text) override {
     Events.push_back("notice " + std::to_string(owner) + " " + text);
-    if (StopsOn == "box") ProductRuns = false;
   }
   bool Ask(TBoxOwner owner, const std::string& text) override {
     Events.push_back("ask " + std::to_string(owner) + " " + text);
@@ -65,7 +62,7 @@ public:
   bool Running(const std::string&) override { return ProductRuns; }
   void Send(TShutDownMethod method, const std::string&) override {
     Events.push_back("send " + std::to_string(method));
-    if (StopsOn == "send") ProductRuns = false;
+    ProductRuns = false;
   }
   void WaitGone(const std::string&) override { Events.push_back("wait"); }
   void StartProduct(const std::string& path) override { Events.push_back("start " + path); }
@@ -82,11 +79,6 @@ public:
   bool Has(const std::string& prefix) const {
     return std::any_of(Events.begin(), Events.end(),
                        [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
-  }
-  int Count(const std::string& prefix) const {
-    return static_cast<int>(std::count_if(Events.begin(), Events.end(), [&](const std::string& e) {
-      return e.rfind(prefix, 0) == 0;
-    }));
   }
 };
 
@@ -127,23 +119,8 @@ TEST(PerformAutoUpdate, DownloadQuestionTextAndKindFollowTheSwitches) {
   }
 }
 
-TEST(PerformAutoUpdate, NoAtEitherQuestionLeavesTheProductAlone) {
-  TFakeInstall beforeDownload;
-  beforeDownload.Switches[KOvConfirmDownload] = true;
-  beforeDownload.Answers = {false};
-  EXPECT_FALSE(PerformAutoUpdateWith(beforeDownload));
-  EXPECT_FALSE(beforeDownload.Has("download"));
-  EXPECT_FALSE(beforeDownload.Has("send"));
-
-  TFakeInstall beforeInstall;
-  beforeInstall.Switches[KOvConfirmInstall] = true;
-  beforeInstall.Answers = {false};
-  EXPECT_FALSE(PerformAutoUpdateWith(beforeInstall));
-  EXPECT_EQ(beforeInstall.Events.size(), 2u);  // the download and the question
-  EXPECT_EQ(beforeInstall.Events[1], "ask 0 Install Demo?");
-  // the downloaded setup stays for a later run
-  EXPECT_FALSE(beforeInstall.Has("delete"));
-
+// No at either question runs end to end; a forced notice has no No.
+TEST(PerformAutoUpdate, ForcedInstallNoticeGoesOnAndFailedDownloadStops) {
   TFakeInstall forced;  // a forced install notice cannot be declined
   forced.Switches[KOvConfirmInstall] = forced.Switches[KOvConfirmInstallForce] = true;
   EXPECT_TRUE(PerformAutoUpdateWith(forced));
@@ -156,58 +133,25 @@ TEST(PerformAutoUpdate, NoAtEitherQuestionLeavesTheProductAlone) {
   EXPECT_EQ(failed.Events.size(), 1u);
 }
 
-// Each method, on a product that stops when asked or never stops: what is
-// sent, whether the agent waits, and whether the product is restarted.
-TEST(PerformAutoUpdate, ShutDownMethodsFallThroughToTheSetup) {
-  struct {
-    const char* method;
-    const char* stopsOn;
-    const char* sent;  // "" for nothing
-    bool waits, restarted;
-  } cases[] = {
-      {"Using WM_CLOSE", "send", "send 1", true, true},
-      {"Using WM_CLOSE", "never", "send 1", true, false},
-      {"Using WM_QUIT", "send", "send 2", true, true},
-      {"Using Terminate Process", "send", "send 3", true, true},
-      {"Don't Shut Down", "never", "", false, false},
-      {"using wm_close", "never", "", true, false},  // not one of the methods
-      {"Issue a Message Box", "box", "", true, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.method);
+// The methods themselves run against the stand-in product end to end; here
+// the cases it cannot show: a value that names no method sends nothing but
+// still waits, "Don't Shut Down" does not wait, and a product that does not
+// run gets no box and no restart.
+TEST(PerformAutoUpdate, UnknownMethodWaitsAndIdleProductIsLeftAlone) {
+  for (const char* method : {"using wm_close", "Don't Shut Down"}) {
     TFakeInstall w;
-    w.Texts[KShutDownMethod] = c.method;
-    w.StopsOn = c.stopsOn;
-    w.Switches[KOvRestartProcess] = true;
+    w.Texts[KShutDownMethod] = method;
     EXPECT_TRUE(PerformAutoUpdateWith(w));
-    EXPECT_EQ(w.Has("send"), *c.sent != 0);
-    EXPECT_TRUE(!*c.sent || w.Has(c.sent));
-    EXPECT_EQ(w.Has("wait"), c.waits);
-    EXPECT_TRUE(w.Has("setup"));  // the setup runs whether or not the product stopped
-    EXPECT_EQ(w.Has("start C:\\App\\demo.exe"), c.restarted);
+    EXPECT_FALSE(w.Has("send"));
+    EXPECT_EQ(w.Has("wait"), method[0] == 'u');  // "Don't Shut Down" does not wait
   }
-}
 
-TEST(PerformAutoUpdate, CloseRequestBoxReturnsUntilTheProductIsGone) {
-  struct TClosesOnThirdBox : TFakeInstall {
-    int Boxes = 0;
-    void Attention(TBoxOwner owner, const std::string& text) override {
-      TFakeInstall::Attention(owner, text);
-      if (++Boxes == 3) ProductRuns = false;
-    }
-  } closing;
-  closing.Texts[KShutDownMethod] = "Issue a Message Box";
-  closing.StopsOn = "never";
-  EXPECT_TRUE(PerformAutoUpdateWith(closing));
-  EXPECT_EQ(closing.Count("notice 0 Close demo.exe"), 3);
-
-  TFakeInstall notRunning;  // a product that does not run sees no box
-  notRunning.Texts[KShutDownMethod] = "Issue a Message Box";
-  notRunning.ProductRuns = false;
-  notRunning.Switches[KOvRestartProcess] = true;
-  EXPECT_TRUE(PerformAutoUpdateWith(notRunning));
-  EXPECT_FALSE(notRunning.Has("notice"));
-  EXPECT_FALSE(notRunning.Has("start"));  // it was not running, so it is not restarted
+  TFakeInstall idle;
+  idle.Texts[KShutDownMethod] = "Issue a Message Box";
+  idle.ProductRuns = false;
+  idle.Switches[KOvRestartProcess] = true;
+  EXPECT_TRUE(PerformAutoUpdateWith(idle));
+  EXPECT_FALSE(idle.Has("notice") || idle.Has("start"));
 }
 
 TEST(PerformAutoUpdate, AfterTheSetupVersionFileAndFinishMessage) {
