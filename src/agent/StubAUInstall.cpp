@@ -190,17 +190,8 @@ public:
   }
   void WaitGone(const std::string& path) override { WaitProcessGone(path, 0); }
   void StartProduct(const std::string& path) override {
-    std::string line = "\"" + path + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION pi = {};
-    if (CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                       &pi))
-      TProcess started(pi);
-    else
-      AgentLog("Restart failed: " + path);
+    THandle started(StartProcess("\"" + path + "\"", SW_SHOWNORMAL));
+    if (!started) AgentLog("Restart failed: " + path);
   }
   std::string AgentFolder() override { return ProgramFolder(true); }
   std::string InfoPath() override { return InfoFilePath(); }

@@ -193,7 +193,8 @@ def install_tasklist(c):
     c.wine("reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", "tasklist.exe", "/d", "native", "/f")
 
 
-def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopping=True):
+def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopping=True,
+               before_probe=None):
     """One update from version 1 to 2 by the copy, which the test asks to
     probe; checks the engine's command line, the shut-down, the descriptor
     keys and the product's restart."""
@@ -202,6 +203,8 @@ def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopp
     p.start_copy()
     if stopping:  # a copy told to quit later is not restarted after the update
         p.plain("/STOP=600")
+    if before_probe:
+        before_probe()
     boxes, seen = answer_boxes(c, answers)
     p.plain("/TEST=1")
     if not wait_for(lambda: os.path.exists(c.report_path), 60):
@@ -277,13 +280,18 @@ def case_update_restart(c, http=False):
     install_tasklist(c)
     p = Product(c, "restart", http=http)
     try:
-        update_run(c, p, "Using WM_CLOSE", answers=[("&Yes", None)], stopping=False)
+        # A controller sets override 4 (InformFinish) to 1 in the running copy,
+        # which the restart carries over to the next copy.
+        update_run(c, p, "Using WM_CLOSE", answers=[("&Yes", None)], stopping=False,
+                   before_probe=lambda: c.wine(c.exe("agentctl"), "--agent", "DemoAgent.exe",
+                                               "--no-register", "--set", "24=1"))
         c.check(wait_for(lambda: not os.path.exists(p.copy), 15), "the old X_ copy deletes itself")
         c.check(wait_for(lambda: os.path.exists(p.copy) and p.running("X_DemoAgent.exe"), 30),
                 "the plain agent, started anew, starts a fresh copy")
         log = p.log()
-        c.check(shown([log], ".. WinExec - ", "/_ZZ=99 /WAIT=10 /TRANSIENT=|255|"),
-                "the plain agent is restarted with /_ZZ=99 /WAIT=10 and the overrides")
+        overrides = "|255|255|255|255|1|255|255|255|"
+        c.check(shown([log], "/_ZZ=99 /WAIT=10 /TRANSIENT=" + overrides, "/TRANSIENTx=" + overrides),
+                "the plain agent is restarted with /_ZZ=99 /WAIT=10, the overrides reach the new copy")
         p.write_info(stamp=3)  # published again: passes the stamp, not the version
         p.plain("/TEST=1")
         c.check(wait_for(lambda: "GetOkToPerformAU = 3" in p.log(), 20),
@@ -402,15 +410,7 @@ def case_demo_http(c):
     case_demo(c, http=True)
 
 
-def main():
-    build, name = os.path.abspath(sys.argv[1]), sys.argv[2]
-    c = Case(build, name)
-    try:
-        globals()["case_" + name](c)
-    except Failure as e:
-        c.check(False, str(e))
-    return 1 if c.problems else 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+if __name__ == "__main__":  # e2e.py's runner, with these cases
+    import e2e
+    e2e.__dict__.update({k: v for k, v in globals().items() if k.startswith("case_")})
+    sys.exit(e2e.main())
