@@ -52,12 +52,12 @@ namespace {
 // The NT version is compared by its numbers: the named tests of the version
 // module bring the float parser and the name tables into the stub (24 KB).
 bool NtVersionIs(DWORD major, DWORD minor) {
-  const OsVersionRecord& v = GetOsVersion();
+  const auto& v = GetOsVersion();
   return v.platformId == 2 && v.major == major && v.minor == minor;
 }
 
 bool NtVersionAtLeast(DWORD major, DWORD minor) {
-  const OsVersionRecord& v = GetOsVersion();
+  const auto& v = GetOsVersion();
   return v.platformId == 2 && (v.major > major || (v.major == major && v.minor >= minor));
 }
 

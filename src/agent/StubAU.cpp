@@ -1,5 +1,7 @@
 #include "agent/StubAU.h"
 
+#include <algorithm>
+
 #include "agent/StubGlob.h"
 #include "text/Common.h"
 #include "text/KSUB.h"
@@ -277,7 +279,8 @@ bool CreateAndRun_X_Exe(bool copyWasRunning, bool autoUpdateProg, bool (*copyRun
   if (autoUpdateProg && !(running && zz != "99") &&
       SameTextTrim(OwnFileName(), AgentLinks.AgentExeName)) {
     DebugLine(Pid(), " CreateAndRun_X_Exe-2");
-    const std::int64_t wait = ClampInt64(GetSwitchInt("/WAIT=", 0), 0, KMaxWaitSeconds);
+    const std::int64_t wait =
+        std::min(std::max<std::int64_t>(GetSwitchInt("/WAIT=", 0), 0), KMaxWaitSeconds);
     AgentLog("Wait " + IntToStr(wait) + " SEC");
     if (wait > 0) WaitPumping(0, static_cast<unsigned>(wait * 1000));
     const std::string copy = CopyPath();
@@ -473,7 +476,7 @@ bool DownloadFileAU(const std::string& base, const std::string& name, int kind,
     std::string text;
     if (HTTP_IsAborted())
       text = DescText(KS3);
-    else if (source[1] == ':' || StartsWith("\\\\", source))
+    else if (source[1] == ':' || source.compare(0, 2, "\\\\") == 0)
       text = source + "<P><P>" + DescText(KS4);
     else
       text = source + "<P><P>" + DescText(KS5);

@@ -127,8 +127,8 @@ std::string TOverrideSet::Text() const {
 
 void TOverrideSet::Parse(const std::string& text) {
   // The fields are read as a "|" list whatever the text starts or ends with.
-  std::string list = StartsWith("|", text) ? text : "|" + text;
-  if (!EndsWith("|", list)) list += "|";
+  std::string list = !text.empty() && text[0] == '|' ? text : "|" + text;
+  if (list.back() != '|') list += "|";
   for (int i = 0; i < KOverrideCount; ++i) {
     const std::string field = Trim(SUB::Item(list, i, ""));
     const std::int64_t missing = -1000;  // no byte reads as this

@@ -78,7 +78,7 @@ void LinkAgent() {
   AgentLinks.CheckToken = AgentCheckToken;
   AgentLinks.UpdateServer = StubFileInfo->GetUpdateServer();
   AgentLinks.InfoFileName = StubFileInfo->GetInfoFileName();
-  AgentLinks.AgentExeName = AgentExeName();
+  AgentLinks.AgentExeName = Trim(AgentExeName());
   SetDescriptorFiles(ProgramFolder(false), StubFileInfo->GetInfoFileName(),
                      StubFileInfo->GetOriginalFileName());
 }

@@ -308,9 +308,14 @@ public:
   std::string DateText(const std::string& pattern, double value) override {
     int y, m, d;
     DecodeDate(value, y, m, d);
-    char month[80] = {};
-    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SMONTHNAME1 + m - 1, month, sizeof month);
-    return MacroDateText(pattern, value, LocaleDateSeparator(), LocaleTimeSeparator(), month);
+    return MacroDateText(pattern, value, LocaleText(LOCALE_SDATE, "/"),
+                         LocaleText(LOCALE_STIME, ":"), LocaleText(LOCALE_SMONTHNAME1 + m - 1, ""));
+  }
+
+private:
+  static std::string LocaleText(LCTYPE type, const char* fallback) {
+    char buf[80] = {};
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buf, sizeof buf) > 1 ? buf : fallback;
   }
   std::string FullPath(const std::string& path) override {
     char buf[MAX_PATH * 4];

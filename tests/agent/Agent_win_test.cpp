@@ -2,7 +2,9 @@
 // machine's values.
 #include <gtest/gtest.h>
 
+#include "agent/StubAU.h"
 #include "agent/StubGlob.h"
+#include "support/Handles.h"
 #include "support/KDebug.h"
 #include "support/SupportWin.h"
 #include "support/Utils.h"
@@ -150,8 +152,34 @@ TEST(MacrosHere, FoldersOfThisMachine) {
     const std::string v = ExpandMacros(m, "\\", false, true);
     EXPECT_FALSE(v.empty() || v.back() == '\\' || v[0] == '<') << m << " = " << v;
   }
+  int y, m, d;
+  DecodeDate(Now(), y, m, d);
+  EXPECT_EQ(IntToStr(y) + (m < 10 ? "-0" : "-") + IntToStr(m),
+            ExpandMacros("<Date=6>", "\\", false, false).substr(0, 7));
+  EXPECT_EQ(0u, Pos("<", ExpandMacros("<Date=#>", "\\", false, false)));
   // The user's folder is the parent of the documents folder.
   const std::string docs = ExpandMacros("<MyDocumentsDir>", "\\", false, true);
   EXPECT_EQ(docs.substr(0, docs.rfind('\\')), ExpandMacros("<UserDir>", "\\", false, true));
   SetMacroFolders("", "", "");
+}
+
+TEST(TestModeRegistry, HoldsOnlyOnTheDayWritten) {
+  const char* const key = "Software\\Brannock\\Korvix\\AutoUpdate";
+  HKEY raw = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE,
+                                           nullptr, &raw, nullptr));
+  TRegKey k(raw);
+  auto set = [&](const char* name, const std::string& v) {
+    RegSetValueExA(raw, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                   static_cast<DWORD>(v.size() + 1));
+  };
+  set("TestMode", "1");
+  set("TestModeURL", "C:\\test");
+  set("TestModeDate", DateStampText(Now()));
+  EXPECT_TRUE(CheckTestMode(true));
+  EXPECT_EQ("C:\\test", Agent.TestBase);
+  set("TestModeDate", DateStampText(Now() - 1));
+  EXPECT_TRUE(CheckTestMode(false));  // an unforced check within 30 s keeps the answer
+  EXPECT_FALSE(CheckTestMode(true));
+  RegDeleteKeyA(HKEY_CURRENT_USER, key);
 }

@@ -2,6 +2,9 @@
 # tests run again in a prefix set to older Windows versions.
 if(TARGET win_agent_tests)
   add_dependencies(win_agent_tests standin_product fake_tasklist)
+  if(TARGET agentctl)
+    add_dependencies(win_agent_tests agentctl)
+  endif()
 endif()
 add_test(NAME agent_os_versions
   COMMAND bash ${KORVIX_ROOT}/tests/agent/os_versions.sh
