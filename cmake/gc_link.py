@@ -32,12 +32,30 @@ UNWIND = (".pdata", ".xdata")
 SECTION = re.compile(r"^ (\S+)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$")
 
 
+class ScriptError(Exception):
+    """The linker's default script is not the one this launcher knows how to
+    edit; linking on with an unedited script would silently keep every
+    unwind record (or drop needed ones)."""
+
+
+# The pieces of the default script that the passes rewrite.
+PDATA_RULE = "KEEP(*(.pdata*))"
+XDATA_RULE = "KEEP(*(.xdata*))"
+
+
 def default_script(compiler):
     ld = subprocess.run([compiler, "-print-prog-name=ld"], capture_output=True,
                         text=True).stdout.strip()
     out = subprocess.run([ld, "--verbose"], capture_output=True, text=True).stdout
-    body = out.split("=" * 50)[1]
+    parts = out.split("=" * 50)
+    if len(parts) < 3:
+        raise ScriptError("no default linker script in the output of %s --verbose" % ld)
+    body = parts[1]
     body = body[body.index("\n") + 1:body.rindex("\n")]
+    for needed in (PDATA_RULE, XDATA_RULE, "SECTIONS"):
+        if body.count(needed) != 1:
+            raise ScriptError("the default linker script of %s has %d times %r, expected once"
+                              % (ld, body.count(needed), needed))
     return body
 
 
@@ -102,10 +120,10 @@ def make_script(base, keep, drop, first):
     def section_rules(items, fmt):
         return "\n".join(fmt % (file_spec(f), s) for f, s in sorted(items))
     pdata = [x for x in keep if x[1].startswith(".pdata")]
-    body = base.replace("KEEP(*(.pdata*))",
+    body = base.replace(PDATA_RULE,
                         "\n" + section_rules(pdata, "    KEEP(%s(%s))") + "\n    *(.pdata*)")
     if not first:
-        body = body.replace("KEEP(*(.xdata*))", "*(.xdata*)")
+        body = body.replace(XDATA_RULE, "*(.xdata*)")
     discard = "  /DISCARD/ : {\n%s\n  }\n" % section_rules(drop, "    %s(%s)") if drop else ""
     i = body.index("SECTIONS")
     i = body.index("{", i) + 1
@@ -167,7 +185,11 @@ def main():
     # to the program.
     work = (user_map[-1][len("-Wl,-Map="):] if user_map else out) + ".passes"
     os.makedirs(work, exist_ok=True)
-    base = default_script(args[0])
+    try:
+        base = default_script(args[0])
+    except ScriptError as e:
+        sys.stderr.write("gc_link: %s\n" % e)
+        return 1
     keep, drop = set(), set()
     seen = None
     for n in range(1, 9):

@@ -2,7 +2,12 @@
 """Post-link step for the stub: move the NT headers and the section table from
 where GNU ld puts them (0x80) to offset 0x100, so that "PE\\0\\0" stands at 256
 and the eight bytes at 248..255 stay free for the payload-end pointer that the
-authoring tool writes.  Fails when the padded header area has no room."""
+authoring tool writes.  Fails when the padded header area has no room.
+
+Then the resource section becomes the image's last section (ld puts the base
+relocations after it), so that korvix-pack can rebuild a setup's icon and
+version in place instead of appending a second resource section; and the
+image checksum is computed anew."""
 import struct, sys
 
 NEW_LFANEW = 0x100
@@ -35,11 +40,80 @@ def relocate(data: bytearray) -> bytearray:
     return data
 
 
+RESOURCES, RELOCATIONS = 2, 5
+
+
+def layout(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    count, opt_size = struct.unpack_from("<H12xH", data, pe + 6)
+    opt = pe + 24
+    dirs = opt + (112 if struct.unpack_from("<H", data, opt)[0] == 0x20B else 96)
+    table = opt + opt_size
+    return opt, dirs, [table + 40 * i for i in range(count)]
+
+
+def resources_last(data):
+    """Swaps a resource section that the relocation section follows."""
+    opt, dirs, headers = layout(data)
+    align = struct.unpack_from("<I", data, opt + 32)[0]
+    rsrc_rva = struct.unpack_from("<I", data, dirs + 8 * RESOURCES)[0]
+    reloc_rva = struct.unpack_from("<I", data, dirs + 8 * RELOCATIONS)[0]
+    if not rsrc_rva or len(headers) < 2:
+        return data
+    a, b = headers[-2], headers[-1]
+    va_a, raw_size_a, raw_a = struct.unpack_from("<III", data, a + 12)
+    va_b, raw_size_b, raw_b = struct.unpack_from("<III", data, b + 12)
+    vsize_a, vsize_b = (struct.unpack_from("<I", data, h + 8)[0] for h in (a, b))
+    if va_a != rsrc_rva or va_b != reloc_rva or raw_b != raw_a + raw_size_a \
+            or raw_b + raw_size_b != len(data):
+        return data
+    new_b = va_a
+    new_a = new_b + (max(vsize_b, raw_size_b) + align - 1) // align * align
+    tree = bytearray(data[raw_a:raw_a + raw_size_a])
+
+    def rebase(at, level):  # data entries hold virtual addresses
+        named, ids = struct.unpack_from("<HH", tree, at + 12)
+        for k in range(named + ids):
+            target = struct.unpack_from("<I", tree, at + 20 + 8 * k)[0]
+            if level < 2:
+                rebase(target & 0x7FFFFFFF, level + 1)
+            else:
+                rva = struct.unpack_from("<I", tree, target)[0]
+                struct.pack_into("<I", tree, target, rva - va_a + new_a)
+    rebase(0, 0)
+    block = bytes(data[raw_b:raw_b + raw_size_b])
+    data[raw_a:] = block + tree
+    header_a, header_b = bytes(data[a:a + 40]), bytes(data[b:b + 40])
+    data[a:a + 40], data[b:b + 40] = header_b, header_a
+    struct.pack_into("<II", data, a + 12, new_b, raw_size_b)
+    struct.pack_into("<I", data, a + 20, raw_a)
+    struct.pack_into("<II", data, b + 12, new_a, raw_size_a)
+    struct.pack_into("<I", data, b + 20, raw_a + raw_size_b)
+    struct.pack_into("<I", data, dirs + 8 * RESOURCES, new_a)
+    struct.pack_into("<I", data, dirs + 8 * RELOCATIONS, new_b)
+    struct.pack_into("<I", data, opt + 56, (new_a + vsize_a + align - 1) // align * align)
+    return data
+
+
+def checksum(data):
+    opt, _, _ = layout(data)
+    at = opt + 64
+    padded = bytes(data) + b"\0" * (len(data) & 1)
+    total = 0
+    for (word,) in struct.iter_unpack("<H", padded):
+        total += word
+    total -= sum(struct.unpack_from("<HH", data, at))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    struct.pack_into("<I", data, at, total + len(data))
+    return data
+
+
 def main():
     path = sys.argv[1]
     with open(path, "rb") as f:
         data = bytearray(f.read())
-    data = relocate(data)
+    data = checksum(resources_last(relocate(data)))
     with open(path, "wb") as f:
         f.write(data)
 

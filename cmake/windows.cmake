@@ -23,13 +23,21 @@ add_library(korvix_win STATIC ${KORVIX_PORTABLE_SOURCES} ${KORVIX_WIN_SOURCES})
 # Fat LTO objects: the stub links them with link-time optimisation, every
 # other program links their ordinary code.
 target_compile_options(korvix_win PRIVATE -flto -ffat-lto-objects)
+# The resource editor of korvix-pack is never part of the stub; optimised at
+# link time, the mingw-w64 compiler (GCC 12) stops with an internal error.
+set_property(SOURCE ${KORVIX_ROOT}/src/payload/PeResources.cpp APPEND PROPERTY
+  COMPILE_OPTIONS -fno-lto)
 target_include_directories(korvix_win PUBLIC ${KORVIX_ROOT}/src ${ZLIB_INCLUDE})
 target_link_libraries(korvix_win PUBLIC ${ZLIB_STATIC}
   comctl32 gdi32 user32 advapi32 shell32 version ole32)
 
 # The stub: a GUI program whose NT headers are moved to offset 256 after the
 # link, leaving the payload-end pointer words at 248..255.
-add_executable(stub WIN32 ${KORVIX_ROOT}/src/startup/Stub.cpp)
+# Its resources (src/startup/Stub.rc): the icon "MainIcon", the version and
+# the manifest; korvix-pack replaces icon and version in a setup's copy.
+add_executable(stub WIN32 ${KORVIX_ROOT}/src/startup/Stub.cpp ${KORVIX_ROOT}/src/startup/Stub.rc)
+set_property(SOURCE ${KORVIX_ROOT}/src/startup/Stub.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${KORVIX_ROOT}/src/startup/MainIcon.ico ${KORVIX_ROOT}/src/startup/Stub.manifest)
 target_link_libraries(stub PRIVATE korvix_win)
 # The default linker script keeps every function's unwind records and with
 # them every function of each object the stub touches; this link drops unused

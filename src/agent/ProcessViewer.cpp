@@ -53,12 +53,12 @@ namespace {
 // module bring the float parser and the name tables into the stub (24 KB).
 bool NtVersionIs(DWORD major, DWORD minor) {
   const auto& v = GetOsVersion();
-  return v.platformId == 2 && v.major == major && v.minor == minor;
+  return v.PlatformId == 2 && v.Major == major && v.Minor == minor;
 }
 
 bool NtVersionAtLeast(DWORD major, DWORD minor) {
   const auto& v = GetOsVersion();
-  return v.platformId == 2 && (v.major > major || (v.major == major && v.minor >= minor));
+  return v.PlatformId == 2 && (v.Major > major || (v.Major == major && v.Minor >= minor));
 }
 
 // PSAPI, loaded from the system folder on first use.

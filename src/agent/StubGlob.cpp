@@ -163,7 +163,7 @@ std::int64_t NowSeconds() {
 }
 
 std::string TimeTwinText(std::int64_t seconds) {
-  return DateStampTimeText(SecondsToDateTime(seconds), " ", ":");
+  return DateStampTimeText(SecondsToDateTime(seconds), " ", TLocaleDates());
 }
 
 std::string LastPathElement(const std::string& name) {

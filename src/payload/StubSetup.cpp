@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "payload/StubInternet.h"
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
 #include "payload/ZLibOpen.h"
@@ -362,7 +363,7 @@ void RunSetupFlow() {
   std::string agentName = info.MakeAgentCopy() ? info.GetAgentExeName() : std::string();
   std::string tempDir = GetSetupTempDir();
   if (info.IsInternetSetup()) {
-    if (!agentName.empty()) {
+    if (IsFlatFileName(agentName)) {
       std::string image = ReadFilePart(ProgramPath(), 0, false, 0);
       WriteTextFile(tempDir + "\\" + agentName, InternetAgentImage(image),
                     FileDosDateTime(ProgramPath()), false);

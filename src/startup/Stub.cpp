@@ -11,6 +11,9 @@
 
 #include "agent/StubAU.h"
 #include "agent/StubGlob.h"
+#include "http/CommUtils.h"
+#include "http/InetHTTP.h"
+#include "payload/StubInternet.h"
 #include "payload/StubSetup.h"
 #include "payload/StubUtil.h"
 #include "payload/UnPack.h"
@@ -20,6 +23,7 @@
 #include "support/Files.h"
 #include "support/KDebug.h"
 #include "support/Win64.h"
+#include "ui/KProgBar.h"
 #include "text/Common.h"
 
 // The stub has no console: a failure that escapes everything ends the
@@ -37,16 +41,10 @@ std::string MainWindowClass;
 
 namespace {
 
-HINSTANCE Instance = nullptr;
+HINSTANCE GInstance = nullptr;
 
 unsigned long Pid() {
   return GetCurrentProcessId();
-}
-
-std::string OwnFileName() {
-  std::string path = ProgramPath();
-  size_t p = path.find_last_of('\\');
-  return p == std::string::npos ? path : path.substr(p + 1);
 }
 
 std::string AgentExeName() {
@@ -69,6 +67,22 @@ bool AgentCheckToken(const std::string& path, int kind) {
   return StubFileInfo && StubFileInfo->CheckToken(path, kind);
 }
 
+bool AgentHttpConnected(std::string& systemText) {
+  return HTTP_CheckConnection(systemText);
+}
+
+// Downloads with the program's progress bar, as the internet setup does.
+std::string AgentHttpDownload(HWND window, const std::string& url, const std::string& target,
+                              std::string& content) {
+  std::string error;
+  HTTP_DownloadFile(window, url, target, error, &ProgBar(), content);
+  return error;
+}
+
+std::int64_t AgentHttpSize(const std::string& url) {
+  return HTTP_IsConnected() ? HTTP_GetFileSize(url) : -1;
+}
+
 // The agent's links to the own payload, the main window and the descriptor
 // files next to the program.
 void LinkAgent() {
@@ -76,6 +90,10 @@ void LinkAgent() {
   AgentLinks.SetStatus = SetStatusText;
   AgentLinks.Progress = ExtractProgress;
   AgentLinks.CheckToken = AgentCheckToken;
+  AgentLinks.HttpConnected = AgentHttpConnected;
+  AgentLinks.HttpDownload = AgentHttpDownload;
+  AgentLinks.HtmlErrorMessage = HtmlErrorMessage;
+  SetHttpSizeQuery(AgentHttpSize);
   AgentLinks.UpdateServer = StubFileInfo->GetUpdateServer();
   AgentLinks.InfoFileName = StubFileInfo->GetInfoFileName();
   AgentLinks.AgentExeName = Trim(AgentExeName());
@@ -85,6 +103,7 @@ void LinkAgent() {
 
 int RunWinMain() {
   OnSetupTick = RunSetupFlow;
+  SetInternetSetupHandler(RunInternetSetup);
   OnAgentTick = AgentHook_UpdateTick;
   OnSleepX = AgentHook_SleepX;
   OnRemoveTempDir = RemoveSetupTempDir;
@@ -94,7 +113,7 @@ int RunWinMain() {
     OnAgentSetting = AgentSetting;
     OnMainLoopEnd = AgentLoopEnded;
   }
-  return RunStubWinMain(Instance, MainWindowClass, ThisIs_AutoUpdateProg);
+  return RunStubWinMain(GInstance, MainWindowClass, ThisIs_AutoUpdateProg);
 }
 
 // The peak working set of this process, for the run's figures.
@@ -137,11 +156,12 @@ bool X_ExeIsRunning() {
 }
 
 bool ThisIs_Plain_AutoUpdate_Exe() {
-  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), AgentExeName());
+  return ThisIs_AutoUpdateProg && SameTextTrim(PathFileName(ProgramPath()), AgentExeName());
 }
 
 bool ThisIs_X_AutoUpdate_Exe() {
-  return ThisIs_AutoUpdateProg && SameTextTrim(OwnFileName(), "X_" + Trim(AgentExeName()));
+  return ThisIs_AutoUpdateProg &&
+         SameTextTrim(PathFileName(ProgramPath()), "X_" + Trim(AgentExeName()));
 }
 
 bool SpanRelaunchWanted() {
@@ -195,7 +215,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   InitDebugOutput();
   SetInflatePumpHook(PumpOnce);
   SetRecordPumpHook(PumpOnce);
-  Instance = instance;
+  GInstance = instance;
   const std::string raw = GetCommandLineA();
   const std::string program = ProgramPath();
 

@@ -5,6 +5,7 @@
 #include "http/InetHTTP.h"
 #include "payload/UnPack.h"
 #include "support/Files.h"
+#include "support/Handles.h"
 #include "support/KDebug.h"
 #include "support/Win64.h"
 #include "text/Common.h"
@@ -29,45 +30,44 @@ void (*OnMainLoopEnd)() = nullptr;
 
 namespace {
 
-const UINT_PTR MainTimerId = 1;
+const UINT_PTR KMainTimerId = 1;
 bool GAgentRole = false;
 
-// A font owned by the window module, replaced as a whole.
-class TFontSlot {
-public:
-  ~TFontSlot() { Set(nullptr); }
-  void Set(HFONT font) {
-    if (FFont) DeleteObject(FFont);
-    FFont = font;
-  }
-  HFONT Get() const { return FFont; }
-
-private:
-  HFONT FFont = nullptr;
-};
-TFontSlot GStatusFont;
-
-std::string OwnPath() {
-  char path[MAX_PATH + 1] = {0};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n);
-}
+// The status line's font, replaced as a whole.
+TGdiObject GStatusFont;
 
 bool IsRightToLeft(int charset) {
-  return charset == 177 || charset == 178;
+  return charset == HEBREW_CHARSET || charset == ARABIC_CHARSET;
+}
+
+const DWORD KStatusStyle = WS_CHILD | WS_VISIBLE;
+const DWORD KStatusStyleRtl = WS_CHILD | WS_VISIBLE | SS_RIGHT;
+
+// The progress-bar class. comctl32 is no library Windows always takes from
+// the system folder, so it is bound at run time from there: a copy planted
+// beside the setup (a Downloads folder) never loads. It stays loaded for the
+// rest of the run, as its window classes must.
+void RegisterProgressClass() {
+  using TInitCommonControlsEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE library = nullptr;
+  auto init = reinterpret_cast<TInitCommonControlsEx>(
+      reinterpret_cast<void*>(LoadProc("comctl32.dll", "InitCommonControlsEx", library)));
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
+  if (init) init(&icc);
 }
 
 void CreateControls(HWND window) {
   HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
-  bool rtl = IsRightToLeft(TGFileInfo(OwnPath()).GetLangCharset());
-  StatusLine = CreateWindowExA(0, "Static", "", 0x50000000, rtl ? 122 : 70, 20, 340, 18, window,
+  bool rtl = IsRightToLeft(TGFileInfo(ProgramPath()).GetLangCharset());
+  StatusLine = CreateWindowExA(0, "Static", "", KStatusStyle, rtl ? 122 : 70, 20, 340, 18, window,
                                nullptr, instance, nullptr);
-  FilesBar = CreateWindowExA(0, PROGRESS_CLASSA, "", 0x50000000, 70, 38, 392, 13, window, nullptr,
-                             instance, nullptr);
-  ActivityBar = CreateWindowExA(0, PROGRESS_CLASSA, "", 0x40000000, rtl ? 70 : 416, 20, 46, 13,
+  FilesBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 70, 38, 392, 13, window,
+                             nullptr, instance, nullptr);
+  // Hidden until the setup flow shows it.
+  ActivityBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, rtl ? 70 : 416, 20, 46, 13,
                                 window, nullptr, instance, nullptr);
-  SetTimer(window, MainTimerId, 1000, nullptr);
-  GStatusFont.Set(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
+  SetTimer(window, KMainTimerId, 1000, nullptr);
+  GStatusFont.Reset(CreateFontA(-11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);
 }
 
@@ -144,7 +144,7 @@ void DestroyMainWindow() {
 }
 
 void StopMainTimer() {
-  if (MainWindow) KillTimer(MainWindow, MainTimerId);
+  if (MainWindow) KillTimer(MainWindow, KMainTimerId);
 }
 
 int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agentRole) {
@@ -155,8 +155,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
   int64_t sleepX = GetSwitchInt("/SleepX=", -1);
   if (sleepX >= 0 && OnSleepX) OnSleepX(-(int)sleepX);
 
-  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&icc);
+  RegisterProgressClass();
 
   WNDCLASSA wc = {};
   wc.style = CS_DBLCLKS;
@@ -168,14 +167,14 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
   RegisterClassA(&wc);
 
   int left = 0, top = 0;
-  CenterInWorkArea(MainWindowWidth, MainWindowHeight, left, top);
+  CenterInWorkArea(KMainWindowWidth, KMainWindowHeight, left, top);
 
   {
-    TGFileInfo info(OwnPath());
+    TGFileInfo info(ProgramPath());
     std::string title = info.GetLangStr("s0", LangDefault("s0"));
     MainWindow =
-        CreateWindowExA(0, windowClass.c_str(), title.c_str(), MainWindowStyle, left, top,
-                        MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
+        CreateWindowExA(0, windowClass.c_str(), title.c_str(), KMainWindowStyle, left, top,
+                        KMainWindowWidth, KMainWindowHeight, nullptr, nullptr, instance, nullptr);
     SetMsgBoxFont(info.GetLangFontName(), info.GetLangFontSize(), info.GetLangCharset());
   }
 
@@ -191,6 +190,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
 
   StopMainTimer();
   HTTP_SetAbort(true);
+  HTTP_UnloadWinINet();
   if (OnMainLoopEnd) OnMainLoopEnd();
   // A window still standing (the setup flow posted the quit message) goes
   // now, so that its class no longer marks this role as running; the quit
@@ -202,7 +202,7 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
     }
   }
   MainWindow = StatusLine = FilesBar = ActivityBar = nullptr;
-  GStatusFont.Set(nullptr);
+  GStatusFont.Reset();
   UnregisterClassA(windowClass.c_str(), instance);
   return 0;
 }
@@ -212,9 +212,9 @@ void SetStatusText(const std::string& text, const std::string& fontName, int fon
   if (!StatusLine) return;
   bool rtl = IsRightToLeft(charset);
   SetWindowLongPtrA(StatusLine, GWL_EXSTYLE, rtl ? WS_EX_RTLREADING : 0);
-  SetWindowLongPtrA(StatusLine, GWL_STYLE, rtl ? 0x50000002 : 0x50000000);
-  GStatusFont.Set(CreateFontA(-PointsToPixels(fontSize), 0, 0, 0, 0, 0, 0, 0, (DWORD)charset, 0, 0,
-                              0, 0, fontName.c_str()));
+  SetWindowLongPtrA(StatusLine, GWL_STYLE, rtl ? KStatusStyleRtl : KStatusStyle);
+  GStatusFont.Reset(CreateFontA(-PointsToPixels(fontSize), 0, 0, 0, 0, 0, 0, 0, (DWORD)charset, 0,
+                                0, 0, 0, fontName.c_str()));
   SendMessageA(StatusLine, WM_SETFONT, (WPARAM)GStatusFont.Get(), 0);
   SetWindowTextA(StatusLine, text.c_str());
 }

@@ -12,8 +12,7 @@
 //        OnAgentShutDown, OnAgentRegister, OnAgentSetting
 //                       = the agent's handlers of the messages 1123, 1124, 1125
 //        OnRemoveTempDir = DeleteTree(GetSetupTempDir(), false)
-//        OnMainLoopEnd  = HTTP_UnloadWinINet and the controller
-//                         notification 43/0
+//        OnMainLoopEnd  = the controller notification 43/0
 //      Unset hooks do nothing (1125 then answers 0).
 //   2. Call RunStubWinMain(instance, MainWindowClass, ThisIs_AutoUpdateProg)
 //      from DoRunStubWin for the roles that run the window; it returns
@@ -34,9 +33,9 @@ const UINT wm_AgentMsg = WM_USER + 101;  // 1125: result = AgentSetting(wParam, 
 
 // Size and places, in pixels (outer size of the window, client positions of
 // the controls).
-const int MainWindowWidth = 492;
-const int MainWindowHeight = 110;
-const DWORD MainWindowStyle = 0x02C80000;  // caption, system menu, clip children
+const int KMainWindowWidth = 492;
+const int KMainWindowHeight = 110;
+const DWORD KMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
 // Process-wide window state.
 extern HWND MainWindow;
@@ -59,7 +58,8 @@ extern void (*OnMainLoopEnd)();
 // WinMain of the stub: registers the class `windowClass`, creates the hidden
 // window (title: language key s0) centred in the work area, sets the message
 // box font from the language, runs the message loop until the window ends,
-// then stops the timer, sets the download abort flag and calls OnMainLoopEnd.
+// then stops the timer, sets the download abort flag, frees WinINet and calls
+// OnMainLoopEnd.
 // `agentRole`: each timer tick runs OnAgentTick instead of OnSetupTick.
 // Returns 0.
 int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agentRole);
@@ -67,7 +67,8 @@ int RunStubWinMain(HINSTANCE instance, const std::string& windowClass, bool agen
 // Stops timer 1 (the setup flow does so before it runs).
 void StopMainTimer();
 
-// Status line text and font; character sets 177 and 178 read right to left.
+// Status line text and font; the Hebrew and Arabic character sets read right
+// to left.
 void SetStatusText(const std::string& text, const std::string& fontName, int fontSize, int charset);
 
 // The one progress procedure. Mode 0 sets up both bars (files bar range 0 to

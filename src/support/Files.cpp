@@ -12,6 +12,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <winioctl.h>
+
+#include "support/Handles.h"
 #else
 #include <climits>
 #include <ctime>
@@ -34,46 +36,47 @@ bool IsLeadByte(char c) {
 }
 
 // One open file; closed when it goes out of scope.
-class File {
+class TFile {
 public:
-  File() = default;
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  ~File() { Close(); }
+  TFile() = default;
+  TFile(const TFile&) = delete;
+  TFile& operator=(const TFile&) = delete;
+  ~TFile() { Close(); }
 
 #ifdef _WIN32
   bool OpenRead(const std::string& path) {
-    h_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FHandle.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return Ok();
   }
   // append: open or create, then go to the end; otherwise create/truncate.
   bool OpenWrite(const std::string& path, bool append) {
-    h_ = CreateFileA(path.c_str(), GENERIC_WRITE, append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
-                     nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (Ok() && append) SetFilePointer(h_, 0, nullptr, FILE_END);
+    FHandle.Reset(
+        CreateFileA(path.c_str(), GENERIC_WRITE, append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
+                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (Ok() && append) SetFilePointer(FHandle.Get(), 0, nullptr, FILE_END);
     return Ok();
   }
   bool Ok() const {
-    return h_ != INVALID_HANDLE_VALUE;
+    return FHandle.Valid();
   }
   std::int64_t Size() const {
     LARGE_INTEGER s;
-    return GetFileSizeEx(h_, &s) ? s.QuadPart : -1;
+    return GetFileSizeEx(FHandle.Get(), &s) ? s.QuadPart : -1;
   }
   bool Seek(std::int64_t pos) {
     LARGE_INTEGER p;
     p.QuadPart = pos;
-    return SetFilePointerEx(h_, p, nullptr, FILE_BEGIN) != 0;
+    return SetFilePointerEx(FHandle.Get(), p, nullptr, FILE_BEGIN) != 0;
   }
   std::size_t Read(char* data, std::size_t n) {
     DWORD got = 0;
-    if (!ReadFile(h_, data, static_cast<DWORD>(n), &got, nullptr)) return 0;
+    if (!ReadFile(FHandle.Get(), data, static_cast<DWORD>(n), &got, nullptr)) return 0;
     return got;
   }
   std::size_t Write(const char* data, std::size_t n) {
     DWORD done = 0;
-    if (!WriteFile(h_, data, static_cast<DWORD>(n), &done, nullptr)) return 0;
+    if (!WriteFile(FHandle.Get(), data, static_cast<DWORD>(n), &done, nullptr)) return 0;
     return done;
   }
   // Packed FAT date (high word) and time (low word), local time.
@@ -81,46 +84,45 @@ public:
     FILETIME local, utc;
     if (DosDateTimeToFileTime(HIWORD(fatDate), LOWORD(fatDate), &local) &&
         LocalFileTimeToFileTime(&local, &utc))
-      SetFileTime(h_, nullptr, nullptr, &utc);
+      SetFileTime(FHandle.Get(), nullptr, nullptr, &utc);
   }
   void Close() {
-    if (Ok()) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
+    FHandle.Reset();
   }
 
 private:
-  HANDLE h_ = INVALID_HANDLE_VALUE;
+  THandle FHandle;
 #else
   bool OpenRead(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY);
+    FFd = ::open(path.c_str(), O_RDONLY);
     return Ok();
   }
   bool OpenWrite(const std::string& path, bool append) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC), 0644);
-    if (Ok() && append) ::lseek(fd_, 0, SEEK_END);
+    FFd = ::open(path.c_str(), O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC), 0644);
+    if (Ok() && append) ::lseek(FFd, 0, SEEK_END);
     return Ok();
   }
   bool Ok() const {
-    return fd_ >= 0;
+    return FFd >= 0;
   }
   std::int64_t Size() const {
     struct stat st;
-    return ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+    return ::fstat(FFd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
   }
   bool Seek(std::int64_t pos) {
-    return ::lseek(fd_, pos, SEEK_SET) == pos;
+    return ::lseek(FFd, pos, SEEK_SET) == pos;
   }
   std::size_t Read(char* data, std::size_t n) {
     std::size_t total = 0;
     while (total < n) {
-      ssize_t r = ::read(fd_, data + total, n - total);
+      ssize_t r = ::read(FFd, data + total, n - total);
       if (r <= 0) break;
       total += static_cast<std::size_t>(r);
     }
     return total;
   }
   std::size_t Write(const char* data, std::size_t n) {
-    ssize_t r = ::write(fd_, data, n);
+    ssize_t r = ::write(FFd, data, n);
     return r > 0 ? static_cast<std::size_t>(r) : 0;
   }
   void SetFatDate(std::uint32_t fatDate) {
@@ -138,20 +140,20 @@ private:
     struct timespec ts[2];
     ts[0].tv_sec = ts[1].tv_sec = tt;
     ts[0].tv_nsec = ts[1].tv_nsec = 0;
-    ::futimens(fd_, ts);
+    ::futimens(FFd, ts);
   }
   void Close() {
-    if (Ok()) ::close(fd_);
-    fd_ = -1;
+    if (Ok()) ::close(FFd);
+    FFd = -1;
   }
 
 private:
-  int fd_ = -1;
+  int FFd = -1;
 #endif
 };
 
 // Writes all of data in pieces the system accepts; returns the bytes written.
-std::size_t WriteAll(File& f, const char* data, std::size_t n) {
+std::size_t WriteAll(TFile& f, const char* data, std::size_t n) {
   std::size_t done = 0;
   while (done < n) {
     std::size_t piece = n - done;
@@ -164,23 +166,22 @@ std::size_t WriteAll(File& f, const char* data, std::size_t n) {
 }
 
 #ifdef _WIN32
-struct Entry {
-  std::string name;
-  DWORD attributes;
+struct TEntry {
+  std::string Name;
+  DWORD Attributes;
 };
 
 // Entries of a listing (a folder mask such as "C:\x\*.*"), "." and ".."
 // excluded.
-std::vector<Entry> List(const std::string& mask) {
-  std::vector<Entry> out;
+std::vector<TEntry> List(const std::string& mask) {
+  std::vector<TEntry> out;
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(mask.c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return out;
+  const TFindHandle h(FindFirstFileA(mask.c_str(), &fd));
+  if (!h) return out;
   do {
     std::string n = fd.cFileName;
     if (n != "." && n != "..") out.push_back({n, fd.dwFileAttributes});
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
+  } while (FindNextFileA(h.Get(), &fd));
   return out;
 }
 
@@ -194,11 +195,11 @@ std::string FolderText(UINT(WINAPI* get)(LPSTR, UINT), bool add) {
 std::string TreeWalk(const std::string& folder, const std::string& name, bool wantDir) {
   std::string base = WithBackslash(folder, true);
   if (!wantDir && FileExists(base + name)) return base + name;
-  for (const Entry& e : List(base + "*.*")) {
+  for (const TEntry& e : List(base + "*.*")) {
     PumpMessages(0);
-    if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) || (e.attributes & FILE_ATTRIBUTE_HIDDEN))
+    if (!(e.Attributes & FILE_ATTRIBUTE_DIRECTORY) || (e.Attributes & FILE_ATTRIBUTE_HIDDEN))
       continue;
-    std::string sub = base + e.name;
+    std::string sub = base + e.Name;
     if (wantDir && EndsWithNoCase("\\" + name, sub)) return sub;
     std::string r = TreeWalk(sub, name, wantDir);
     if (!r.empty()) return r;
@@ -225,36 +226,32 @@ std::string StripBackslash(const std::string& path) {
   return r;
 }
 
+std::string CollapseBackslashes(const std::string& path, bool (*isLeadByte)(char)) {
+  if (path.size() <= 2) return path;
+  // In a delimited list ("|\\srv\a|C:\x|") a doubled backslash right after
+  // the delimiter starts a network path and stays.
+  const char first = path.front();
+  const bool list = first == path.back();
+  auto keep = [&](char before) { return isLeadByte(before) || (list && before == first); };
+  std::string rest = path.substr(1);
+  // Downward, so that a run of backslashes shrinks to one; a pair that ends
+  // the text stays.
+  for (std::size_t i = rest.size() >= 3 ? rest.size() - 3 : 0; i >= 1; --i)
+    if (rest[i] == '\\' && rest[i + 1] == '\\' && !keep(rest[i - 1])) rest.erase(i, 1);
+  if (rest.size() >= 2 && rest[0] == '\\' && rest[1] == '\\' && !keep(first)) rest.erase(0, 1);
+  return first + rest;
+}
+
 std::string NormalizePath(const std::string& path, bool stripTrailing) {
-  std::string r;
-  r.reserve(path.size());
-  const std::size_t n = path.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    char c = path[i];
-    bool merge = c == '\\' && i >= 2 && r.back() == '\\' && !(i == n - 1 && path[i - 1] == '\\');
-    if (!merge) r += c;
-  }
+  const std::string r = CollapseBackslashes(path, IsLeadByte);
   return stripTrailing ? StripBackslash(r) : r;
 }
 
 std::string FileNameNoExt(const std::string& path, bool allExtensions) {
-  std::size_t p = path.find_last_of("\\/:");
-  std::string name = p == std::string::npos ? path : path.substr(p + 1);
+  std::string name = PathFileName(path);
   std::size_t dot = allExtensions ? name.find('.') : name.rfind('.');
   if (dot != std::string::npos) name.erase(dot);
   return name;
-}
-
-std::string ProgramPath() {
-#ifdef _WIN32
-  std::vector<char> buf(32768);
-  DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-  return std::string(buf.data(), n < buf.size() ? n : 0);
-#else
-  char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-#endif
 }
 
 std::string ProgramName(bool noExtension) {
@@ -322,17 +319,13 @@ bool DirExists(const std::string& path) {
 std::int64_t FileSizeByName(const std::string& path) {
 #ifdef _WIN32
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(path.c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  std::int64_t size = 0;
+  const TFindHandle h(FindFirstFileA(path.c_str(), &fd));
+  if (!h) return 0;
   do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      size = (static_cast<std::int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-      break;
-    }
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-  return size;
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      return (static_cast<std::int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+  } while (FindNextFileA(h.Get(), &fd));
+  return 0;
 #else
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
@@ -344,7 +337,7 @@ std::string ReadFilePart(const std::string& path, std::int64_t maxLength, bool t
                          std::int64_t offset) {
   std::string result;
   if (FileExists(path)) {
-    File f;
+    TFile f;
     if (f.OpenRead(path)) {
       std::int64_t size = f.Size();
       std::int64_t n = size - offset;
@@ -373,8 +366,8 @@ std::size_t WriteChunkSize(std::size_t length) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
-                   bool append, FileProgress progress, void* context) {
-  File f;
+                   bool append, TFileProgress progress, void* context) {
+  TFile f;
   if (!f.OpenWrite(path, append)) return false;
   const std::size_t total = text.size();
   std::size_t done = 0;
@@ -402,7 +395,7 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::uint32
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak,
                 std::uint32_t fileDate) {
   std::string t = addLineBreak ? text + "\r\n" : text;
-  File f;
+  TFile f;
   if (!f.OpenWrite(path, true)) return false;
   std::size_t done = t.empty() ? 0 : WriteAll(f, t.data(), t.size());
   if (fileDate != 0) f.SetFatDate(fileDate);
@@ -416,10 +409,10 @@ bool DeleteFiles(const std::string& mask, bool clearAttributes) {
   std::size_t s = mask.find_last_of("\\/:");
   std::string folder = s == std::string::npos ? std::string() : mask.substr(0, s + 1);
   bool any = false;
-  for (const Entry& e : List(mask)) {
-    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+  for (const TEntry& e : List(mask)) {
+    if (e.Attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     any = true;
-    std::string p = folder + e.name;
+    std::string p = folder + e.Name;
     if (clearAttributes) SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(p.c_str());
   }
@@ -452,9 +445,9 @@ bool DeleteTree(const std::string& folder, bool clearAttributes) {
   DeleteFiles(base + "*.*", clearAttributes);
   // Hidden subfolders are removed too: the caller wants the whole folder
   // gone, and a hidden leftover would keep it alive.
-  for (const Entry& e : List(base + "*.*")) {
-    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      std::string sub = base + e.name;
+  for (const TEntry& e : List(base + "*.*")) {
+    if (e.Attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      std::string sub = base + e.Name;
       if (clearAttributes) SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteTree(sub, clearAttributes);
       RemoveDirectoryA(sub.c_str());
@@ -547,13 +540,13 @@ std::string FindDir(const std::string& name, int driveType) {
 }
 
 double DiskFree(const std::string& path) {
-  using FreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  using TFreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
   static int available = -1;  // undecided
-  static FreeEx freeEx = nullptr;
+  static TFreeEx freeEx = nullptr;
   if (available < 0) {
     // kernel32 is always loaded: look it up without a library search.
     HMODULE k = GetModuleHandleA("kernel32.dll");
-    freeEx = k ? reinterpret_cast<FreeEx>(
+    freeEx = k ? reinterpret_cast<TFreeEx>(
                      reinterpret_cast<void*>(GetProcAddress(k, "GetDiskFreeSpaceExA")))
                : nullptr;
     available = freeEx ? 1 : 0;
@@ -592,30 +585,30 @@ bool EjectCD(const std::string& path) {
   std::string root = std::string(1, letter) + ":\\";
   if (GetDriveTypeA(root.c_str()) != DRIVE_CDROM) return false;
   std::string device = std::string("\\\\.\\") + letter + ":";
-  HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  DebugLine("EjectCD-2: ", device, " ", static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
-  if (h == INVALID_HANDLE_VALUE) {
-    h = CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, 0, nullptr);
-    DebugLine("EjectCD-3: ", device, " ", static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
+  THandle h(CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  DebugLine("EjectCD-2: ", device, " ", static_cast<long long>(reinterpret_cast<INT_PTR>(h.Get())));
+  if (!h) {
+    h.Reset(CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, 0, nullptr));
+    DebugLine("EjectCD-3: ", device, " ",
+              static_cast<long long>(reinterpret_cast<INT_PTR>(h.Get())));
   }
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (!h) return false;
   DWORD bytes = 0;
-  BOOL ok = DeviceIoControl(h, 0x2D4808, nullptr, 0, nullptr, 0, &bytes, nullptr);
-  CloseHandle(h);
-  return ok != 0;
+  return DeviceIoControl(h.Get(), IOCTL_STORAGE_EJECT_MEDIA, nullptr, 0, nullptr, 0, &bytes,
+                         nullptr) != 0;
 }
 
 namespace {
-unsigned g_autoPlayMessageId = 0;
+unsigned GAutoPlayMessageId = 0;
 }
 
 void SetAutoPlaySuppression(bool on) {
-  g_autoPlayMessageId = on ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+  GAutoPlayMessageId = on ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
 }
 
 unsigned GetAutoPlayMessageId() {
-  return g_autoPlayMessageId;
+  return GAutoPlayMessageId;
 }
 #endif

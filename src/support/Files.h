@@ -11,20 +11,27 @@
 #include <cstdint>
 #include <string>
 
+#include "text/Switches.h"  // ProgramPath
+
 // --- Folders and paths --------------------------------------------------
 // Removes one trailing backslash (not from paths of 2 characters or less, nor
 // after a double-byte lead byte), then appends one when add is set.
 std::string WithBackslash(const std::string& path, bool add);
 // "" for "\"; otherwise removes one trailing backslash from a longer path.
 std::string StripBackslash(const std::string& path);
-// Collapses runs of backslashes (keeping a leading "\\" and a doubled one at
-// the very end), then StripBackslash when stripTrailing.
+// Collapses runs of backslashes, then StripBackslash when stripTrailing. The
+// first character is never merged with the second (a network path keeps its
+// two leading backslashes), nor is a pair that ends the text, a backslash
+// that is the second byte of a double-byte character, or, in a text that
+// begins and ends with the same character (a delimited list), a pair right
+// after that character.
 std::string NormalizePath(const std::string& path, bool stripTrailing);
+// The cleaning of NormalizePath with a given test for double-byte lead bytes.
+std::string CollapseBackslashes(const std::string& path, bool (*isLeadByte)(char));
 // File name without folder and without its last (or every) extension.
 std::string FileNameNoExt(const std::string& path, bool allExtensions);
-// Full path of the running program; its name without extension
-// (noExtension) or the full path; its folder.
-std::string ProgramPath();
+// The running program's name without extension (noExtension) or its full
+// path (ProgramPath, from the toolbox); its folder.
 std::string ProgramName(bool noExtension);
 std::string ProgramFolder(bool add);
 std::string TempFolder(bool add);
@@ -45,8 +52,8 @@ std::string ReadFilePart(const std::string& path, std::int64_t maxLength, bool t
 
 // Progress of a chunked write: op 0, reserved 0, total, done, flag 1, and a
 // cancel flag the callee may set.
-using FileProgress = void (*)(int op, int reserved, std::int64_t total, std::int64_t done, int flag,
-                              bool& cancel, void* context);
+using TFileProgress = void (*)(int op, int reserved, std::int64_t total, std::int64_t done,
+                               int flag, bool& cancel, void* context);
 // Chunk size of a chunked write of `length` bytes.
 std::size_t WriteChunkSize(std::size_t length);
 // Writes (append: at the end, creating the file when missing; otherwise
@@ -54,7 +61,7 @@ std::size_t WriteChunkSize(std::size_t length);
 // (low word), local time, set after a complete write. True when every byte
 // was written.
 bool WriteTextFile(const std::string& path, const std::string& text, std::uint32_t fileDate,
-                   bool append, FileProgress progress = nullptr, void* context = nullptr);
+                   bool append, TFileProgress progress = nullptr, void* context = nullptr);
 // Appends text (and CR LF with addLineBreak); the date is set even after a
 // short write.
 bool AppendText(const std::string& path, const std::string& text, bool addLineBreak,

@@ -56,6 +56,10 @@ using TGdiObject = TOwnedHandle<HGDIOBJ, KorvixDeleteGdiObject>;
 using TLibrary = TOwnedHandle<HMODULE, FreeLibrary>;
 // Registry keys opened or created by this program (never the predefined roots).
 using TRegKey = TOwnedHandle<HKEY, KorvixCloseKey>;
+// Internet handles (sessions, connections, requests), closed through the
+// InternetCloseHandle the HTTP client binds at run time (http/InetHTTP.cpp).
+BOOL WINAPI KorvixCloseInternetHandle(void* handle);
+using TInternetHandle = TOwnedHandle<void*, KorvixCloseInternetHandle>;
 
 // A started process: both handles of PROCESS_INFORMATION, closed together.
 struct TProcess {

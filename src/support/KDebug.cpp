@@ -10,6 +10,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "support/Handles.h"
 #else
 #include <mutex>
 #include <unistd.h>
@@ -18,60 +20,60 @@
 namespace {
 
 // Process-wide lock, re-entrant for its holder.
-class DebugLock {
+class TDebugLock {
 public:
 #ifdef _WIN32
-  DebugLock() {
-    InitializeCriticalSection(&cs_);
+  TDebugLock() {
+    InitializeCriticalSection(&FSection);
   }
   void Enter() {
-    EnterCriticalSection(&cs_);
+    EnterCriticalSection(&FSection);
   }
   void Leave() {
-    LeaveCriticalSection(&cs_);
+    LeaveCriticalSection(&FSection);
   }
 
 private:
-  CRITICAL_SECTION cs_;
+  CRITICAL_SECTION FSection;
 #else
   void Enter() {
-    m_.lock();
+    FMutex.lock();
   }
   void Leave() {
-    m_.unlock();
+    FMutex.unlock();
   }
 
 private:
-  std::recursive_mutex m_;
+  std::recursive_mutex FMutex;
 #endif
 };
 
-class Hold {
+class THold {
 public:
-  explicit Hold(DebugLock& l) : l_(l) { l_.Enter(); }
-  ~Hold() { l_.Leave(); }
-  Hold(const Hold&) = delete;
-  Hold& operator=(const Hold&) = delete;
+  explicit THold(TDebugLock& l) : FLock(l) { FLock.Enter(); }
+  ~THold() { FLock.Leave(); }
+  THold(const THold&) = delete;
+  THold& operator=(const THold&) = delete;
 
 private:
-  DebugLock& l_;
+  TDebugLock& FLock;
 };
 
-struct Device {
-  DebugLock lock;
-  char buffer[DebugBufferSize];
-  std::size_t pending = 0;
-  unsigned messageId = 0;
-  DebugSink sink = nullptr;
+struct TDevice {
+  TDebugLock Lock;
+  char Buffer[KDebugBufferSize];
+  std::size_t Pending = 0;
+  unsigned MessageId = 0;
+  TDebugSink Sink = nullptr;
 };
 
-Device& Dev() {
+TDevice& Dev() {
   // Never destroyed: the device lives to process exit and may still be
   // written from destructors of other modules.
-  static Device* d = [] {
-    Device* p = new Device;
+  static TDevice* d = [] {
+    TDevice* p = new TDevice;
 #ifdef _WIN32
-    p->messageId = RegisterWindowMessageA(DebugMessageName);
+    p->MessageId = RegisterWindowMessageA(KDebugMessageName);
 #endif
     return p;
   }();
@@ -81,14 +83,14 @@ Device& Dev() {
 // Hands the pending bytes on. The count is reset before the delivery so that
 // a line written while the chunk is being delivered (message dispatch inside
 // the send) starts a fresh buffer instead of being discarded.
-void Flush(Device& d) {
-  Hold h(d.lock);
-  if (d.pending == 0) return;
-  std::string chunk(d.buffer, d.pending);
-  d.pending = 0;
+void Flush(TDevice& d) {
+  THold h(d.Lock);
+  if (d.Pending == 0) return;
+  std::string chunk(d.Buffer, d.Pending);
+  d.Pending = 0;
   try {
-    if (d.sink)
-      d.sink(chunk);
+    if (d.Sink)
+      d.Sink(chunk);
     else
       WriteDebugText(chunk);
   } catch (...) {
@@ -97,13 +99,13 @@ void Flush(Device& d) {
 
 void AppendToFile(const std::string& path, const std::string& text) {
 #ifdef _WIN32
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return;
-  SetFilePointer(f, 0, nullptr, FILE_END);
+  THandle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return;
+  SetFilePointer(f.Get(), 0, nullptr, FILE_END);
   DWORD done = 0;
-  if (!text.empty()) WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-  CloseHandle(f);
+  if (!text.empty())
+    WriteFile(f.Get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
 #else
   if (FILE* f = std::fopen(path.c_str(), "ab")) {
     std::fwrite(text.data(), 1, text.size(), f);
@@ -114,14 +116,14 @@ void AppendToFile(const std::string& path, const std::string& text) {
 
 void SendToViewer(const std::string& chunk) {
 #ifdef _WIN32
-  HWND viewer = FindWindowA(DebugViewerClass, nullptr);
+  HWND viewer = FindWindowA(KDebugViewerClass, nullptr);
   if (!viewer) return;
   ATOM atom = GlobalAddAtomA(chunk.c_str());
   if (!atom) return;
   // A viewer that hangs must not hang the program: the send gives up when
   // the viewer does not answer.
   DWORD_PTR result = 0;
-  SendMessageTimeoutA(viewer, Dev().messageId, DebugSourceId, static_cast<LPARAM>(atom),
+  SendMessageTimeoutA(viewer, Dev().MessageId, KDebugSourceId, static_cast<LPARAM>(atom),
                       SMTO_NORMAL | SMTO_ABORTIFHUNG, 10000, &result);
   GlobalDeleteAtom(atom);
 #else
@@ -130,15 +132,15 @@ void SendToViewer(const std::string& chunk) {
 #endif
 }
 
-struct AgentLogState {
-  bool enabled = false;
-  std::string prefix = "   ";
-  std::string path;
-  bool pathKnown = false;
+struct TAgentLogState {
+  bool Enabled = false;
+  std::string Prefix = "   ";
+  std::string Path;
+  bool PathKnown = false;
 };
 
-AgentLogState& AgentState() {
-  static AgentLogState s;
+TAgentLogState& AgentState() {
+  static TAgentLogState s;
   return s;
 }
 
@@ -149,17 +151,17 @@ void InitDebugOutput() {
 }
 
 void DebugWrite(const std::string& text) {
-  Device& d = Dev();
-  Hold h(d.lock);
+  TDevice& d = Dev();
+  THold h(d.Lock);
   for (char c : text) {
-    d.buffer[d.pending++] = c;
-    if (d.pending == DebugBufferSize) Flush(d);
+    d.Buffer[d.Pending++] = c;
+    if (d.Pending == KDebugBufferSize) Flush(d);
   }
 }
 
 void DebugLine(const std::string& line) {
-  Device& d = Dev();
-  Hold h(d.lock);
+  TDevice& d = Dev();
+  THold h(d.Lock);
   DebugWrite(line);
   DebugWrite(std::string(1, '\n'));
   Flush(d);
@@ -173,11 +175,11 @@ void DebugPiece(std::string& out, unsigned long long v) {
   out += UIntToStr(v);
 }
 
-DebugSink SetDebugSink(DebugSink sink) {
-  Device& d = Dev();
-  Hold h(d.lock);
-  DebugSink old = d.sink;
-  d.sink = sink;
+TDebugSink SetDebugSink(TDebugSink sink) {
+  TDevice& d = Dev();
+  THold h(d.Lock);
+  TDebugSink old = d.Sink;
+  d.Sink = sink;
   return old;
 }
 
@@ -204,7 +206,7 @@ void WriteDebugTextTo(unsigned target, const std::string& chunk, const std::stri
 }
 
 void WriteDebugText(const std::string& chunk) {
-  WriteDebugTextTo(DebugTarget, chunk, DebugFilePath);
+  WriteDebugTextTo(KDebugTarget, chunk, KDebugFilePath);
 }
 
 std::string ExceptionLine(const std::string& message, const std::string& method,
@@ -230,13 +232,13 @@ void LogException(const std::exception& e, const std::string& method, const std:
 }
 
 void SetAgentLogEnabled(bool on) {
-  AgentState().enabled = on;
+  AgentState().Enabled = on;
 }
 bool AgentLogEnabled() {
-  return AgentState().enabled;
+  return AgentState().Enabled;
 }
 void SetAgentLogPrefix(const std::string& prefix) {
-  AgentState().prefix = prefix;
+  AgentState().Prefix = prefix;
 }
 
 std::string AgentLogPathFor(const std::string& programPath) {
@@ -258,12 +260,12 @@ std::string AgentLogPathFor(const std::string& programPath) {
 }
 
 std::string GetAgentLogPath() {
-  AgentLogState& s = AgentState();
-  if (!s.pathKnown) {
-    s.path = AgentLogPathFor(ProgramPath());
-    s.pathKnown = true;
+  TAgentLogState& s = AgentState();
+  if (!s.PathKnown) {
+    s.Path = AgentLogPathFor(ProgramPath());
+    s.PathKnown = true;
   }
-  return s.path;
+  return s.Path;
 }
 
 std::string AgentLogLine(const std::string& dateTime, unsigned long threadId,
@@ -274,15 +276,15 @@ std::string AgentLogLine(const std::string& dateTime, unsigned long threadId,
 }
 
 void AgentLog(const std::string& message) {
-  AgentLogState& s = AgentState();
-  if (!s.enabled) return;
+  TAgentLogState& s = AgentState();
+  if (!s.Enabled) return;
   try {
 #ifdef _WIN32
     unsigned long tid = GetCurrentThreadId();
 #else
     unsigned long tid = static_cast<unsigned long>(getpid());
 #endif
-    AppendText(GetAgentLogPath(), AgentLogLine(DateTimeText(-1), tid, s.prefix, message), true);
+    AppendText(GetAgentLogPath(), AgentLogLine(DateTimeText(-1), tid, s.Prefix, message), true);
   } catch (...) {
   }
 }

@@ -4,7 +4,7 @@
 // "X_<program>.log" next to the program.
 //
 // Portable: on Windows the chunks go to the viewer/file as selected by
-// DebugTarget; in a native build they are dropped, or written to standard
+// KDebugTarget; in a native build they are dropped, or written to standard
 // error when the environment variable KORVIX_DEBUG_STDERR is "1". A sink set
 // with SetDebugSink receives every chunk instead (tests, other front ends).
 // Every operation here is best-effort: failures are swallowed.
@@ -20,16 +20,16 @@
 #ifndef KORVIX_DEBUG_TARGET
 #define KORVIX_DEBUG_TARGET 0
 #endif
-constexpr std::uint8_t DebugTarget = KORVIX_DEBUG_TARGET;
+constexpr std::uint8_t KDebugTarget = KORVIX_DEBUG_TARGET;
 // First message parameter of every chunk sent to the viewer.
-constexpr std::uint16_t DebugSourceId = 1;
+constexpr std::uint16_t KDebugSourceId = 1;
 // Size of the device buffer: a chunk never exceeds it.
-constexpr std::size_t DebugBufferSize = 128;
+constexpr std::size_t KDebugBufferSize = 128;
 // Names of the viewer protocol.
-constexpr const char* DebugViewerClass = ".KDebug.";
-constexpr const char* DebugMessageName = ".K_DebugMsg.";
+constexpr const char* KDebugViewerClass = ".KDebug.";
+constexpr const char* KDebugMessageName = ".K_DebugMsg.";
 // File of the file target.
-constexpr const char* DebugFilePath = "C:\\ProgramData\\_kdebug.txt";
+constexpr const char* KDebugFilePath = "C:\\ProgramData\\_kdebug.txt";
 
 // Sets up the device (lock, registered message). Safe to call more than
 // once; the first write sets it up as well.
@@ -78,10 +78,10 @@ void DebugLine(const Items&... items) {
   DebugLine(line);
 }
 
-// Hands one flushed chunk to the targets DebugTarget selects. Only the device
+// Hands one flushed chunk to the targets KDebugTarget selects. Only the device
 // calls it.
 void WriteDebugText(const std::string& chunk);
-// The same with an explicit target and file (DebugTarget and DebugFilePath in
+// The same with an explicit target and file (KDebugTarget and KDebugFilePath in
 // the program; tests pass their own).
 void WriteDebugTextTo(unsigned target, const std::string& chunk, const std::string& filePath);
 // The file target's copy of a chunk: CR LF, lone CR, lone LF and NUL all
@@ -90,8 +90,8 @@ std::string NormalizeDebugLineEnds(const std::string& text);
 
 // A sink receives every flushed chunk instead of the targets while it is set.
 // Returns the previous sink; nullptr restores normal delivery.
-using DebugSink = void (*)(const std::string& chunk);
-DebugSink SetDebugSink(DebugSink sink);
+using TDebugSink = void (*)(const std::string& chunk);
+TDebugSink SetDebugSink(TDebugSink sink);
 
 // " --- " then " [ Method = m ] ", " [ Remark = r ] ", " [ ErrMsg = e ] " for
 // the non-empty fields, written with DebugLine.

@@ -5,6 +5,10 @@
 #include "support/KDebug.h"
 #include "text/Common.h"
 
+#ifdef _WIN32
+#include "support/Handles.h"
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,18 +32,18 @@ std::vector<std::string> SplitDots(const std::string& s) {
   return items;
 }
 
-struct NameRow {
-  const char* version;
-  const char* name;
-  std::uint32_t code;
+struct TNameRow {
+  const char* Version;
+  const char* Name;
+  std::uint32_t Code;
 };
 
-bool ApplyRows(const NameRow* rows, std::size_t n, const std::string& vt, std::string& name,
+bool ApplyRows(const TNameRow* rows, std::size_t n, const std::string& vt, std::string& name,
                std::uint32_t& code) {
   for (std::size_t i = 0; i < n; ++i)
-    if (vt == rows[i].version) {
-      name = rows[i].name;
-      code = rows[i].code;
+    if (vt == rows[i].Version) {
+      name = rows[i].Name;
+      code = rows[i].Code;
       return true;
     }
   return false;
@@ -47,18 +51,18 @@ bool ApplyRows(const NameRow* rows, std::size_t n, const std::string& vt, std::s
 
 }  // namespace
 
-std::uint32_t OsNameFor(const OsVersionRecord& v, bool is64Bit, bool isServer,
+std::uint32_t OsNameFor(const TOsVersionRecord& v, bool is64Bit, bool isServer,
                         std::string& versionText, std::string& name) {
-  versionText = VersionText(v.major, v.minor);
+  versionText = VersionText(v.Major, v.Minor);
   std::uint32_t code = 0;
   name.clear();
-  if (v.platformId == 0) {
+  if (v.PlatformId == 0) {
     name = "32S";
     return OS_32S;
   }
-  if (v.platformId == 1) {
-    if (versionText == "4.10" && (v.build & 0xFFFF) == 3000) versionText = "4.90";
-    static const NameRow rows9x[] = {
+  if (v.PlatformId == 1) {
+    if (versionText == "4.10" && (v.Build & 0xFFFF) == 3000) versionText = "4.90";
+    static const TNameRow rows9x[] = {
         {"4.0", "95", OS_95}, {"4.10", "98", OS_98}, {"4.90", "ME", OS_ME}};
     if (!ApplyRows(rows9x, 3, versionText, name, code)) {
       name = "9x";
@@ -66,7 +70,7 @@ std::uint32_t OsNameFor(const OsVersionRecord& v, bool is64Bit, bool isServer,
     }
     return code;
   }
-  static const NameRow rowsNT[] = {
+  static const TNameRow rowsNT[] = {
       {"4.0", "NT", OS_NT},     {"5.0", "2000", OS_2000},   {"5.1", "XP", OS_XP},
       {"5.2", "2003", OS_2003}, {"6.0", "Vista", OS_VISTA}, {"6.1", "7", OS_7},
       {"6.2", "8", OS_8},       {"6.3", "8.1", OS_8_1},     {"10.0", "10", OS_10}};
@@ -75,17 +79,17 @@ std::uint32_t OsNameFor(const OsVersionRecord& v, bool is64Bit, bool isServer,
     code = OS_NT;
   }
   if (is64Bit) {
-    static const NameRow rows64[] = {{"5.2", "XP.64", OS_XP64},    {"6.0", "Vista.64", OS_VISTA64},
-                                     {"6.1", "7.64", OS_7_64},     {"6.2", "8.64", OS_8_64},
-                                     {"6.3", "8.1.64", OS_8_1_64}, {"10.0", "10.64", OS_10_64}};
+    static const TNameRow rows64[] = {{"5.2", "XP.64", OS_XP64},    {"6.0", "Vista.64", OS_VISTA64},
+                                      {"6.1", "7.64", OS_7_64},     {"6.2", "8.64", OS_8_64},
+                                      {"6.3", "8.1.64", OS_8_1_64}, {"10.0", "10.64", OS_10_64}};
     ApplyRows(rows64, sizeof rows64 / sizeof rows64[0], versionText, name, code);
   }
   if (isServer) {
     if (is64Bit) {
-      static const NameRow rowsServer64[] = {{"6.0", "2008.64", OS_2008_64},
-                                             {"6.1", "2008R2.64", OS_2008R2_64},
-                                             {"6.2", "2012.64", OS_2012_64},
-                                             {"6.3", "2012R2.64", OS_2012R2_64}};
+      static const TNameRow rowsServer64[] = {{"6.0", "2008.64", OS_2008_64},
+                                              {"6.1", "2008R2.64", OS_2008R2_64},
+                                              {"6.2", "2012.64", OS_2012_64},
+                                              {"6.3", "2012R2.64", OS_2012R2_64}};
       ApplyRows(rowsServer64, 4, versionText, name, code);
     } else if (versionText == "6.0") {
       name = "2008";
@@ -165,9 +169,9 @@ bool IsDeveloperMode() {
 
 std::uint32_t GetOsName(std::string& versionText, std::string& name, std::string& servicePack,
                         std::uint32_t& build) {
-  const OsVersionRecord& v = GetOsVersion();
-  servicePack = Trim(v.servicePack);
-  build = v.build;
+  const TOsVersionRecord& v = GetOsVersion();
+  servicePack = Trim(v.ServicePack);
+  build = v.Build;
   return OsNameFor(v, Is64BitWindows(), IsServer(), versionText, name);
 }
 
@@ -178,17 +182,17 @@ std::uint32_t GetOsCode() {
 }
 
 bool IsNT() {
-  return GetOsVersion().platformId == 2;
+  return GetOsVersion().PlatformId == 2;
 }
 
 bool IsWindowsXP() {
-  static const bool xp = IsNT() && VersionText(GetOsVersion().major, GetOsVersion().minor) == "5.1";
+  static const bool xp = IsNT() && VersionText(GetOsVersion().Major, GetOsVersion().Minor) == "5.1";
   return xp;
 }
 
 bool IsWindows8OrLater() {
-  const OsVersionRecord& v = GetOsVersion();
-  return IsNT() && ParseFloat(VersionText(v.major, v.minor), 0.0) >= 6.2 - 1e-9;
+  const TOsVersionRecord& v = GetOsVersion();
+  return IsNT() && ParseFloat(VersionText(v.Major, v.Minor), 0.0) >= 6.2 - 1e-9;
 }
 
 bool IsWindowsNT4() {
@@ -208,10 +212,10 @@ std::string KernelVersion() {
 
 #ifndef _WIN32
 // The native build runs on no Windows at all: an NT record without version.
-const OsVersionRecord& GetOsVersion() {
-  static const OsVersionRecord v = [] {
-    OsVersionRecord r;
-    r.platformId = 2;
+const TOsVersionRecord& GetOsVersion() {
+  static const TOsVersionRecord v = [] {
+    TOsVersionRecord r;
+    r.PlatformId = 2;
     return r;
   }();
   return v;
@@ -253,10 +257,10 @@ void InitSafeDllSearch() {}
 // ---------------------------------------------------------------- libraries
 
 void InitSafeDllSearch() {
-  using SetDirs = BOOL(WINAPI*)(DWORD);
+  using TSetDirs = BOOL(WINAPI*)(DWORD);
   HMODULE k = GetModuleHandleA("kernel32.dll");
   if (!k) return;
-  auto set = reinterpret_cast<SetDirs>(
+  auto set = reinterpret_cast<TSetDirs>(
       reinterpret_cast<void*>(GetProcAddress(k, "SetDefaultDllDirectories")));
   if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Also take the current folder out of the classic search order.
@@ -306,25 +310,25 @@ bool ReadVersionRecord(OSVERSIONINFOEXA& info) {
 #pragma GCC diagnostic pop
 }
 
-using VerSizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-using VerInfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-using VerQueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+using TVerSize = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+using TVerInfo = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+using TVerQuery = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 
 // version.dll is bound at run time from the system folder: a static import
 // would be resolved from the program's folder before anything else runs.
-struct VersionApi {
-  VerSizeFn size = nullptr;
-  VerInfoFn info = nullptr;
-  VerQueryFn query = nullptr;
-  bool Ok() const { return size && info && query; }
+struct TVersionApi {
+  TVerSize Size = nullptr;
+  TVerInfo Info = nullptr;
+  TVerQuery Query = nullptr;
+  bool Ok() const { return Size && Info && Query; }
 };
 
-const VersionApi& Version() {
-  static const VersionApi api = [] {
-    VersionApi a;
-    a.size = LoadProcAs<VerSizeFn>("version.dll", "GetFileVersionInfoSizeA");
-    a.info = LoadProcAs<VerInfoFn>("version.dll", "GetFileVersionInfoA");
-    a.query = LoadProcAs<VerQueryFn>("version.dll", "VerQueryValueA");
+const TVersionApi& Version() {
+  static const TVersionApi api = [] {
+    TVersionApi a;
+    a.Size = LoadProcAs<TVerSize>("version.dll", "GetFileVersionInfoSizeA");
+    a.Info = LoadProcAs<TVerInfo>("version.dll", "GetFileVersionInfoA");
+    a.Query = LoadProcAs<TVerQuery>("version.dll", "VerQueryValueA");
     return a;
   }();
   return api;
@@ -332,38 +336,38 @@ const VersionApi& Version() {
 
 // The whole version resource of a file; empty when it has none.
 std::vector<char> VersionResource(const std::string& file) {
-  const VersionApi& v = Version();
+  const TVersionApi& v = Version();
   std::vector<char> buf;
   if (!v.Ok()) return buf;
   DWORD handle = 0;
-  DWORD size = v.size(file.c_str(), &handle);
+  DWORD size = v.Size(file.c_str(), &handle);
   if (size == 0) return buf;
   buf.assign(size < 16384 ? 16384 : size, 0);
-  if (!v.info(file.c_str(), 0, static_cast<DWORD>(buf.size()), buf.data())) buf.clear();
+  if (!v.Info(file.c_str(), 0, static_cast<DWORD>(buf.size()), buf.data())) buf.clear();
   return buf;
 }
 
 }  // namespace
 
-const OsVersionRecord& GetOsVersion() {
-  static const OsVersionRecord record = [] {
-    OsVersionRecord r;
+const TOsVersionRecord& GetOsVersion() {
+  static const TOsVersionRecord record = [] {
+    TOsVersionRecord r;
     OSVERSIONINFOEXA info;
     if (ReadVersionRecord(info)) {
-      r.major = info.dwMajorVersion;
-      r.minor = info.dwMinorVersion;
-      r.build = info.dwBuildNumber;
-      r.platformId = info.dwPlatformId;
-      r.servicePack = info.szCSDVersion;
+      r.Major = info.dwMajorVersion;
+      r.Minor = info.dwMinorVersion;
+      r.Build = info.dwBuildNumber;
+      r.PlatformId = info.dwPlatformId;
+      r.ServicePack = info.szCSDVersion;
     }
     // Systems that report an older version to programs without a
     // manifest: the product version of kernel32.dll tells the truth.
-    if (r.major > 5 && r.minor > 2) {
+    if (r.Major > 5 && r.Minor > 2) {
       std::vector<std::string> items = SplitDots(ReplaceChar(KernelVersion(), ',', '.'));
       if (items.size() >= 3 && LeadingNumber(items[0]) > 0) {
-        r.major = LeadingNumber(items[0]);
-        r.minor = LeadingNumber(items[1]);
-        r.build = LeadingNumber(items[2]);
+        r.Major = LeadingNumber(items[0]);
+        r.Minor = LeadingNumber(items[1]);
+        r.Build = LeadingNumber(items[2]);
       }
     }
     return r;
@@ -380,25 +384,25 @@ bool IsServer() {
 
 bool Is64BitWindows() {
   static const bool is64 = [] {
-    using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-    using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    using TNativeInfo = void(WINAPI*)(LPSYSTEM_INFO);
+    using TIsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
     HMODULE k = GetModuleHandleA("kernel32.dll");
     if (!k) return false;
     auto proc = [k](const char* n) { return GetProcAddress(k, n); };
     auto nativeInfo =
-        reinterpret_cast<NativeInfoFn>(reinterpret_cast<void*>(proc("GetNativeSystemInfo")));
+        reinterpret_cast<TNativeInfo>(reinterpret_cast<void*>(proc("GetNativeSystemInfo")));
     if (!nativeInfo) return false;
     SYSTEM_INFO si;
     nativeInfo(&si);
     if (!proc("Wow64DisableWow64FsRedirection") || !proc("Wow64RevertWow64FsRedirection") ||
         !proc("GetSystemWow64DirectoryA"))
       return false;
-    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
-    if (!advapi || !GetProcAddress(advapi, "RegDeleteKeyExA")) return false;
+    const TLibrary advapi(LoadSystemLibrary("advapi32.dll"));
+    if (!advapi || !GetProcAddress(advapi.Get(), "RegDeleteKeyExA")) return false;
     // A 64-bit process only runs on 64-bit Windows; a 32-bit one asks
     // whether it runs under WOW64.
     if (sizeof(void*) == 8) return true;
-    auto isWow64 = reinterpret_cast<IsWow64Fn>(reinterpret_cast<void*>(proc("IsWow64Process")));
+    auto isWow64 = reinterpret_cast<TIsWow64>(reinterpret_cast<void*>(proc("IsWow64Process")));
     BOOL wow = FALSE;
     return isWow64 && isWow64(GetCurrentProcess(), &wow) && wow;
   }();
@@ -412,7 +416,7 @@ std::string GetExeVersion(const std::string& file, int width, int count) {
     if (res.empty()) return result;
     VS_FIXEDFILEINFO* ffi = nullptr;
     UINT len = 0;
-    if (!Version().query(res.data(), "\\", reinterpret_cast<LPVOID*>(&ffi), &len) || !ffi ||
+    if (!Version().Query(res.data(), "\\", reinterpret_cast<LPVOID*>(&ffi), &len) || !ffi ||
         len < sizeof(VS_FIXEDFILEINFO))
       return result;
     result = UIntToStr(HIWORD(ffi->dwFileVersionMS)) + "." +
@@ -434,14 +438,14 @@ std::string GetProductVersion(const std::string& file, int width, int count) {
     if (res.empty()) return result;
     WORD* trans = nullptr;
     UINT len = 0;
-    if (!Version().query(res.data(), "\\VarFileInfo\\Translation",
+    if (!Version().Query(res.data(), "\\VarFileInfo\\Translation",
                          reinterpret_cast<LPVOID*>(&trans), &len) ||
         !trans || len < 4)
       return result;
     const std::string query =
         "\\StringFileInfo\\" + HexDigits(trans[0], 4) + HexDigits(trans[1], 4) + "\\ProductVersion";
     char* value = nullptr;
-    if (!Version().query(res.data(), query.c_str(), reinterpret_cast<LPVOID*>(&value), &len) ||
+    if (!Version().Query(res.data(), query.c_str(), reinterpret_cast<LPVOID*>(&value), &len) ||
         !value)
       return result;
     result.assign(value, std::strlen(value));
@@ -478,14 +482,15 @@ std::string ReadRegistryText(const std::string& path, const std::string& valueNa
   HKEY root;
   std::string sub;
   SplitRegistryPath(path, root, sub);
-  HKEY key = nullptr;
+  HKEY opened = nullptr;
   REGSAM access = KEY_READ | (use64BitView ? KEY_WOW64_64KEY : 0);
-  if (RegOpenKeyExA(root, sub.c_str(), 0, access, &key) != ERROR_SUCCESS) return defaultValue;
+  if (RegOpenKeyExA(root, sub.c_str(), 0, access, &opened) != ERROR_SUCCESS) return defaultValue;
+  const TRegKey key(opened);
   std::string result = defaultValue;
   std::vector<char> buf(10241, 0);
   DWORD type = 0, size = static_cast<DWORD>(buf.size());
-  if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                       &size) == ERROR_SUCCESS) {
+  if (RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &type,
+                       reinterpret_cast<BYTE*>(buf.data()), &size) == ERROR_SUCCESS) {
     if (type == REG_DWORD && size == 4) {
       DWORD v;
       std::memcpy(&v, buf.data(), 4);
@@ -498,7 +503,6 @@ std::string ReadRegistryText(const std::string& path, const std::string& valueNa
       result.assign(buf.data(), n);
     }
   }
-  RegCloseKey(key);
   return result;
 }
 

@@ -14,12 +14,12 @@
 #endif
 
 // The system's version record (cached after the first read).
-struct OsVersionRecord {
-  std::uint32_t major = 0;
-  std::uint32_t minor = 0;
-  std::uint32_t build = 0;
-  std::uint32_t platformId = 0;  // 0 Win32s, 1 Windows 9x, 2 NT
-  std::string servicePack;
+struct TOsVersionRecord {
+  std::uint32_t Major = 0;
+  std::uint32_t Minor = 0;
+  std::uint32_t Build = 0;
+  std::uint32_t PlatformId = 0;  // 0 Win32s, 1 Windows 9x, 2 NT
+  std::string ServicePack;
 };
 
 // OS codes (one bit each).
@@ -52,7 +52,7 @@ enum : std::uint32_t {
 
 // The name table: returns the code and fills the version text ("6.1") and
 // the short name ("7.64").
-std::uint32_t OsNameFor(const OsVersionRecord& v, bool is64Bit, bool isServer,
+std::uint32_t OsNameFor(const TOsVersionRecord& v, bool is64Bit, bool isServer,
                         std::string& versionText, std::string& name);
 
 // Version normalisation: digits and "." only, items 0..count-1 as integers
@@ -76,7 +76,7 @@ bool IsDeveloperMode();
 
 // Version queries (live system under Windows; the native build answers as an
 // unknown NT system).
-const OsVersionRecord& GetOsVersion();
+const TOsVersionRecord& GetOsVersion();
 std::uint32_t GetOsName(std::string& versionText, std::string& name, std::string& servicePack,
                         std::uint32_t& build);
 std::uint32_t GetOsCode();

@@ -5,7 +5,7 @@
 
 #include "text/Common.h"
 
-const char SUB::kCandidates[10] = {'|', '*', '~', '^', '!', '@', '#', '$', '&', '\xFF'};
+const char SUB::KCandidates[10] = {'|', '*', '~', '^', '!', '@', '#', '$', '&', '\xFF'};
 
 namespace {
 
@@ -49,8 +49,8 @@ std::string Build(const std::vector<std::string>& items) {
   bool used[256] = {};
   for (const std::string& s : items)
     for (unsigned char c : s) used[c] = true;
-  char d = SUB::kProvisional;
-  for (char c : SUB::kCandidates) {
+  char d = SUB::KProvisional;
+  for (char c : SUB::KCandidates) {
     if (!used[static_cast<unsigned char>(c)]) {
       d = c;
       break;
@@ -251,14 +251,14 @@ std::string SUB::TrimEmpty(const std::string& list, bool atEnd, bool atStart) {
 std::string SUB::Redelimit(const std::string& list, bool wrap) {
   std::string s = list;
   if (wrap) {
-    s.insert(s.begin(), kProvisional);
-    s.push_back(kProvisional);
+    s.insert(s.begin(), KProvisional);
+    s.push_back(KProvisional);
   }
   if (s.empty()) return s;
-  if (s.find(kProvisional) == std::string::npos) s = ReplaceChar(s, s[0], kProvisional);
-  for (char c : kCandidates) {
+  if (s.find(KProvisional) == std::string::npos) s = ReplaceChar(s, s[0], KProvisional);
+  for (char c : KCandidates) {
     if (s.find(c) == std::string::npos) {
-      s = ReplaceChar(s, kProvisional, c);
+      s = ReplaceChar(s, KProvisional, c);
       break;
     }
   }

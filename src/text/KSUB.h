@@ -19,9 +19,9 @@ public:
   SUB() = delete;
 
   // Delimiter used while a new list is being built.
-  static constexpr char kProvisional = '\0';
+  static constexpr char KProvisional = '\0';
   // Final delimiters in order of preference.
-  static const char kCandidates[10];
+  static const char KCandidates[10];
 
   // Number of items; 0 for texts shorter than two characters or whose last
   // character differs from the first.

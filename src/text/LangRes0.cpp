@@ -6,8 +6,8 @@
 #include "text/Common.h"
 #include "text/SLangId.h"
 
-const char* const DefaultBtnText = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
-const char* const DefaultCaptions = "|Error|Attention|Confirm|";
+const char* const KDefaultBtnText = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
+const char* const KDefaultCaptions = "|Error|Attention|Confirm|";
 
 namespace {
 struct TLangEntry {
@@ -15,7 +15,7 @@ struct TLangEntry {
   const char* Text;
 };
 
-const TLangEntry LangTable[] = {
+const TLangEntry KLangTable[] = {
     {"s0", "Korvix Installation Suite"},
     {"s1", "Extracting Files..."},
     {"s2", "Korvix will extract files to your Temp Drive (<DRIVE>)<P>"},
@@ -31,7 +31,7 @@ const TLangEntry LangTable[] = {
      "Internet...<p>Please make sure your Internet connection is properly set.<p><p>"
      "Continue with Setup?<p><P>Size: <SIZE> MB<P>"},
     {"s12", "No valid Internet Connection.<p>Can not Download File!"},
-    {"BtnText", DefaultBtnText},
+    {"BtnText", KDefaultBtnText},
     {"Attention", "Attention"},
     {"Confirm", "Confirm"},
     {"Error", "Error"},
@@ -42,7 +42,7 @@ const TLangEntry LangTable[] = {
 }  // namespace
 
 std::string LangDefault(const std::string& key) {
-  for (const TLangEntry& e : LangTable)
+  for (const TLangEntry& e : KLangTable)
     if (SameText(key, e.Key)) return e.Text;
   return std::string();
 }

@@ -13,8 +13,8 @@
 
 class TGFileInfo;
 
-extern const char* const DefaultBtnText;   // "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|"
-extern const char* const DefaultCaptions;  // "|Error|Attention|Confirm|"
+extern const char* const KDefaultBtnText;   // "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|"
+extern const char* const KDefaultCaptions;  // "|Error|Attention|Confirm|"
 
 // The built-in English text of a key (keys ignore case); empty for a key the
 // table does not know.

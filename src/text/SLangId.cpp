@@ -7,7 +7,7 @@
 #include <windows.h>
 #endif
 
-const char* const LanguageNameTable =
+const char* const KLanguageNameTable =
     "|AFRIKAANS   = 54|ALBANIAN   = 28|ARABIC   = 01|BASQUE   = 45"
     "|BELARUSIAN   = 35|BULGARIAN   = 02|CATALAN   = 03|CHINESE   = 04"
     "|CROATIAN   = 26|CZECH   = 05|DANISH   = 06|DUTCH   = 19"
@@ -26,9 +26,9 @@ const char* const LanguageNameTable =
 
 std::string GetLanguageName(int number) {
   std::string digits = ZeroPad(number, 2);
-  int count = SUB::Count(LanguageNameTable);
+  int count = SUB::Count(KLanguageNameTable);
   for (int i = 0; i < count; ++i) {
-    std::string entry = SUB::Item(LanguageNameTable, i);
+    std::string entry = SUB::Item(KLanguageNameTable, i);
     size_t eq = entry.find('=');
     if (eq == std::string::npos || eq == 0) continue;
     if (entry.find(digits) == std::string::npos) continue;

@@ -11,7 +11,7 @@
 
 // The 51 entries "NAME   = number", one list delimited by "|"; the order is
 // the search order (the first match wins).
-extern const char* const LanguageNameTable;
+extern const char* const KLanguageNameTable;
 
 // Name of the first table entry whose text contains the number (decimal,
 // zero-padded to two digits) as a substring; empty when none does.

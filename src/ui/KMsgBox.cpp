@@ -4,22 +4,20 @@
 
 #include "text/Common.h"
 #include "text/KSUB.h"
+#include "text/LangRes0.h"
 
 #ifdef _WIN32
 #include <richedit.h>
 
 #include "support/ExecPipe.h"
 #include "support/Files.h"
+#include "support/Handles.h"
 #include "support/Win64.h"
 #endif
 
-namespace {
-const char* const BoxButtonTexts = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
-const char* const BoxCaptions = "|Error|Attention|Confirm|";
-}  // namespace
-
 std::string CaptionLine(const std::string& caption) {
-  return std::string(BoxCaptions).find(caption) != std::string::npos ? UpperCase(caption) : caption;
+  return std::string(KDefaultCaptions).find(caption) != std::string::npos ? UpperCase(caption)
+                                                                          : caption;
 }
 
 std::string ExtractBoldSpans(const std::string& text, std::vector<TBoldSpan>& spans) {
@@ -79,7 +77,7 @@ int GResult = 0;
 HWND GButtons[3] = {nullptr, nullptr, nullptr};
 int GButtonCount = 0;
 HWND GPrevious = nullptr;
-HFONT GFont = nullptr;
+TGdiObject GFont;  // the font of the open box
 HWND GBox = nullptr;
 HWND GText = nullptr;
 bool GClosed = false;
@@ -88,16 +86,12 @@ bool GQuitPending = false;
 int GQuitCode = 0;
 
 // RICHED32.DLL: loaded on first use, freed at exit.
-struct TRichEditLib {
-  HMODULE Module = nullptr;
-  ~TRichEditLib() {
-    if (Module) FreeLibrary(Module);
-  }
-  bool Load() {
-    if ((uintptr_t)Module <= 32) Module = LoadSystemLibrary("RICHED32.DLL");
-    return (uintptr_t)Module > 32;
-  }
-} GRichEdit;
+TLibrary GRichEdit;
+
+bool LoadRichEdit() {
+  if (!GRichEdit) GRichEdit.Reset(LoadSystemLibrary("RICHED32.DLL"));
+  return GRichEdit.Valid();
+}
 
 // ---------------------------------------------------------------- text
 
@@ -167,7 +161,7 @@ void SetBoxText(const std::string& markup) {
   CHARRANGE none = {0, 0};
   SendMessageA(GText, EM_EXSETSEL, 0, (LPARAM)&none);
 
-  SIZE size = MeasureWithFont(GFont, text);
+  SIZE size = MeasureWithFont((HFONT)GFont.Get(), text);
   SetControlSize(size.cx + 10, size.cy);
 
   if (!spans.empty()) {
@@ -262,10 +256,10 @@ void CreateButtons(unsigned flags, const std::string& buttonTexts) {
     std::string caption = SUB::Item(buttonTexts, items[i]);
     GButtons[i] = CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE, left,
                                   client.bottom - 29, 70, 23, GBox, nullptr, instance, nullptr);
-    SendMessageA(GButtons[i], WM_SETFONT, (WPARAM)GFont, 0);
+    SendMessageA(GButtons[i], WM_SETFONT, (WPARAM)GFont.Get(), 0);
     SetWindowLongPtrA(GButtons[i], GWLP_USERDATA, results[i]);
   }
-  FocusButton((int)((flags >> 8) & 0x0F));
+  FocusButton((int)((flags & MB_DEFMASK) >> 8));
 }
 
 // ---------------------------------------------------------------- keyboard
@@ -342,24 +336,23 @@ void PaintBox(HWND window) {
   GetClientRect(window, &rc);
   FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
 
-  HPEN dark = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW));
-  HPEN white = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-  HGDIOBJ oldPen = SelectObject(dc, dark);
-  MoveToEx(dc, 0, rc.bottom - 37, nullptr);
-  LineTo(dc, rc.right, rc.bottom - 37);
-  SelectObject(dc, white);
-  MoveToEx(dc, 0, rc.bottom - 36, nullptr);
-  LineTo(dc, rc.right, rc.bottom - 36);
-  SelectObject(dc, oldPen);
-  DeleteObject(dark);
-  DeleteObject(white);
+  {
+    const TGdiObject dark(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
+    const TGdiObject white(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+    HGDIOBJ oldPen = SelectObject(dc, dark.Get());
+    MoveToEx(dc, 0, rc.bottom - 37, nullptr);
+    LineTo(dc, rc.right, rc.bottom - 37);
+    SelectObject(dc, white.Get());
+    MoveToEx(dc, 0, rc.bottom - 36, nullptr);
+    LineTo(dc, rc.right, rc.bottom - 36);
+    SelectObject(dc, oldPen);
+  }
 
   RECT strip = {0, rc.bottom - 35, rc.right, rc.bottom};
   FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
   RECT band = {0, 0, 54, rc.bottom - 37};
-  HBRUSH blue = CreateSolidBrush(RGB(0, 78, 152));
-  FillRect(dc, &band, blue);
-  DeleteObject(blue);
+  const TGdiObject blue(CreateSolidBrush(RGB(0, 78, 152)));
+  FillRect(dc, &band, (HBRUSH)blue.Get());
   DrawIcon(dc, 11, 20, BoxIcon());
   EndPaint(window, &ps);
 }
@@ -408,9 +401,8 @@ struct TBoxResources {
   ~TBoxResources() {
     if (GBox && IsWindow(GBox)) DestroyWindow(GBox);
     if (GPrevious && !IsWindowEnabled(GPrevious)) EnableWindow(GPrevious, TRUE);
-    if (ClassRegistered) UnregisterClassA(MsgBoxClassName, Instance);
-    if (GFont) DeleteObject(GFont);
-    GFont = nullptr;
+    if (ClassRegistered) UnregisterClassA(KMsgBoxClassName, Instance);
+    GFont.Reset();
     GBox = GText = nullptr;
     GButtons[0] = GButtons[1] = GButtons[2] = nullptr;
     GButtonCount = 0;
@@ -420,7 +412,7 @@ struct TBoxResources {
 
 int ShowBox(HWND owner, const std::string& text, const std::string& caption, unsigned flags,
             const std::string& buttonTexts) {
-  GRichEdit.Load();
+  LoadRichEdit();
   TBoxResources res;
   res.Instance = GetModuleHandleA(nullptr);
 
@@ -430,8 +422,8 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
   GResult = 0;
   GClosed = false;
   GRequestedWidth = GRequestedHeight = 0;
-  GIconFlag = (int)(flags & 0xF0);
-  GFont = CreateBoxFont();
+  GIconFlag = (int)(flags & MB_ICONMASK);
+  GFont.Reset(CreateBoxFont());
 
   WNDCLASSA wc = {};
   wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
@@ -439,24 +431,26 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
   wc.hInstance = res.Instance;
   wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
   wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-  wc.lpszClassName = MsgBoxClassName;
+  wc.lpszClassName = KMsgBoxClassName;
   res.ClassRegistered = RegisterClassA(&wc) != 0;
 
-  GBox = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, MsgBoxClassName, caption.c_str(),
-                         0x10C80000, -100, -100, 10, 10, owner, nullptr, res.Instance, nullptr);
+  GBox = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, KMsgBoxClassName, caption.c_str(),
+                         WS_VISIBLE | WS_CAPTION | WS_SYSMENU, -100, -100, 10, 10, owner, nullptr,
+                         res.Instance, nullptr);
   if (!GBox) return 0;
   if (flags & MB_NOCLOSE) {
     EnableMenuItem(GetSystemMenu(GBox, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
     flags &= ~MB_NOCLOSE;
   }
 
-  DWORD style = 0x50001804 | ((flags & MB_RIGHT) ? ES_RIGHT : 0);
+  DWORD style = WS_CHILD | WS_VISIBLE | ES_WANTRETURN | ES_READONLY | ES_MULTILINE |
+                ((flags & MB_RIGHT) ? ES_RIGHT : 0);
   DWORD exStyle = (flags & MB_RTLREADING) ? WS_EX_RTLREADING : 0;
   GText = CreateWindowExA(exStyle, "RICHEDIT", "", style, 86, 30, 100, 13, GBox, nullptr,
                           res.Instance, nullptr);
   if (GText) {
     SendMessageA(GText, EM_SETEVENTMASK, 0, ENM_REQUESTRESIZE);
-    SendMessageA(GText, WM_SETFONT, (WPARAM)GFont, 0);
+    SendMessageA(GText, WM_SETFONT, (WPARAM)GFont.Get(), 0);
     SendMessageA(GText, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
     SetBoxText(text);
   }
@@ -465,7 +459,7 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
     SizeAndCentreBox();
   } else {
     // No rich-edit library: size the box for the text all the same.
-    SIZE size = MeasureWithFont(GFont, MarkupToPlain(text));
+    SIZE size = MeasureWithFont((HFONT)GFont.Get(), MarkupToPlain(text));
     int width = std::max(360, (int)size.cx + 10 + 2 * GetSystemMetrics(SM_CXFRAME) + 2 * 64 + 54);
     int height =
         (int)size.cy + 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 36 + 90;
@@ -503,26 +497,24 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
 }  // namespace
 
 void SetMsgBoxFont(const std::string& faceName, int size, int charset) {
-  if (!faceName.empty()) GFontFace = faceName;
+  GFontFace = faceName;  // "": the system's font for the character set
   if (size != 0) GFontSize = size;
   GFontCharset = charset;
 }
 
 SIZE MeasureMsgBoxText(const std::string& text) {
-  HFONT font = CreateBoxFont();
-  SIZE s = MeasureWithFont(font, text);
-  DeleteObject(font);
-  return s;
+  const TGdiObject font(CreateBoxFont());
+  return MeasureWithFont((HFONT)font.Get(), text);
 }
 
 int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& caption, unsigned flags,
            int charset, const std::string& buttonTexts) {
-  if (charset == 177 || charset == 178) flags |= MB_RIGHT | MB_RTLREADING;
+  if (charset == HEBREW_CHARSET || charset == ARABIC_CHARSET) flags |= MB_RIGHT | MB_RTLREADING;
   std::string body = text;
   if (ownerCode == 0) body = "<<b>" + CaptionLine(caption) + "</b><P><P>" + text + "<P>";
   if (ownerCode == 2) flags |= MB_NOCLOSE;
   HWND owner = ownerCode >= 3 ? (HWND)ownerCode : GetActiveWindow();
-  std::string buttons = buttonTexts.empty() ? std::string(BoxButtonTexts) : buttonTexts;
+  std::string buttons = buttonTexts.empty() ? std::string(KDefaultBtnText) : buttonTexts;
   int result = ShowBox(owner, body, caption, flags, buttons);
   if (GQuitPending) {
     GQuitPending = false;
@@ -535,7 +527,7 @@ int MsgBox(intptr_t ownerCode, const std::string& text, const std::string& capti
 
 namespace {
 std::string CaptionOr(const std::string& caption, int item) {
-  return caption.empty() ? SUB::Item(BoxCaptions, item) : caption;
+  return caption.empty() ? SUB::Item(KDefaultCaptions, item) : caption;
 }
 }  // namespace
 

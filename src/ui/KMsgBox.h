@@ -23,7 +23,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-const char* const MsgBoxClassName = "KMsgBox";
+const char* const KMsgBoxClassName = "KMsgBox";
 // Disables the Close item of the window menu (private flag bit).
 const unsigned MB_NOCLOSE = 0x10000000;
 

@@ -27,8 +27,10 @@ public:
   void StepText(const std::string& text);
   void SetCaption(const std::string& text);
   void Finish();
-  // Read by the download after every chunk; nothing in the program sets it.
+  // Read by the download after every chunk: a set flag stops it without an
+  // error text. The stub itself never cancels; a caller's cancel button may.
   bool Cancelled() const { return FCancelled; }
+  void Cancel() { FCancelled = true; }
   const std::string& Caption() const { return FCaption; }
 
 private:

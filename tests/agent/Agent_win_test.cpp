@@ -42,7 +42,7 @@ TEST(Ini, LongValuesComeWholeWithOneSizeLine) {
   const std::string value(20000, 'v');
   ASSERT_TRUE(WriteIniString(d / "l.ini", "S", "k", value));
   GDebug.clear();
-  DebugSink old = SetDebugSink(Collect);
+  TDebugSink old = SetDebugSink(Collect);
   const std::string got = ReadIniString(d / "l.ini", "S", "k", "");
   SetDebugSink(old);
   EXPECT_EQ(value, got);
@@ -182,4 +182,11 @@ TEST(TestModeRegistry, HoldsOnlyOnTheDayWritten) {
   EXPECT_TRUE(CheckTestMode(false));  // an unforced check within 30 s keeps the answer
   EXPECT_FALSE(CheckTestMode(true));
   RegDeleteKeyA(HKEY_CURRENT_USER, key);
+}
+
+TEST_F(DescriptorFiles, NothingFetchedIsNoDownload) {
+  std::string error;
+  EXPECT_FALSE(DownloadFileAU(Dir / "srv", "Upd.exe", 2, error));
+  EXPECT_NE("", error);
+  EXPECT_FALSE(FileExists(ProgramFolder(true) + "Upd.exe"));
 }

@@ -6,7 +6,7 @@
 # usage: agent_run.sh WIN_BUILD_DIR WIN_AGENT_TESTS_EXE
 set -euo pipefail
 build=$1 tests=$2
-work=$build/agent_run
+work="$build/agent run"  # a blank in the folder: programs start by their full path
 rm -rf "$work" && mkdir -p "$work/srv"
 winwork="Z:$(echo "$work" | tr / '\\')"
 cat > "$work/agent.ini" <<INI

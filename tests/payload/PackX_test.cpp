@@ -45,12 +45,7 @@ TEST(PackParts, LanguageFilesAndTheLanguageBlock) {
             "English\x01\x02");
 
   std::string error;
-  EXPECT_FALSE(CheckLanguage({"English",
-                              {{"s0",
-                                "a\x01"
-                                "b"}}},
-                             error));
-  EXPECT_FALSE(CheckLanguage({"Eng\x02", {}}, error));
+  EXPECT_FALSE(CheckLanguage({"English", {{"s0", std::string("a\x01", 2)}}}, error));
   EXPECT_FALSE(CheckLanguage({"", {}}, error));
   EXPECT_TRUE(CheckLanguage({"English", {{"s0", "a|b=c"}}}, error));
 }
@@ -172,13 +167,10 @@ TEST_F(PackBuild, SingleFileSetupRoundTrip) {
   EXPECT_EQ(trailer.substr(TRL_RECORD_AREA, 4) + trailer.substr(70), U32(4096) + U32(74));
   TGFileInfo info(Project.Output);
   ASSERT_TRUE(info.HasPayload());
-  EXPECT_EQ(info.Trailer().HeaderCount(), 2);
   EXPECT_EQ(info.Trailer().FileCount(), 5u);
   EXPECT_EQ(info.Trailer().Options(), OPT_TEMP_DRIVE_INFO | OPT_ACTIVITY_BAR);
-  EXPECT_EQ(info.LanguageBlock(), BuildLanguageBlock(Project.Languages));
-  EXPECT_EQ(info.GetAgentExeName(), "DemoAgent.exe");
+  EXPECT_EQ(info.GetLangStr("s1", ""), "Unpacking");
   EXPECT_EQ(info.GetUpdateToken(true), "UPD");
-  EXPECT_TRUE(info.IsHiddenSetup());
   EXPECT_EQ(info.DownloadSettings(), "");
   EXPECT_EQ(info.Trailer().SpaceRequired(4),
             (uint32_t)(20480 + 4096 + (KMaxRecordFileBytes + 70000 + 4095) / 4096 * 4096));
@@ -198,15 +190,23 @@ TEST_F(PackBuild, SingleFileSetupRoundTrip) {
   EXPECT_EQ(Extract(), Files);
 }
 
+// Records are packed on several threads but written and cut into volumes in
+// order: the bytes depend on the seed only.
 TEST_F(PackBuild, SameBytesWhateverTheThreadCount) {
   for (int i = 0; i < 6; ++i) AddFile("f" + std::to_string(i), Noise(200000 + 1000 * i, i, 8 + i));
-  Project.Threads = 1;
-  ASSERT_TRUE(Build()) << Error;
-  std::string one = ReadAll(Project.Output);
-  Project.Threads = 4;
-  ASSERT_TRUE(Build()) << Error;
-  EXPECT_EQ(ReadAll(Project.Output), one);
-  EXPECT_EQ(Extract(), Files);
+  for (uint64_t volumeSize : {0, 150000}) {
+    Project.VolumeSize = volumeSize;
+    std::vector<std::string> one;
+    for (unsigned threads : {1u, 4u}) {
+      Project.Threads = threads;
+      ASSERT_TRUE(Build()) << Error;
+      std::vector<std::string> bytes;
+      for (auto& v : Report.Volumes) bytes.push_back(ReadAll(v.Path));
+      if (threads == 1) one = bytes;
+      EXPECT_EQ(bytes, one) << "volume size " << volumeSize;
+    }
+    EXPECT_EQ(Extract(), Files);
+  }
 }
 
 TEST_F(PackBuild, MultiVolumeChainWithChecksums) {
@@ -263,14 +263,8 @@ TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
   ASSERT_TRUE(Build()) << Error;
   TGFileInfo info(Project.Output);
   EXPECT_EQ(info.Trailer().HeaderCount(), 3);
-  EXPECT_TRUE(info.IsInternetSetup());
-  EXPECT_TRUE(info.AskBeforeDownload());
-  EXPECT_TRUE(info.MakeAgentCopy());
-  EXPECT_FALSE(info.IsAutoUpdateProg());
-  EXPECT_EQ(info.GetDownloadLocation(), "http://dl.example/setups");
+  EXPECT_TRUE(info.IsInternetSetup() && info.AskBeforeDownload() && info.MakeAgentCopy());
   EXPECT_EQ(info.GetDownloadFileName(), "Real.exe");
-  EXPECT_TRUE(info.DownloadAlways());
-  EXPECT_EQ(info.GetDownloadSize(), "5242880");
   EXPECT_EQ(info.GetDownloadToken(true), "DLTOKEN");
   EXPECT_EQ(Extract(), Files);  // no file records
 
@@ -283,9 +277,7 @@ TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
   AddFile("data.bin", Noise(9000, 4));
   ASSERT_TRUE(Build()) << Error;
   TGFileInfo real(Project.Output);
-  EXPECT_TRUE(real.IsAutoUpdateProg());
-  EXPECT_TRUE(real.AgentLogOn());
-  EXPECT_FALSE(real.IsInternetSetup());
+  EXPECT_TRUE(real.IsAutoUpdateProg() && real.AgentLogOn() && !real.IsInternetSetup());
   EXPECT_TRUE(info.SameDownloadToken(real));
   EXPECT_EQ(Extract(), Files);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# korvix-pack.exe under Wine: builds a setup from the real stub (twice, so the
-# second build replaces the first) and lists it.
-# usage: pack_win_test.sh WINE-RUN KORVIX-PACK.EXE STUB.EXE
+# korvix-pack.exe under Wine with the real stub: a build replaces the one
+# before it; a setup with its own icon and version, signed after the build,
+# still verifies, lists its icon, version and checksums, and runs.
+# usage: pack_win_test.sh WINE-RUN KORVIX-PACK.EXE STUB.EXE ENGINE.EXE ICON.ico
 set -euo pipefail
 run=$1
 work=$(mktemp -d)
@@ -9,20 +10,35 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 cp "$2" korvix-pack.exe
 cp "$3" stub.exe
-printf 'engine' > Engine.exe
+cp "$4" Engine.exe
+cp "$5" setup.ico
 seq 1 50000 > numbers.txt
 head -c 70000 /dev/urandom > data.bin
 printf 's0=Demo\n' > en.txt
+printf 'exit=7\nreport=Z:%s\n' "$(echo "$work/report.txt" | tr / '\\')" > engine.cfg
 fails=0
 fail() { echo "FAIL: $*"; cat out.txt; fails=$((fails + 1)); }
 for round in 1 2; do
   "$run" korvix-pack.exe build --stub stub.exe -o Setup.exe --engine Engine.exe --file numbers.txt \
-    --file data.bin --language English=en.txt --set update.token=T$round > out.txt 2>&1 || fail "build $round"
-done
-"$run" korvix-pack.exe list --tokens Setup.exe > out.txt 2>&1 || fail "list"
-for want in "Engine.exe\*" "numbers.txt" "data.bin" "T2" "every checksum matches"; do
-  grep -q -- "$want" out.txt || fail "listing lacks '$want'"
+    --file data.bin --file engine.cfg --language English=en.txt --set update.token=T$round \
+    --icon setup.ico --file-version 4.3.2.1 --product-name "Demo Product" > out.txt 2>&1 ||
+    fail "build $round"
 done
 ! ls Setup.exe.*tmp >/dev/null 2>&1 || fail "temporary files left"
+
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Korvix test" \
+  -keyout key.pem -out cert.pem >/dev/null 2>&1
+osslsigncode sign -certs cert.pem -key key.pem -n Demo -in Setup.exe -out Signed.exe > out.txt 2>&1 ||
+  fail "sign"
+osslsigncode verify -CAfile cert.pem -in Signed.exe > out.txt 2>&1 || fail "verify"
+grep -q "invalid PE checksum" out.txt && fail "PE checksum"
+"$run" korvix-pack.exe list --tokens Signed.exe > out.txt 2>&1 || fail "list"
+for want in "Engine.exe\*" "numbers.txt" "T2" "bytes follow the payload" "every checksum matches" \
+  "icon MainIcon: 16x16x4 32x32x4 48x48x4" "file_version  *4.3.2.1" "product_name  *Demo Product"; do
+  grep -q -- "$want" out.txt || fail "listing lacks '$want'"
+done
+rc=0
+"$run" Signed.exe /hide > out.txt 2>&1 || rc=$?
+[ "$rc" -eq 7 ] && [ -f report.txt ] || fail "the signed setup ran with exit code $rc"
 [ "$fails" -eq 0 ] && echo "korvix-pack.exe tests passed"
 [ "$fails" -eq 0 ]

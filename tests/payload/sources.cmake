@@ -1,5 +1,5 @@
 list(APPEND KORVIX_PORTABLE_TESTS payload/UnPack_test.cpp payload/ZLibOpen_test.cpp)
-list(APPEND KORVIX_PORTABLE_TESTS payload/PackX_test.cpp)
+list(APPEND KORVIX_PORTABLE_TESTS payload/PackX_test.cpp payload/PeResources_test.cpp)
 if(NOT payload IN_LIST KORVIX_WIN_TEST_GROUPS)
   list(APPEND KORVIX_WIN_TEST_GROUPS payload)
 endif()

@@ -7,3 +7,6 @@ add_executable(unwind_probe ${KORVIX_ROOT}/tests/startup/UnwindProbe.cpp)
 target_link_libraries(unwind_probe PRIVATE korvix_win)
 korvix_gc_link(unwind_probe)
 add_test(NAME unwind_probe COMMAND unwind_probe)
+# Only libraries that Windows always takes from the system folder are imported.
+add_test(NAME stub_imports
+  COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/startup/stub_imports.py $<TARGET_FILE:stub>)

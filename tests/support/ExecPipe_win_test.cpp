@@ -62,9 +62,9 @@ LRESULT CALLBACK ThrowingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(w, m, wp, lp);
 }
 
-std::vector<std::string> g_lines;
+std::vector<std::string> GLines;
 void Capture(const std::string& chunk) {
-  g_lines.push_back(chunk);
+  GLines.push_back(chunk);
 }
 
 }  // namespace
@@ -78,8 +78,8 @@ TEST(PumpMessages, HandlerExceptionIsLoggedAsYieldXAndSkipsTheSleep) {
   HWND w = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                            wc.hInstance, nullptr);
   ASSERT_NE(nullptr, w);
-  g_lines.clear();
-  DebugSink old = SetDebugSink(Capture);
+  GLines.clear();
+  TDebugSink old = SetDebugSink(Capture);
   PostMessageA(w, WM_USER + 1, 0, 0);
   const DWORD start = GetTickCount();
   PumpMessages(3000);
@@ -87,5 +87,5 @@ TEST(PumpMessages, HandlerExceptionIsLoggedAsYieldXAndSkipsTheSleep) {
   SetDebugSink(old);
   DestroyWindow(w);
   const std::vector<std::string> want = {" ---  [ Method = YieldX ]  [ ErrMsg = boom ] \n"};
-  EXPECT_EQ(want, g_lines);
+  EXPECT_EQ(want, GLines);
 }

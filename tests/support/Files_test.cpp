@@ -12,10 +12,10 @@
 #ifdef _WIN32
 #include <direct.h>
 #define MKDIR(p) _mkdir(p)
-const std::string kSep = "\\";
+const std::string KSep = "\\";
 #else
 #define MKDIR(p) mkdir(p, 0755)
-const std::string kSep = "/";
+const std::string KSep = "/";
 #endif
 
 TEST(PathShape, TrailingBackslashesAndInnerRuns) {
@@ -28,6 +28,30 @@ TEST(PathShape, TrailingBackslashesAndInnerRuns) {
   EXPECT_EQ("\\\\srv", RootForFreeSpace("\\\\srv\\share\\x", false));
 }
 
+// The cleaning of doubled backslashes after path macros: network paths keep
+// their two backslashes also as an item of a delimited list, and a backslash
+// that is the second byte of a double-byte character is no separator.
+TEST(PathShape, CollapsingKeepsNetworkItemsAndDoubleByteCharacters) {
+  auto shiftJisLead = [](char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  };
+  auto noLead = [](char) { return false; };
+  const struct {
+    const char *In, *Out;
+  } cases[] = {
+      {"|\\\\srv\\a|C:\\\\x|", "|\\\\srv\\a|C:\\x|"},
+      {"|C:\\\\x|\\\\srv\\\\a|", "|C:\\x|\\\\srv\\a|"},
+      {"\\\\\\srv\\a", "\\\\srv\\a"},
+      {"\\\\a.exe", "\\\\a.exe"},          // an empty folder macro in front
+      {"C:\\\x95\\\\x", "C:\\\x95\\\\x"},  // 0x95 0x5C is one character
+      {"C:\\\x41\\\\x", "C:\\\x41\\x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CollapseBackslashes(c.In, shiftJisLead), c.Out) << c.In;
+  EXPECT_EQ(CollapseBackslashes("C:\\\x95\\\\x", noLead), "C:\\\x95\\x");
+  EXPECT_EQ("C:\\a\\", NormalizePath("C:\\a\\\\", true));
+}
+
 // Each test gets a fresh folder of its own.
 class FileOps : public ::testing::Test {
 protected:
@@ -38,7 +62,7 @@ protected:
     MKDIR(dir.c_str());
   }
   void TearDown() override { DeleteTree(dir, true); }
-  std::string P(const std::string& name) const { return dir + kSep + name; }
+  std::string P(const std::string& name) const { return dir + KSep + name; }
 };
 
 TEST_F(FileOps, WritesReadsAndAppendsAnyBytes) {
@@ -53,7 +77,7 @@ TEST_F(FileOps, WritesReadsAndAppendsAnyBytes) {
   EXPECT_EQ("value", ReadFilePart(P("t.txt"), 0, true, 0));
   EXPECT_TRUE(AppendText(P("t.txt"), "x", true));
   EXPECT_EQ("  value \r\nx\r\n", ReadFilePart(P("t.txt"), 0, false, 0));
-  EXPECT_FALSE(WriteTextFile(P("no") + kSep + "x.txt", "data", 0, false));
+  EXPECT_FALSE(WriteTextFile(P("no") + KSep + "x.txt", "data", 0, false));
 }
 
 namespace {
@@ -94,8 +118,8 @@ TEST_F(FileOps, DeleteFilesByMaskAndWholeTrees) {
   EXPECT_TRUE(FileExists(P("keep.txt")));
   EXPECT_FALSE(DeleteFiles(P("*.tmp"), true));
   MKDIR(P("sub").c_str());
-  MKDIR(P("sub" + kSep + "deeper").c_str());
-  WriteTextFile(P("sub" + kSep + "deeper" + kSep + "f.txt"), "y", 0, false);
+  MKDIR(P("sub" + KSep + "deeper").c_str());
+  WriteTextFile(P("sub" + KSep + "deeper" + KSep + "f.txt"), "y", 0, false);
   EXPECT_TRUE(DeleteTree(dir, true));
   EXPECT_FALSE(DirExists(dir));
   EXPECT_FALSE(DeleteTree(dir, true));  // no longer there

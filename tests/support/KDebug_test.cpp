@@ -14,22 +14,22 @@
 
 namespace {
 
-std::vector<std::string> g_chunks;
-bool g_nest = false;
+std::vector<std::string> GChunks;
+bool GNest = false;
 void Collect(const std::string& chunk) {
-  g_chunks.push_back(chunk);
+  GChunks.push_back(chunk);
   // A line written while a chunk is being delivered (as a window procedure
   // run inside the viewer's send would) must not be lost.
-  if (g_nest && chunk == "outer\n") {
-    g_nest = false;
+  if (GNest && chunk == "outer\n") {
+    GNest = false;
     DebugLine("inner");
   }
 }
 
 // Captures every chunk of the device while it lives.
 struct ChunkCapture {
-  DebugSink old;
-  ChunkCapture() : old(SetDebugSink(Collect)) { g_chunks.clear(); }
+  TDebugSink old;
+  ChunkCapture() : old(SetDebugSink(Collect)) { GChunks.clear(); }
   ~ChunkCapture() { SetDebugSink(old); }
 };
 
@@ -39,12 +39,12 @@ TEST(DebugDevice, ChunksLeaveAtFullBufferAndAtLineEndAndNoneIsLostDuringDelivery
   ChunkCapture c;
   DebugLine(std::string(127, 'x'));
   DebugWrite("abc");
-  EXPECT_EQ(1u, g_chunks.size());  // partial writes wait for the line end
+  EXPECT_EQ(1u, GChunks.size());  // partial writes wait for the line end
   DebugLine(1234, " START> ", std::string("\x01\xFF", 2), true, false, -7LL, " ", 4000000000u, 'Q');
   std::string line(300, 'a');
   line[299] = 'E';
   DebugLine(line);
-  g_nest = true;
+  GNest = true;
   DebugLine("outer");
   DebugLine("after");
   const std::vector<std::string> want = {std::string(127, 'x') + "\n",
@@ -55,7 +55,7 @@ TEST(DebugDevice, ChunksLeaveAtFullBufferAndAtLineEndAndNoneIsLostDuringDelivery
                                          "outer\n",
                                          "inner\n",
                                          "after\n"};
-  EXPECT_EQ(want, g_chunks);
+  EXPECT_EQ(want, GChunks);
 }
 
 TEST(DebugFileTarget, ChunksAreAppendedWithEveryLineEndAsCrLfOnlyForFileTargets) {
@@ -75,8 +75,8 @@ TEST(ExceptionLine, OnlyNonEmptyFieldsAreWrittenWithTheirLabels) {
   EXPECT_EQ(" --- ", ExceptionLine("", "", ""));
   ChunkCapture c;
   LogException(std::runtime_error("boom"), "Utils.GetExeVersion()");
-  ASSERT_EQ(1u, g_chunks.size());
-  EXPECT_EQ(" ---  [ Method = Utils.GetExeVersion() ]  [ ErrMsg = boom ] \n", g_chunks[0]);
+  ASSERT_EQ(1u, GChunks.size());
+  EXPECT_EQ(" ---  [ Method = Utils.GetExeVersion() ]  [ ErrMsg = boom ] \n", GChunks[0]);
 }
 
 TEST(AgentLog, PathLineFormatAndWritingOnlyWhenEnabled) {

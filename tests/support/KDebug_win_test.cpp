@@ -13,18 +13,18 @@
 
 namespace {
 
-struct Delivery {
+struct TDelivery {
   WPARAM source;
   std::string text;
 };
-std::vector<Delivery> g_received;
+std::vector<TDelivery> GReceived;
 UINT g_debugMessage = 0;
 
 LRESULT CALLBACK ViewerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg != g_debugMessage) return DefWindowProcA(w, msg, wp, lp);
   char text[256];
   UINT n = GlobalGetAtomNameA(static_cast<ATOM>(lp), text, sizeof text);
-  g_received.push_back({wp, std::string(text, n)});
+  GReceived.push_back({wp, std::string(text, n)});
   return 0;
 }
 
@@ -42,17 +42,17 @@ TEST(DebugViewer, ChunksArriveAsGlobalAtomsOfTheRegisteredMessage) {
   HWND window = CreateWindowExA(0, ".KDebug.", "viewer", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
                                 nullptr, wc.hInstance, nullptr);
   ASSERT_NE(nullptr, window);
-  g_received.clear();
+  GReceived.clear();
   DebugLine(std::string(300, 'v'));
   DestroyWindow(window);
   UnregisterClassA(".KDebug.", wc.hInstance);
 
-  ASSERT_EQ(3u, g_received.size());
-  EXPECT_EQ(std::string(128, 'v'), g_received[0].text);
-  EXPECT_EQ(std::string(128, 'v'), g_received[1].text);
-  EXPECT_EQ(std::string(44, 'v') + "\n", g_received[2].text);
-  for (const Delivery& d : g_received) EXPECT_EQ(1u, d.source);
-  EXPECT_EQ(0, GlobalFindAtomA(g_received[2].text.c_str()));  // deleted after the send
+  ASSERT_EQ(3u, GReceived.size());
+  EXPECT_EQ(std::string(128, 'v'), GReceived[0].text);
+  EXPECT_EQ(std::string(128, 'v'), GReceived[1].text);
+  EXPECT_EQ(std::string(44, 'v') + "\n", GReceived[2].text);
+  for (const TDelivery& d : GReceived) EXPECT_EQ(1u, d.source);
+  EXPECT_EQ(0, GlobalFindAtomA(GReceived[2].text.c_str()));  // deleted after the send
 }
 
 TEST(AgentLogWin, LinesGoNextToTheProgramWithTheThreadId) {
@@ -68,6 +68,7 @@ TEST(AgentLogWin, LinesGoNextToTheProgramWithTheThreadId) {
   std::snprintf(id, sizeof id, " %5lu   hello agent\r\n", GetCurrentThreadId());
   ASSERT_EQ(17u + std::string(id).size(), text.size()) << text;
   EXPECT_EQ(std::string(id), text.substr(17));
-  EXPECT_EQ(LocaleDateSeparator(), text.substr(2, LocaleDateSeparator().size()));
-  EXPECT_EQ(LocaleTimeSeparator(), text.substr(11, LocaleTimeSeparator().size()));
+  const TLocaleDates locale = UserLocaleDates();
+  EXPECT_EQ(locale.DateSep, text.substr(2, locale.DateSep.size()));
+  EXPECT_EQ(locale.TimeSep, text.substr(11, locale.TimeSep.size()));
 }

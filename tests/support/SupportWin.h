@@ -2,6 +2,7 @@
 #pragma once
 
 #include "support/Files.h"
+#include "support/Handles.h"
 
 #include <windows.h>
 
@@ -14,6 +15,29 @@ inline std::string ProbePath() {
 inline std::string FakeRichEditPath() {
   return ProgramFolder(true) + "..\\support_fixture\\RICHED32.dll";
 }
+// A stand-in comctl32.dll whose start-up code leaves "planted_comctl32.marker"
+// beside itself.
+inline std::string FakeComCtlPath() {
+  return ProgramFolder(true) + "..\\support_fixture\\comctl32.dll";
+}
+
+// Wine takes its own copy of some system libraries even where Windows takes
+// the one beside the program. While this lives, `library` is looked up
+// native-first for the program `exeName` only, as on Windows.
+struct TNativeFirst {
+  std::string Key;
+  TNativeFirst(const std::string& exeName, const char* library)
+      : Key("Software\\Wine\\AppDefaults\\" + exeName) {
+    HKEY created = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, (Key + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &created, nullptr);
+    const TRegKey k(created);
+    static const char KNativeFirst[] = "native,builtin";
+    RegSetValueExA(k.Get(), library, 0, REG_SZ, reinterpret_cast<const BYTE*>(KNativeFirst),
+                   sizeof KNativeFirst);
+  }
+  ~TNativeFirst() { RegDeleteTreeA(HKEY_CURRENT_USER, Key.c_str()); }
+};
 
 // A fresh, empty folder under the temporary folder; removed again on scope exit.
 struct ScratchDir {

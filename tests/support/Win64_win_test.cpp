@@ -1,7 +1,10 @@
 #include "support/Win64.h"
 
+#include <memory>
+
 #include "SupportWin.h"
 #include "support/ExecPipe.h"
+#include "support/Handles.h"
 #include "text/Common.h"
 
 #include <cstdlib>
@@ -34,18 +37,19 @@ TEST(FileVersion, FixedAndProductVersionsOfTheRunningProgram) {
 }
 
 TEST(RegistryText, ValueTypesRootsAndDefaults) {
-  HKEY k;
+  HKEY created;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KorvixTest\\Support", 0,
-                                           nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+                                           nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr));
+  TRegKey k(created);
   auto set = [&](const char* name, DWORD type, const void* data, DWORD size) {
-    RegSetValueExA(k, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegSetValueExA(k.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
   };
   const DWORD dw = 4000000000u;
   set("sz", REG_SZ, "hello", 6);
   set("dw", REG_DWORD, &dw, 4);
   set("multi", REG_MULTI_SZ, "a\0b\0\0", 5);
   set("bin", REG_BINARY, "xy\0z", 4);
-  RegCloseKey(k);
+  k.Reset();
   const std::string p = "HKCU\\Software\\KorvixTest\\Support";
   EXPECT_EQ("hello", ReadRegistryText(p, "sz", "def", false));
   EXPECT_EQ("4000000000", ReadRegistryText(p, "dw", "def", false));
@@ -63,16 +67,7 @@ TEST(SystemLibraries, PlantedRichEditNextToTheProgramIsIgnored) {
   ASSERT_TRUE(CopyFileA(ProbePath().c_str(), probe.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(FakeRichEditPath().c_str(), (d / "RICHED32.DLL").c_str(), FALSE));
 
-  // Wine prefers its own RICHED32 over a file next to the program; make it
-  // behave like Windows, where the program's folder comes first, for this
-  // probe only.
-  const char* appKey = "Software\\Wine\\AppDefaults\\korvix_plant_probe.exe";
-  HKEY k;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(appKey) + "\\DllOverrides").c_str(), 0,
-                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
-  RegSetValueExA(k, "riched32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
-  RegCloseKey(k);
+  auto nativeFirst = std::make_unique<TNativeFirst>("korvix_plant_probe.exe", "riched32");
   auto run = [&](const char* mode) {
     std::string out, err;
     unsigned long code = 0;
@@ -80,7 +75,7 @@ TEST(SystemLibraries, PlantedRichEditNextToTheProgramIsIgnored) {
     return ReplaceAll(out, "\r", "");
   };
   const std::string plain = run("loadplain"), safe = run("loadsafe"), proc = run("loadproc");
-  RegDeleteTreeA(HKEY_CURRENT_USER, appKey);
+  nativeFirst.reset();
 
   EXPECT_NE(std::string::npos, plain.find("marker=1")) << plain;  // the fixture is effective
   EXPECT_NE(std::string::npos, safe.find("loaded=1 marker=0")) << safe;

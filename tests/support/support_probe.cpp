@@ -13,6 +13,8 @@
 #include <io.h>
 #include <string>
 
+#include <zlib.h>
+
 static int LoadReport(HMODULE m) {
   char path[MAX_PATH] = {0};
   if (m) GetModuleFileNameA(m, path, sizeof path);
@@ -28,7 +30,8 @@ int main(int argc, char** argv) {
     InitSafeDllSearch();
     return LoadReport(LoadSystemLibrary("RICHED32.DLL"));
   }
-  if (mode == "loadplain") return LoadReport(LoadLibraryA("RICHED32.DLL"));
+  if (mode == "loadplain")
+    return LoadReport(LoadLibraryA(arg.empty() ? "RICHED32.DLL" : arg.c_str()));
   if (mode == "loadproc") {
     HMODULE m = nullptr;
     FARPROC p = LoadProc("RICHED32.DLL", "KorvixFakeMarker", m);
@@ -42,6 +45,23 @@ int main(int argc, char** argv) {
   if (mode == "err") return std::fputs(arg.c_str(), stderr), argc > 3 ? std::atoi(argv[3]) : 0;
   if (mode == "oem") return std::fwrite("\x81x", 1, 2, stdout) != 2;  // u with diaeresis, page 437
   if (mode == "exit") return std::atoi(arg.c_str());
+  if (mode == "sums") {  // the program's CRC-32 and Adler-32 of each file, whole and in pieces
+    for (int i = 2; i < argc; ++i) {
+      const std::string data = ReadFilePart(argv[i], 0, false, 0);
+      const Bytef* p = reinterpret_cast<const Bytef*>(data.data());
+      const uInt n = static_cast<uInt>(data.size());
+      uLong crcPieces = crc32(0, nullptr, 0), adlerPieces = adler32(0, nullptr, 0);
+      uInt piece = 1;
+      for (uInt at = 0; at < n; at += piece, piece = piece * 7 % 20011 + 1) {
+        if (piece > n - at) piece = n - at;
+        crcPieces = crc32(crcPieces, p + at, piece);
+        adlerPieces = adler32(adlerPieces, p + at, piece);
+      }
+      std::printf("%08lx %08lx %08lx %08lx\n", crc32(0, p, n), adler32(1, p, n), crcPieces,
+                  adlerPieces);
+    }
+    return 0;
+  }
   if (mode == "selfdelete") return DeleteMySelf(arg == "1") ? 0 : 1;
   if (mode == "lines") {
     for (int i = 1; i <= std::atoi(arg.c_str()); ++i) DebugLine("line ", i);

@@ -1,5 +1,6 @@
-# Support library under Wine: helper program, the stand-in RICHED32.DLL (kept
-# in a folder of its own so no other program picks it up), the version
+# Support library under Wine: helper program, the stand-in RICHED32.DLL and
+# comctl32.dll (kept in a folder of their own so no other program picks them
+# up), the version
 # resource of the test program, and the end-to-end runs of the debug viewer
 # and of the version names in differently configured Wine prefixes.
 add_executable(support_probe ${KORVIX_ROOT}/tests/support/support_probe.cpp
@@ -9,6 +10,9 @@ target_link_libraries(support_probe PRIVATE korvix_win)
 
 add_library(fake_riched32 SHARED ${KORVIX_ROOT}/tests/support/fake_riched32.c)
 set_target_properties(fake_riched32 PROPERTIES PREFIX "" OUTPUT_NAME RICHED32
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/support_fixture)
+add_library(fake_comctl32 SHARED ${KORVIX_ROOT}/tests/support/fake_comctl32.c)
+set_target_properties(fake_comctl32 PROPERTIES PREFIX "" OUTPUT_NAME comctl32
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/support_fixture)
 
 if(TARGET win_support_tests)
@@ -25,3 +29,8 @@ add_test(NAME support_os_versions
   COMMAND bash ${KORVIX_ROOT}/tests/support/os_versions.sh
           ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_support_tests> $<TARGET_FILE:support_probe>)
 set_tests_properties(support_os_versions PROPERTIES TIMEOUT 600)
+
+add_test(NAME support_checksums_vs_zlib
+  COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/support/checksums_vs_zlib.py
+          ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:support_probe>)
+set_tests_properties(support_checksums_vs_zlib PROPERTIES TIMEOUT 300)

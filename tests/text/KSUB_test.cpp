@@ -4,14 +4,14 @@
 
 namespace {
 
-const std::string kButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
+const std::string KButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 std::string S(const char* p, size_t n) {
   return std::string(p, n);
 }
 
 TEST(SubRead, ItemsOfMalformedListsAndControlByteDelimiters) {
-  EXPECT_EQ(SUB::Count(kButtons), 7);
-  EXPECT_EQ(SUB::Item(kButtons, -1), "&Ignore");
+  EXPECT_EQ(SUB::Count(KButtons), 7);
+  EXPECT_EQ(SUB::Item(KButtons, -1), "&Ignore");
   // Not closed: no items by count, but closed items are still readable.
   EXPECT_EQ(SUB::Count("|a|b"), 0);
   EXPECT_EQ(SUB::Item("|a|b", 0), "a");
@@ -48,14 +48,14 @@ TEST(SubRead, ValueMatchesWholeKeysIgnoringCaseAndBlanksBeforeEquals) {
 }
 
 TEST(SubSearch, IndexOfWholeOrStartAndContains) {
-  EXPECT_EQ(SUB::IndexOf(kButtons, "&IGNORE"), 6);
-  EXPECT_EQ(SUB::IndexOf(kButtons, "&Re"), -1);
-  EXPECT_EQ(SUB::IndexOf(kButtons, "&Re", true), 5);
-  EXPECT_EQ(SUB::IndexOf(kButtons, " &No "), 3);  // retried trimmed
+  EXPECT_EQ(SUB::IndexOf(KButtons, "&IGNORE"), 6);
+  EXPECT_EQ(SUB::IndexOf(KButtons, "&Re"), -1);
+  EXPECT_EQ(SUB::IndexOf(KButtons, "&Re", true), 5);
+  EXPECT_EQ(SUB::IndexOf(KButtons, " &No "), 3);  // retried trimmed
   EXPECT_EQ(SUB::IndexOf(S("\x02x\x02y\x02", 5), "Y"), 1);
-  EXPECT_TRUE(SUB::Contains(kButtons, "&yes"));
-  EXPECT_FALSE(SUB::Contains(kButtons, " &Yes "));
-  EXPECT_TRUE(SUB::Contains(kButtons, " &Yes ", true));
+  EXPECT_TRUE(SUB::Contains(KButtons, "&yes"));
+  EXPECT_FALSE(SUB::Contains(KButtons, " &Yes "));
+  EXPECT_TRUE(SUB::Contains(KButtons, " &Yes ", true));
 }
 
 TEST(SubBuild, RedelimitPicksTheFirstFreeCandidateElseKeepsNul) {

@@ -9,14 +9,13 @@
 #include "payload/UnPack.h"
 #include "startup/StubWin.h"
 #include "text/LangRes0.h"
+#include "text/Switches.h"
 
 namespace {
 
 void SetupTick() {
   StopMainTimer();
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  TGFileInfo info(path);
+  TGFileInfo info(ProgramPath());
   SetStatusText(GetLangText(info, "s1"), info.GetLangFontName(), info.GetLangFontSize(),
                 info.GetLangCharset());
   ExtractProgress(0, 0, 70000, 0, 1, "");

@@ -42,14 +42,6 @@ inline RECT ClientRectOf(HWND child) {
   return r;
 }
 
-inline void ExpectPlace(HWND child, int left, int top, int width, int height) {
-  RECT r = ClientRectOf(child);
-  EXPECT_EQ(r.left, left);
-  EXPECT_EQ(r.top, top);
-  EXPECT_EQ(r.right - r.left, width);
-  EXPECT_EQ(r.bottom - r.top, height);
-}
-
 inline void ExpectCentredInWorkArea(HWND w) {
   RECT r, wa;
   GetWindowRect(w, &r);

@@ -5,7 +5,7 @@ add_executable(ui_keysend ${KORVIX_ROOT}/tests/ui/KeySend.cpp)
 add_executable(ui_mainwin_app ${KORVIX_ROOT}/tests/ui/MainWinApp.cpp)
 target_link_libraries(ui_mainwin_app PRIVATE korvix_win)
 if(TARGET win_ui_tests)
-  add_dependencies(win_ui_tests ui_keysend ui_mainwin_app)
+  add_dependencies(win_ui_tests ui_keysend ui_mainwin_app support_probe fake_comctl32)
 endif()
 # The inform dialog's link goes to this stand-in handler of a test scheme.
 add_executable(ui_linkrecorder ${KORVIX_ROOT}/tests/ui/LinkRecorder.cpp)

@@ -14,14 +14,18 @@
 #include <cstring>
 #include <string>
 
+#include "support/Handles.h"
+
 namespace {
 
-const char* const kClass = ".KDebug.";
-const char* const kMessage = ".K_DebugMsg.";
-const UINT_PTR kExitTimer = 1;
+const char* const KClass = ".KDebug.";
+const char* const KMessage = ".K_DebugMsg.";
+const UINT_PTR KExitTimer = 1;
 
-UINT g_debugMessage = 0;
-HANDLE g_out = INVALID_HANDLE_VALUE;
+UINT GDebugMessage = 0;
+// Where the lines go: standard output or GOutFile.
+HANDLE GOut = INVALID_HANDLE_VALUE;
+THandle GOutFile;
 
 void Usage() {
   std::printf(
@@ -42,14 +46,14 @@ void Usage() {
 
 void Append(const char* data, DWORD n) {
   DWORD done = 0;
-  if (g_out != INVALID_HANDLE_VALUE && n) {
-    WriteFile(g_out, data, n, &done, nullptr);
-    FlushFileBuffers(g_out);
+  if (GOut != INVALID_HANDLE_VALUE && n) {
+    WriteFile(GOut, data, n, &done, nullptr);
+    FlushFileBuffers(GOut);
   }
 }
 
 LRESULT CALLBACK ViewerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if (g_debugMessage && msg == g_debugMessage) {
+  if (GDebugMessage && msg == GDebugMessage) {
     char text[256];
     UINT n = GlobalGetAtomNameA(static_cast<ATOM>(lp & 0xFFFF), text, sizeof text);
     Append(text, n);
@@ -57,7 +61,7 @@ LRESULT CALLBACK ViewerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   }
   switch (msg) {
     case WM_TIMER:
-      if (wp == kExitTimer) DestroyWindow(w);
+      if (wp == KExitTimer) DestroyWindow(w);
       return 0;
     case WM_CLOSE:
       DestroyWindow(w);
@@ -71,9 +75,9 @@ LRESULT CALLBACK ViewerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 
 int Stop(DWORD waitMs) {
   DWORD start = GetTickCount();
-  HWND w = FindWindowA(kClass, nullptr);
+  HWND w = FindWindowA(KClass, nullptr);
   if (w) PostMessageA(w, WM_CLOSE, 0, 0);
-  while ((w = FindWindowA(kClass, nullptr)) != nullptr) {
+  while ((w = FindWindowA(KClass, nullptr)) != nullptr) {
     if (GetTickCount() - start > waitMs) return 1;
     Sleep(50);
   }
@@ -111,37 +115,37 @@ int main(int argc, char** argv) {
   }
   if (stop) return Stop(waitMs);
 
-  if (FindWindowA(kClass, nullptr)) {
+  if (FindWindowA(KClass, nullptr)) {
     std::fprintf(stderr, "kdebugview: a viewer is already running\n");
     return 3;
   }
   if (out.empty()) {
-    g_out = GetStdHandle(STD_OUTPUT_HANDLE);
+    GOut = GetStdHandle(STD_OUTPUT_HANDLE);
   } else {
-    g_out = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (g_out == INVALID_HANDLE_VALUE) {
+    GOutFile.Reset(CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    GOut = GOutFile.Get();
+    if (!GOutFile) {
       std::fprintf(stderr, "kdebugview: cannot open %s\n", out.c_str());
       return 2;
     }
-    SetFilePointer(g_out, 0, nullptr, FILE_END);
+    SetFilePointer(GOut, 0, nullptr, FILE_END);
   }
 
-  g_debugMessage = RegisterWindowMessageA(kMessage);
+  GDebugMessage = RegisterWindowMessageA(KMessage);
   WNDCLASSA wc;
   ZeroMemory(&wc, sizeof wc);
   wc.lpfnWndProc = ViewerProc;
   wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kClass;
+  wc.lpszClassName = KClass;
   if (!RegisterClassA(&wc)) return 2;
-  HWND w = CreateWindowExA(0, kClass, "Korvix debug viewer", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+  HWND w = CreateWindowExA(0, KClass, "Korvix debug viewer", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                            nullptr, nullptr, wc.hInstance, nullptr);
   if (!w) return 2;
-  if (exitAfter) SetTimer(w, kExitTimer, exitAfter, nullptr);
+  if (exitAfter) SetTimer(w, KExitTimer, exitAfter, nullptr);
   if (!ready.empty()) {
-    HANDLE r = CreateFileA(ready.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (r != INVALID_HANDLE_VALUE) CloseHandle(r);
+    const THandle created(CreateFileA(ready.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 
   MSG m;
@@ -149,6 +153,5 @@ int main(int argc, char** argv) {
     TranslateMessage(&m);
     DispatchMessageA(&m);
   }
-  if (!out.empty()) CloseHandle(g_out);
   return 0;
 }

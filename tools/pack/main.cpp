@@ -1,5 +1,6 @@
 // korvix-pack: builds a Korvix setup from a stub and a project description,
 // and lists what a built setup holds.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "payload/PackX.h"
+#include "payload/PeResources.h"
 #include "payload/UnPack.h"
 #include "payload/ZLibOpen.h"
 #include "text/KSUB.h"
@@ -39,6 +41,11 @@ const char* KUsage =
     "  --threads N                compressing threads (default: one per processor)\n"
     "  --seed N                   fixed seed for the token fillers, so that the\n"
     "                             same input gives the same bytes\n"
+    "  --icon FILE.ico            the setup's icon (replaces the stub's \"MainIcon\")\n"
+    "  --file-version V           version resource of the setup: file version\n"
+    "                             (1 to 4 numbers, e.g. 2.1.0.7), and\n"
+    "  --product-version V, --product-name TEXT, --company TEXT,\n"
+    "  --description TEXT         the other fields; those not given keep the stub's\n"
     "  --set SECTION.KEY=VALUE    any project setting, e.g.\n"
     "                             --set options.activity_bar=1\n"
     "  -q, --quiet                print errors and warnings only\n"
@@ -48,8 +55,9 @@ const char* KUsage =
     "each volume's checksum; exit code 1 when something is damaged or missing.\n"
     "--tokens also prints the tokens in plain.\n"
     "\n"
-    "Project file sections: [setup] stub, output, volume_size, level, threads,\n"
-    "seed; "
+    "Project file sections: [setup] stub, output, icon, volume_size, level,\n"
+    "threads, seed; [version] file_version, product_version, product_name,\n"
+    "company, description; "
     "[options] ask_temp_drive, span_relaunch, activity_bar, agent_log, internet,\n"
     "ask_before_download, make_agent_copy, agent; [update] server, info_file,\n"
     "agent_exe, token, hidden; [download] location, file_name, always, token,\n"
@@ -76,6 +84,14 @@ std::string FolderOf(const std::string& path) {
 }
 
 // ------------------------------------------------------------------ build
+
+// "--file-version" -> "file_version".
+std::string UnderscoreName(const std::string& option) {
+  std::string name = option.substr(2);
+  for (char& c : name)
+    if (c == '-') c = '_';
+  return name;
+}
 
 int Build(const std::vector<std::string>& args) {
   TPackProject project;
@@ -117,6 +133,12 @@ int Build(const std::vector<std::string>& args) {
       ok = ApplySetting(project, "setup", "threads", v, "", error);
     else if (a == "--seed")
       ok = ApplySetting(project, "setup", "seed", v, "", error);
+    else if (a == "--icon")
+      ok = ApplySetting(project, "setup", "icon", v, "", error);
+    else if (a == "--file-version" || a == "--product-version" || a == "--product-name")
+      ok = ApplySetting(project, "version", UnderscoreName(a), v, "", error);
+    else if (a == "--company" || a == "--description")
+      ok = ApplySetting(project, "version", a.substr(2), v, "", error);
     else if (a == "--file")
       ok = AddFileLine(project, v, "", error);
     else if (a == "--engine") {
@@ -235,6 +257,49 @@ void ListSettings(const TGFileInfo& info, bool tokens) {
   }
 }
 
+// The icon and version of the setup program's stub; false when its
+// resources cannot be read.
+bool ListResources(const std::string& path, uint32_t stubSize) {
+  std::string image(std::min<uint32_t>(stubSize, 64u << 20), '\0');
+  std::ifstream in(path, std::ios::binary);
+  in.read(&image[0], (std::streamsize)image.size());
+  image.resize((size_t)in.gcount());
+  std::vector<TPeResource> resources;
+  std::string error;
+  if (PeChecksumOffset(image) == 0) {
+    std::cout << "resources: none (the stub is no Windows program image)\n";
+    return true;
+  }
+  if (!ReadResources(image, resources, error)) {
+    std::cout << "resources: DAMAGED: " << error << "\n";
+    return false;
+  }
+  std::cout << "icon MainIcon:";
+  std::vector<TIconImage> images = GroupIconImages(resources, KMainIconName);
+  if (images.empty()) std::cout << " none";
+  for (auto& img : images)
+    std::cout << " " << img.Width << "x" << img.Height << "x" << img.BitCount;
+  std::cout << "\n";
+  TVersionFields version;
+  bool found = false;
+  for (auto& r : resources)
+    if (r.Type.Is(KRtVersion) && ReadVersionResource(r.Data, version)) {
+      found = true;
+      break;
+    }
+  if (!found) {
+    std::cout << "version: none\n";
+    return true;
+  }
+  std::cout << "version\n";
+  Setting("file_version", version.FileVersion);
+  Setting("product_version", version.ProductVersion);
+  Setting("product_name", version.ProductName);
+  Setting("company", version.CompanyName);
+  Setting("description", version.FileDescription);
+  return true;
+}
+
 // Lists one volume; false when it is damaged.
 bool ListVolume(const std::string& path, int number, bool hasHeaders) {
   TRecordWalk walk(path);
@@ -329,9 +394,10 @@ int List(const std::vector<std::string>& args) {
   if (!info.HasPayload()) return Fail(path + " is not a Korvix setup (no valid payload)");
   std::cout << "setup: " << path << "\n";
   ListSettings(info, tokens);
+  bool resourcesOK = ListResources(path, info.Trailer().RecordArea());
 
   std::cout << "volumes\n";
-  bool ok = ListVolume(path, 1, true);
+  bool ok = ListVolume(path, 1, true) && resourcesOK;
   TGFileInfo cur(path);
   int j = 1;
   int shown = 1;

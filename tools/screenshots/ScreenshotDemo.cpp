@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
   } else if (GKind == "rtl") {
     SetMsgBoxFont("Tahoma", 8, 177);
     // Hebrew in code page 1255: "Continue with setup?"
-    AskOkCancel(1, "\xE4\xEE\xF9\xEA \xE4\xFA\xF7\xF0\xE4?<P><B>Korvix</B> 1.0", "Korvix", 177,
+    AskOkCancel(1, "\xE4\xEE\xF9\xEA \xE4\xFA\xF7\xF0\xE4?<P><B>Korvix</B> 1.0", "Korvix",
+                HEBREW_CHARSET,
                 "|\xE0\xE9\xF9\xE5\xF8|\xE1\xE9\xE8\xE5\xEC|&Yes|&No|&Abort|&Retry|&Ignore|");
   } else if (GKind == "main") {
     OnSetupTick = MainTick;

@@ -3,5 +3,5 @@
 # received and saw. Windows build only.
 if(WIN32)
   add_executable(standin_engine WIN32 ${KORVIX_ROOT}/tools/standin-engine/StandInEngine.cpp)
-  target_link_libraries(standin_engine PRIVATE advapi32)
+  target_link_libraries(standin_engine PRIVATE korvix_win advapi32)
 endif()

@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""End-to-end runs of internet setups: a stub whose payload names the real
+setup file, which it takes from beside itself or downloads from a local
+server, checks against its download token, extracts and runs.
+
+usage: internet.py BUILD_DIR CASE     (BUILD_DIR holds host/ and win/)
+"""
+import os, subprocess, sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, here)
+sys.path.insert(0, os.path.join(here, "..", "http"))
+import servers  # noqa: E402
+import e2e  # noqa: E402
+from e2e import Failure, set_time, shown  # noqa: E402
+
+TOKEN = "KORVIX-E2E-DL"
+
+
+def full_setup(c, where, t, token=TOKEN):
+    """The real setup: a file and the engine (exit code 7), carrying `token`."""
+    os.makedirs(c.path(where), exist_ok=True)
+    files = {"readme.txt": c.write("readme.txt", b"the product, fetched\r\n" * 300)}
+    return c.pack(os.path.join(where, "Full.exe"), files, t, ["download.token=" + token], exit=7), files
+
+
+def internet_stub(c, location, t, *sets):
+    out = c.path("Inet.exe")
+    cmd = [c.pack_tool, "build", "--stub", c.stub, "-o", out, "--seed", "7", "-q"]
+    for s in ("options.internet=1", "download.location=" + location, "download.file_name=Full.exe",
+              "download.token=" + TOKEN) + sets:
+        cmd += ["--set", s]
+    r = subprocess.run(cmd, capture_output=True, text=True)
+    if r.returncode != 0:
+        raise Failure("korvix-pack failed: " + r.stdout + r.stderr)
+    set_time(out, t)
+    return out
+
+
+def downloaded(c, t):
+    """Where the stub puts the downloaded file (the temporary folder)."""
+    return os.path.join(os.path.dirname(c.folder(*t)), "Full.exe")
+
+
+def case_internet_download(c):
+    """Asked first (with the size), downloaded, checked, extracted and run;
+    the download deleted afterwards. No: nothing fetched. /hide: no
+    question, the engine hidden."""
+    t = (13, 0, 0)
+    full, files = full_setup(c, "docs", (13, 0, 2))
+    server = servers.files(c.path("docs"))
+    try:
+        setup = internet_stub(c, servers.url(server), t, "options.ask_before_download=1",
+                              "download.size=5242880")
+        rc, _, lines = c.run(setup, answer="&No")
+        c.check(shown(lines, "title=Confirm", "INTERNET DOWNLOAD", "Size: 5.00 MB"),
+                f"the question with caption Confirm and the size 5.00 MB ({lines})")
+        c.check(c.report() is None and rc == 0 and not os.path.exists(downloaded(c, t)),
+                f"No: nothing downloaded, no engine, exit code 0 (got {rc})")
+
+        rc, _, lines = c.run(setup, answer="&Yes")
+        rep = c.report()
+        if c.check(rep is not None and rc == 7, f"Yes: the engine of the fetched setup ran, exit code 7 (got {rc})"):
+            c.check_files(rep, files)
+            c.check(rep["show"] == "5", "the engine starts shown")
+        c.check(not os.path.exists(downloaded(c, t)), "the downloaded setup is deleted afterwards")
+
+        rc, _, _ = c.run(setup, "/hide", timeout=60)
+        rep = c.report()
+        if c.check(rep is not None and rc == 7, "/hide: no question, the engine ran"):
+            c.check(rep["show"] == "0", f"/hide: the engine starts hidden (show {rep['show']})")
+    finally:
+        server.shutdown()
+        server.server_close()
+
+
+def case_internet_local(c):
+    """A setup file beside the stub is used without network or question;
+    with download.always the stub goes to the server regardless."""
+    _, files = full_setup(c, ".", (13, 1, 2))
+    nowhere = "http://127.0.0.1:%d" % servers.closed_port()
+    setup = internet_stub(c, nowhere, (13, 1, 0), "options.ask_before_download=1")
+    rc, _, _ = c.run(setup, timeout=60)
+    rep = c.report()
+    if c.check(rep is not None and rc == 7, f"the setup beside the stub ran without a question (exit {rc})"):
+        c.check_files(rep, files)
+    c.check(os.path.exists(c.path("Full.exe")), "the local setup file stays")
+
+    setup = internet_stub(c, nowhere, (13, 1, 4), "download.always=1")
+    _, _, lines = c.run(setup, answer="&OK")
+    c.check(shown(lines, "Unable to open Internet Connection: " + nowhere + "/Full.exe")
+            and c.report() is None, f"always: the server is asked, not the local file ({lines})")
+
+
+def case_internet_foreign(c):
+    """A fetched setup of another product: Bad Secret Token!, no engine, the
+    fetched file deleted."""
+    t = (13, 2, 0)
+    full_setup(c, "docs", (13, 2, 2), token="SOMEONE-ELSE")
+    server = servers.files(c.path("docs"))
+    try:
+        _, _, lines = c.run(internet_stub(c, servers.url(server), t), answer="&OK")
+    finally:
+        server.shutdown()
+        server.server_close()
+    c.check(shown(lines, "title=Error", "Bad Secret Token!"), f"the token error ({lines})")
+    c.check(c.report() is None, "no engine ran")
+    c.check(not os.path.exists(downloaded(c, t)), "the fetched file is deleted")
+
+
+def case_internet_404(c):
+    """The server answers with an HTML error page: the 404 text."""
+    t = (13, 3, 0)
+    server = servers.odd()
+    try:
+        base = servers.url(server) + "/files"
+        _, _, lines = c.run(internet_stub(c, base, t), answer="&OK")
+    finally:
+        server.shutdown()
+        server.server_close()
+    c.check(shown(lines, "404 File Not Found...", f"URL:  {base}/Full.exe."), f"the 404 text ({lines})")
+    c.check(c.report() is None and not os.path.exists(downloaded(c, t)), "no engine, the page is deleted")
+
+
+def case_internet_offline(c):
+    """No server listening: the open error names the address."""
+    base = "http://127.0.0.1:%d/setups" % servers.closed_port()
+    _, elapsed, lines = c.run(internet_stub(c, base, (13, 4, 0)), answer="&OK")
+    c.check(shown(lines, "title=Error", f"Unable to open Internet Connection: {base}/Full.exe"),
+            f"the open error ({lines})")
+    c.check(c.report() is None, "no engine ran")
+
+
+if __name__ == "__main__":
+    # e2e.py's runner looks the case up among its own functions.
+    vars(e2e).update({k: v for k, v in list(globals().items()) if k.startswith("case_")})
+    sys.exit(e2e.main())

@@ -1,0 +1,223 @@
+// Downloads from the local servers of tests/http/servers.py, which passes
+// their addresses in the environment, under Wine.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <thread>
+#include <vector>
+
+#include "http/CommUtils.h"
+#include "http/InetHTTP.h"
+#include "payload/StubInternet.h"
+#include "startup/StubWin.h"
+#include "support/Files.h"
+#include "ui/KProgBar.h"
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = getenv(name);
+  return v ? v : "";
+}
+std::string FileServer() {
+  return Env("KORVIX_HTTP_FILES");
+}
+std::string OddServer() {
+  return Env("KORVIX_HTTP_ODD");
+}
+
+// The body the servers send: byte i is (i * 7) & 0xFF.
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7) & 0xFF);
+  return s;
+}
+
+std::vector<std::string> GSteps;  // texts of the step events
+std::string GRange;               // "maximum position" of the first range event
+void Record(int kind, int, int64_t maximum, int64_t position, int, const std::string& text) {
+  if (kind == 1) GSteps.push_back(text);
+  if (kind == 0 && GRange.empty())
+    GRange = std::to_string(maximum) + " " + std::to_string(position);
+}
+
+struct TResult {
+  std::string Error, Content;
+};
+TResult Download(const std::string& url, const std::string& destination, TProgBar* bar = nullptr) {
+  TResult r;
+  HTTP_SetAbort(false);
+  HTTP_DownloadFile(nullptr, url, destination, r.Error, bar, r.Content);
+  return r;
+}
+
+class Http : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (FileServer().empty()) GTEST_SKIP() << "run through tests/http/servers.py";
+    FDir = TempFolder(true) + "korvix_http";
+    DeleteTree(FDir, true);
+    CreateDirectoryA(FDir.c_str(), nullptr);
+    GSteps.clear();
+    GRange.clear();
+  }
+  void TearDown() override { DeleteTree(FDir, true); }
+  std::string Dest(const std::string& name) { return FDir + "\\" + name; }
+  std::string Read(const std::string& path) { return ReadFilePart(path, 0, false, 0); }
+
+  std::string FDir;
+};
+
+}  // namespace
+
+TEST_F(Http, FiftyBytesArriveInTenStepsIntoAFileAndIntoText) {
+  const std::string url = FileServer() + "/fifty.bin";
+  EXPECT_EQ(HTTP_GetFileSize(url), 50);
+  {
+    TProgBar bar(Record);
+    TResult r = Download(url, Dest("fifty.bin"), &bar);
+    EXPECT_EQ(r.Error, "");
+    EXPECT_EQ(bar.Caption(), "fifty.bin");
+  }
+  EXPECT_EQ(Read(Dest("fifty.bin")), Pattern(50));
+  EXPECT_EQ(GRange, "11 1");  // chunk 5, maximum 50 / 5 + 1
+  ASSERT_EQ(GSteps.size(), 10u);
+  EXPECT_EQ(GSteps[0], "5/50 BytesArr");
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(GSteps[k].find("KB/Sec"), std::string::npos) << k;
+  EXPECT_EQ(GSteps[4].substr(0, 21), "25/50 BytesArr   -   ");
+  EXPECT_EQ(GSteps[4].substr(GSteps[4].size() - 7), " KB/Sec");
+
+  TResult text = Download(url, "");
+  EXPECT_EQ(text.Error, "");
+  EXPECT_EQ(text.Content, Pattern(50));
+}
+
+TEST_F(Http, BodiesThatDoNotArriveWholeNeverReplaceTheDestination) {
+  // No Content-Length: read to the end, kept under the temporary name.
+  AppendText(Dest("Setup.exe"), "old", false);
+  TResult r = Download(OddServer() + "/nolength/3000", Dest("Setup.exe"));
+  EXPECT_EQ(r.Error, "");
+  EXPECT_EQ(Read(Dest("Setup.exe")), "old");
+  EXPECT_EQ(Read(Dest("Setup.exe.4294967295")), Pattern(3000));
+  EXPECT_EQ(Download(OddServer() + "/nolength/3000", "").Content, Pattern(3000));
+
+  // Cut short: an error, the bytes so far under the temporary name.
+  r = Download(OddServer() + "/cut/1000", Dest("Setup.exe"));
+  EXPECT_EQ(r.Error, "1000 --- Error downloading file (500 of 1000 bytes received)");
+  EXPECT_EQ(Read(Dest("Setup.exe")), "old");
+  EXPECT_EQ(Read(Dest("Setup.exe.1000")), Pattern(500));
+
+  // The next download of the destination removes both leftovers, and only
+  // them.
+  AppendText(Dest("Setup.exe.bak"), "keep", false);
+  r = Download(FileServer() + "/fifty.bin", Dest("Setup.exe"));
+  EXPECT_EQ(r.Error, "");
+  EXPECT_EQ(Read(Dest("Setup.exe")), Pattern(50));
+  EXPECT_FALSE(FileExists(Dest("Setup.exe.1000")));
+  EXPECT_FALSE(FileExists(Dest("Setup.exe.4294967295")));
+  EXPECT_EQ(Read(Dest("Setup.exe.bak")), "keep");
+}
+
+namespace {
+TProgBar* GCancelling = nullptr;
+int GCancelSteps = 0;
+void CancelAfterThreeSteps(int kind, int, int64_t, int64_t, int, const std::string&) {
+  if (kind == 1 && ++GCancelSteps == 3) GCancelling->Cancel();
+}
+}  // namespace
+
+TEST_F(Http, ACancelledProgressBarStopsWithoutAnErrorAndKeepsTheDestination) {
+  AppendText(Dest("fifty.bin"), "old", false);
+  TProgBar bar(CancelAfterThreeSteps);
+  GCancelling = &bar;
+  TResult r = Download(FileServer() + "/fifty.bin", Dest("fifty.bin"), &bar);
+  EXPECT_EQ(r.Error, "");
+  EXPECT_EQ(GCancelSteps, 3);
+  EXPECT_EQ(Read(Dest("fifty.bin")), "old");
+}
+
+TEST_F(Http, EmptyFilesErrorPagesAndAbsentServers) {
+  std::string url = OddServer() + "/empty";
+  EXPECT_EQ(Download(url, Dest("empty.bin")).Error, url + " --- File Not Found !");
+  EXPECT_FALSE(FileExists(Dest("empty.bin")));
+
+  url = OddServer() + "/files/Setup.exe";
+  EXPECT_EQ(Download(url, Dest("Setup.exe")).Error, "");
+  EXPECT_EQ(HtmlErrorMessage(Dest("Setup.exe"), "", url, "Bad Secret Token!").substr(0, 31),
+            "<B>404 File Not Found...</B><P>");
+
+  url = Env("KORVIX_HTTP_CLOSED") + "/Setup.exe";  // nobody listens there
+  EXPECT_EQ(Download(url, Dest("x")).Error, "Unable to open Internet Connection: " + url);
+  EXPECT_EQ(HTTP_GetFileSize(url), -1);
+}
+
+TEST_F(Http, TextDownloadsStopAtTheirLimit) {
+  TResult r = Download(OddServer() + "/nolength/" + std::to_string(KMaxContentBytes + 1), "");
+  EXPECT_NE(r.Error.find("--- Error downloading file (more than"), std::string::npos) << r.Error;
+  EXPECT_LE(r.Content.size(), KMaxContentBytes);
+}
+
+TEST_F(Http, AbortFromAnotherThreadEndsAfterTheCurrentChunk) {
+  std::thread aborter([] {
+    Sleep(500);
+    HTTP_SetAbort(true);
+  });
+  DWORD t0 = GetTickCount();
+  TResult r = Download(OddServer() + "/slow/20000", Dest("slow.bin"));  // 10 s in all
+  aborter.join();
+  EXPECT_EQ(r.Error, "Download Aborted");
+  EXPECT_LT(GetTickCount() - t0, 5000u);
+  EXPECT_FALSE(FileExists(Dest("slow.bin")));
+  EXPECT_LT(FileSizeByName(Dest("slow.bin.20000")), 20000);
+}
+
+namespace {
+std::string GTickError;
+bool GWindowStayed = false;
+void DownloadInTimerTick() {
+  StopMainTimer();
+  HWND window = MainWindow;
+  std::thread closer([window] {
+    Sleep(700);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  });
+  std::string content;
+  HTTP_SetAbort(false);
+  HTTP_DownloadFile(MainWindow, OddServer() + "/slow/20000", "", GTickError, nullptr, content);
+  closer.join();
+  GWindowStayed = IsWindow(MainWindow) != FALSE;
+  PostQuitMessage(0);
+}
+}  // namespace
+
+TEST_F(Http, ClosingTheMainWindowAbortsTheDownloadAndKeepsTheWindow) {
+  OnSetupTick = DownloadInTimerTick;
+  RunStubWinMain(GetModuleHandleA(nullptr), "KorvixHttpTestWindow", false);
+  OnSetupTick = nullptr;
+  EXPECT_EQ(GTickError, "Download Aborted");
+  EXPECT_TRUE(GWindowStayed);
+  // The window's end freed WinINet; the next download binds it again.
+  EXPECT_EQ(Download(FileServer() + "/fifty.bin", "").Content, Pattern(50));
+}
+
+TEST_F(Http, HttpsWithATrustedCertificateOnlyAndNeverWithHttpInFront) {
+  std::string trusted = Env("KORVIX_HTTPS_TRUSTED"), rogue = Env("KORVIX_HTTPS_ROGUE");
+  // servers.py makes the Wine prefix trust the test CA that signed the
+  // first server's certificate; the second one's is self-signed.
+  TResult good = Download(trusted + "/fifty.bin", Dest("tls.bin"));
+  TResult bad = Download(rogue + "/fifty.bin", Dest("rogue.bin"));
+
+  EXPECT_EQ(good.Error, "");
+  EXPECT_EQ(Read(Dest("tls.bin")), Pattern(50));
+  EXPECT_EQ(bad.Error, "Unable to open Internet Connection: " + rogue + "/fifty.bin");
+  EXPECT_FALSE(FileExists(Dest("rogue.bin")));
+}
+
+TEST(InternetNames, OnlyFlatFileNamesAreWritten) {
+  for (const char* name : {"Setup.exe", "Full Setup 2.0.exe", "X_Agent.exe"})
+    EXPECT_TRUE(IsFlatFileName(name)) << name;
+  for (const char* name :
+       {"", "..", ". .", "..\\Setup.exe", "sub/Setup.exe", "C:Setup.exe", "\\\\server\\x.exe",
+        "a|b.exe", "Set*.exe", "CON", "nul.exe", "COM1.txt", "line\nbreak.exe"})
+    EXPECT_FALSE(IsFlatFileName(name)) << name;
+}

@@ -1,0 +1,1 @@
+list(APPEND KORVIX_PORTABLE_TESTS http/CommUtils_test.cpp)

@@ -1,0 +1,200 @@
+#include "payload/PeResources.h"
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "payload/ContainerBuilder.h"
+
+using namespace testpayload;
+
+namespace {
+
+// A minimal x64 image: headers in the first 0x200 bytes, one code section.
+std::string TinyImage() {
+  std::string d(0x400, '\0');
+  d[0] = 'M', d[1] = 'Z';
+  PutU32(d, 0x3C, 0x40);
+  d.replace(0x40, 4, std::string("PE\0\0", 4));
+  d[0x44] = 0x64, d[0x45] = (char)0x86;  // x64
+  d[0x46] = 1;                           // one section
+  d[0x54] = (char)240;                   // optional header size
+  size_t opt = 0x58;
+  d[opt] = 0x0B, d[opt + 1] = 0x02;  // PE32+
+  PutU32(d, opt + 32, 0x1000);       // section alignment
+  PutU32(d, opt + 36, 0x200);        // file alignment
+  PutU32(d, opt + 56, 0x2000);       // size of image
+  PutU32(d, opt + 60, 0x200);        // size of headers
+  PutU32(d, opt + 108, 16);          // data directories
+  size_t sec = opt + 240;
+  d.replace(sec, 5, ".text");
+  PutU32(d, sec + 8, 0x200);
+  PutU32(d, sec + 12, 0x1000);
+  PutU32(d, sec + 16, 0x200);
+  PutU32(d, sec + 20, 0x200);
+  return d;
+}
+
+uint16_t Sections(const std::string& image) {
+  return (uint16_t)((uint8_t)image[0x46] | ((uint8_t)image[0x47] << 8));
+}
+
+TPeResource Res(TResId type, TResId name, uint16_t lang, const std::string& data) {
+  TPeResource r;
+  r.Type = type;
+  r.Name = name;
+  r.Language = lang;
+  r.Data = data;
+  return r;
+}
+
+TResId Num(uint16_t id) {
+  TResId r;
+  r.Id = id;
+  return r;
+}
+
+TResId Named(const std::string& name) {
+  TResId r;
+  r.Name = name;
+  return r;
+}
+
+// An .ico file with square images of the given sizes (4 bits per pixel).
+std::string IcoFile(std::initializer_list<int> sizes) {
+  std::string head = std::string("\0\0\1\0", 4) + (char)sizes.size() + '\0';
+  std::string images;
+  size_t at = 6 + 16 * sizes.size();
+  for (int n : sizes) {
+    std::string img(40 + 64 + n * n / 2 + n * 4, '\x11');
+    PutU32(img, 0, 40);
+    std::string e(16, '\0');
+    e[0] = e[1] = (char)n;
+    e[6] = 4;
+    PutU32(e, 8, (uint32_t)img.size());
+    PutU32(e, 12, (uint32_t)(at + images.size()));
+    head += e;
+    images += img;
+  }
+  return head + images;
+}
+
+std::string Sizes(const std::vector<TIconImage>& images) {
+  std::string s;
+  for (auto& i : images) s += std::to_string(i.Width) + "x" + std::to_string(i.BitCount) + " ";
+  return s;
+}
+
+TEST(PeResources, ATreeWrittenAppendsASectionReadsBackAndIsRebuiltInPlace) {
+  std::vector<TPeResource> given = {
+      Res(Num(KRtManifest), Num(1), 0x409, "<assembly/>"),
+      Res(Named("Custom"), Named("Thing"), 7, "abc"),
+      Res(Named("Custom"), Num(5), 9, std::string(3000, 'x')),
+      Res(Num(KRtVersion), Num(1), 0x409, "v"),
+  };
+  std::string image = TinyImage();
+  std::string error;
+  ASSERT_TRUE(WriteResources(image, given, error)) << error;
+  EXPECT_EQ(Sections(image), 2);  // appended
+  EXPECT_EQ(image.size() % 0x200, 0u);
+  std::vector<TPeResource> back;
+  ASSERT_TRUE(ReadResources(image, back, error)) << error;
+  ASSERT_EQ(back.size(), given.size());
+  // Named entries come first and are stored upper case, as the system looks
+  // them up.
+  EXPECT_EQ(back[0].Type.Name, "CUSTOM");
+  EXPECT_EQ(back[0].Name.Name, "THING");
+  EXPECT_EQ(back[0].Data, "abc");
+  EXPECT_EQ(back[1].Name.Id, 5);
+  EXPECT_EQ(back[1].Data.size(), 3000u);
+  EXPECT_EQ(back[2].Type.Id, KRtVersion);
+  EXPECT_EQ(back[3].Data, "<assembly/>");
+
+  // The resource section is now the last one: a second write replaces it.
+  back.pop_back();
+  const size_t before = image.size();
+  ASSERT_TRUE(WriteResources(image, back, error)) << error;
+  EXPECT_EQ(Sections(image), 2);
+  EXPECT_LE(image.size(), before);
+  std::vector<TPeResource> again;
+  ASSERT_TRUE(ReadResources(image, again, error));
+  EXPECT_EQ(again.size(), 3u);
+}
+
+TEST(PeResources, ForeignSignedOrDamagedImagesAreRefused) {
+  std::string error;
+  std::vector<TPeResource> res;
+  std::string notPe = "MZ" + std::string(600, '\0');
+  EXPECT_FALSE(ReadResources(notPe, res, error));
+  EXPECT_FALSE(WriteResources(notPe, res, error));
+
+  std::string signedImage = TinyImage();
+  PutU32(signedImage, 0x58 + 112 + 8 * 4, 0x400);  // certificate table
+  PutU32(signedImage, 0x58 + 112 + 8 * 4 + 4, 0x10);
+  EXPECT_FALSE(WriteResources(signedImage, res, error));
+  EXPECT_NE(error.find("signature"), std::string::npos);
+
+  // A data entry that points past its section.
+  std::string image = TinyImage();
+  ASSERT_TRUE(WriteResources(image, {Res(Num(10), Num(1), 0, "data")}, error));
+  size_t entry = image.size() - 0x200 + 16 + 8 + 16 + 8 + 16 + 8;  // root, type, name dirs
+  PutU32(image, entry, 0x7FFFFFF0);
+  EXPECT_FALSE(ReadResources(image, res, error));
+  EXPECT_TRUE(res.empty());
+}
+
+TEST(PeResources, MainIconIsReplacedWithoutTouchingOtherIcons) {
+  std::vector<TPeResource> res;
+  std::vector<TIconImage> images;
+  std::string error;
+  ASSERT_TRUE(ReadIcoFile(IcoFile({16, 32}), images, error)) << error;
+  SetGroupIcon(res, "MainIcon", images);
+  SetGroupIcon(res, "Other", images);
+  ASSERT_TRUE(ReadIcoFile(IcoFile({16, 32, 48}), images, error)) << error;
+  SetGroupIcon(res, KMainIconName, images);
+  EXPECT_EQ(Sizes(GroupIconImages(res, "mainicon")), "16x4 32x4 48x4 ");
+  EXPECT_EQ(Sizes(GroupIconImages(res, "OTHER")), "16x4 32x4 ");
+  // Two groups, their five images with distinct numbers.
+  std::vector<uint16_t> ids;
+  for (auto& r : res)
+    if (r.Type.Is(KRtIcon)) ids.push_back(r.Name.Id);
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(res.size(), 7u);
+  EXPECT_TRUE(std::adjacent_find(ids.begin(), ids.end()) == ids.end());
+
+  EXPECT_FALSE(ReadIcoFile("GIF89a", images, error));
+  std::string cut = IcoFile({32});
+  EXPECT_FALSE(ReadIcoFile(cut.substr(0, cut.size() - 1), images, error));
+}
+
+TEST(PeResources, VersionNumbersAndTexts) {
+  uint16_t p[4];
+  for (const char* ok : {"1", "2.5", "1.2.3.4", "65535.0.0.1"})
+    EXPECT_TRUE(ParseVersionNumber(ok, p)) << ok;
+  for (const char* bad : {"", "1.2.3.4.5", "65536", "1..2", "a.b", "1. 2", "-1"})
+    EXPECT_FALSE(ParseVersionNumber(bad, p)) << bad;
+  ASSERT_TRUE(ParseVersionNumber("2.5", p));
+  EXPECT_EQ(p[0] * 1000 + p[1] * 100 + p[2] * 10 + p[3], 2500);
+
+  TVersionFields stub;
+  stub.FileVersion = stub.ProductVersion = "1.0.0.0";
+  stub.FileDescription = "Korvix setup";
+  stub.ProductName = "Suite";
+  std::vector<TPeResource> res = {Res(Num(KRtVersion), Num(1), 0x409, BuildVersionResource(stub))};
+  TVersionFields given;
+  given.FileVersion = "3.1";
+  given.ProductName =
+      "Prod\xC3\xBC"
+      "ct \xE2\x9C\x93";  // UTF-8
+  SetVersion(res, given);
+  ASSERT_EQ(res.size(), 1u);
+  TVersionFields back;
+  ASSERT_TRUE(ReadVersionResource(res[0].Data, back));
+  EXPECT_EQ(back.FileVersion, "3.1");
+  EXPECT_EQ(back.ProductVersion, "3.1");  // follows a new file version
+  EXPECT_EQ(back.ProductName, given.ProductName);
+  EXPECT_EQ(back.FileDescription, "Korvix setup");  // kept from the stub
+  EXPECT_FALSE(ReadVersionResource("\x10\x00junk", back));
+}
+
+}  // namespace

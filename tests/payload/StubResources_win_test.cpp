@@ -1,0 +1,135 @@
+// The stub's resources and a setup's own icon and version, read back through
+// the Windows API. This program carries the stub's resource script, so its
+// own manifest and icon are the stub's.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "payload/PackX.h"
+
+namespace {
+
+const std::string KStub = std::string(KORVIX_BINARY_DIR) + "/bin/stub.exe";
+const std::string KIcon = std::string(KORVIX_ROOT_DIR) + "/src/startup/MainIcon.ico";
+
+std::string VersionText(const std::string& path, const char* key) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0) return "(no version)";
+  std::string block(size, '\0');
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, &block[0])) return "(unreadable)";
+  char* value = nullptr;
+  UINT length = 0;
+  std::string query = std::string("\\StringFileInfo\\040904B0\\") + key;
+  if (!VerQueryValueA(block.data(), query.c_str(), (void**)&value, &length)) return "(missing)";
+  return std::string(value);
+}
+
+DWORD FixedFileVersionMS(const std::string& path) {
+  DWORD ignored = 0;
+  std::string block(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (block.empty() || !GetFileVersionInfoA(path.c_str(), 0, (DWORD)block.size(), &block[0]) ||
+      !VerQueryValueA(block.data(), "\\", (void**)&fixed, &length))
+    return 0;
+  return fixed->dwFileVersionMS;
+}
+
+std::string ManifestOf(HMODULE module) {
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  if (!found) return "";
+  const char* data = (const char*)LockResource(LoadResource(module, found));
+  return data ? std::string(data, SizeofResource(module, found)) : "";
+}
+
+// The icon a window class or a box of the program at `path` would draw.
+bool LoadsMainIcon(const std::string& path) {
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return false;
+  HICON icon = (HICON)LoadImageA(module, "MainIcon", IMAGE_ICON, 32, 32, 0);
+  bool ok = icon != nullptr;
+  if (icon) DestroyIcon(icon);
+  FreeLibrary(module);
+  return ok;
+}
+
+TEST(StubResources, TheStubCarriesIconVersionAndTheManifestOfThisProgram) {
+  EXPECT_NE(LoadIconA(GetModuleHandleA(nullptr), "MainIcon"), nullptr);
+  EXPECT_TRUE(LoadsMainIcon(KStub));
+  EXPECT_EQ(VersionText(KStub, "FileDescription"), "Korvix setup");
+  HMODULE stub = LoadLibraryExA(KStub.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(stub, nullptr);
+  std::string manifest = ManifestOf(stub);
+  FreeLibrary(stub);
+  EXPECT_NE(manifest.find("supportedOS"), std::string::npos);
+  EXPECT_EQ(manifest, ManifestOf(GetModuleHandleA(nullptr)));
+}
+
+// Without the manifest Windows 8.1 and later report 6.2; with it the
+// version is the one the kernel knows.
+TEST(StubResources, WithTheManifestTheSystemReportsItsOwnVersion) {
+  typedef LONG(WINAPI * TRtlGetVersion)(OSVERSIONINFOW*);
+  auto rtlGetVersion =
+      (TRtlGetVersion)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
+  ASSERT_NE(rtlGetVersion, nullptr);
+  OSVERSIONINFOW real = {};
+  real.dwOSVersionInfoSize = sizeof(real);
+  rtlGetVersion(&real);
+  OSVERSIONINFOA reported = {};
+  reported.dwOSVersionInfoSize = sizeof(reported);
+  ASSERT_TRUE(GetVersionExA(&reported));
+  EXPECT_EQ(reported.dwMajorVersion, real.dwMajorVersion);
+  EXPECT_EQ(reported.dwMinorVersion, real.dwMinorVersion);
+  if (getenv("KORVIX_EXPECT_VERSION")) {
+    EXPECT_EQ(
+        std::to_string(reported.dwMajorVersion) + "." + std::to_string(reported.dwMinorVersion),
+        getenv("KORVIX_EXPECT_VERSION"));
+  }
+}
+
+TEST(StubResources, ASetupShowsTheIconAndVersionItWasBuiltWith) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "korvix_res_test";
+  std::filesystem::create_directories(dir);
+  std::ofstream((dir / "Engine.exe").string(), std::ios::binary) << "engine";
+  TPackProject p;
+  p.Stub = KStub;
+  p.Output = (dir / "Setup.exe").string();
+  p.Entries.push_back({(dir / "Engine.exe").string(), "Engine.exe", true, "", false, 0});
+  p.Icon = KIcon;
+  p.Version.FileVersion = "3.4.5.6";
+  p.Version.ProductName = "Demo Product";
+  p.Version.CompanyName = "Demo Company";
+  TPackReport report;
+  std::string error;
+  ASSERT_TRUE(BuildSetup(p, report, error)) << error;
+
+  EXPECT_EQ(VersionText(p.Output, "FileVersion"), "3.4.5.6");
+  EXPECT_EQ(VersionText(p.Output, "ProductVersion"), "3.4.5.6");
+  EXPECT_EQ(VersionText(p.Output, "ProductName"), "Demo Product");
+  EXPECT_EQ(VersionText(p.Output, "CompanyName"), "Demo Company");
+  EXPECT_EQ(VersionText(p.Output, "FileDescription"), "Korvix setup");  // the stub's
+  EXPECT_EQ(FixedFileVersionMS(p.Output), (3u << 16) | 4u);
+  EXPECT_EQ(ExtractIconExA(p.Output.c_str(), -1, nullptr, nullptr, 0), 1u);
+  HICON large = nullptr;
+  ASSERT_EQ(ExtractIconExA(p.Output.c_str(), 0, &large, nullptr, 1), 1u);
+  ICONINFO info = {};
+  ASSERT_TRUE(GetIconInfo(large, &info));
+  BITMAP bitmap = {};
+  GetObjectA(info.hbmMask, sizeof bitmap, &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXICON));
+  DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  DestroyIcon(large);
+  EXPECT_TRUE(LoadsMainIcon(p.Output));
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+}
+
+}  // namespace
