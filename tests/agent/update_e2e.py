@@ -231,6 +231,9 @@ def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopp
         time.sleep(3)
     c.check(p.count("Product.exe") == 1,
             f"{method}: the product {'is started again' if restarted else 'runs on, not started twice'}")
+    if stopping:
+        c.check(".. WinExec - " not in p.log() and p.running("X_DemoAgent.exe"),
+                f"{method}: a copy with a quit countdown does not restart the agent")
     return seen
 
 

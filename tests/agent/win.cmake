@@ -16,9 +16,10 @@ add_test(NAME agent_run
 set_tests_properties(agent_run PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 
 # Updates end to end: the installation by each shut-down method, a product
-# that refuses to close, the user's No, the agent's restart, AutoInform.
+# that refuses to close, the user's No, the agent's restart (the update source
+# a folder, or a local HTTP server), AutoInform.
 get_filename_component(KORVIX_UPDATE_E2E_BUILD ${CMAKE_BINARY_DIR} DIRECTORY)
-foreach(case update_methods update_refused update_restart update_declined inform)
+foreach(case update_methods update_refused update_restart update_http update_declined inform)
   add_test(NAME e2e_${case}
     COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/agent/update_e2e.py
             ${KORVIX_UPDATE_E2E_BUILD} ${case})
