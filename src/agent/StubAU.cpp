@@ -136,6 +136,8 @@ void ParseControllerSwitch(const std::string& value, std::int64_t& window, std::
 
 #ifdef _WIN32
 #include "agent/Process.h"
+#include "agent/StubAUInform.h"
+#include "agent/StubAUInstall.h"
 #include "http/InetHTTP.h"
 #include "support/ExecPipe.h"
 #include "support/Files.h"
@@ -505,8 +507,8 @@ void PerformShot() {
     WriteDescInt(KReAskSecondsLast, NowSeconds());
     WriteDescInt(KStampOriginal, DescInt(KStampInfo));
     if (DescInt(KAutoInform) == 1) {
-      if (AgentLinks.PerformAutoInform) AgentLinks.PerformAutoInform();
-    } else if (AgentLinks.PerformAutoUpdate && AgentLinks.PerformAutoUpdate()) {
+      PerformAutoInform();
+    } else if (PerformAutoUpdate()) {
       ReStartAutoUpdateExe();
     }
     DebugLine(Pid(), " ==== PerformShot-2 ====");

@@ -121,10 +121,6 @@ struct TAgentLinks {
                               const std::string& target, std::string& content) = nullptr;
   std::string (*HtmlErrorMessage)(const std::string& file, const std::string& content,
                                   const std::string& source, const std::string& def) = nullptr;
-  // The update and the inform page of a probe that passed (not in this
-  // module); true when the update was installed.
-  bool (*PerformAutoUpdate)() = nullptr;
-  void (*PerformAutoInform)() = nullptr;
 };
 extern TAgentLinks AgentLinks;
 

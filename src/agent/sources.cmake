@@ -1,2 +1,3 @@
-list(APPEND KORVIX_PORTABLE_SOURCES agent/StubGlob.cpp agent/ProcessViewer.cpp agent/StubAU.cpp)
-list(APPEND KORVIX_WIN_SOURCES agent/Process.cpp)
+list(APPEND KORVIX_PORTABLE_SOURCES agent/StubGlob.cpp agent/ProcessViewer.cpp agent/StubAU.cpp
+  agent/StubAUInstall.cpp)
+list(APPEND KORVIX_WIN_SOURCES agent/Process.cpp agent/StubAUInform.cpp)
