@@ -49,3 +49,10 @@ fi
 echo "== the stub's diagnostic lines"
 [ -f "$demo/debug.txt" ] && tr -d '\r' < "$demo/debug.txt" | sed '/^$/d; s/^/   /'
 echo "== DemoSetup.exe ended with exit code $rc (the engine's exit code is 7)"
+
+# The same product updated by its agent, from version 1 to version 2.
+echo
+echo "== the update agent: the demo product from version 1 to version 2"
+korvix_stop_display
+trap - EXIT
+exec bash "$root/scripts/demo-update.sh"

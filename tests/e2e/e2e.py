@@ -577,7 +577,7 @@ def case_entry_rules(c):
     # An internet setup writes its agent copy before anything else.
     update = b"|srv|Product.info|..\\..\\evil_agent.exe|||"
     setup = c.write("Net.exe", container.build_exe(stub, [], update=update, flags=b"\x01\x00\x01"), (12, 46, 2))
-    _, _, lines = c.run(setup, answer="&OK", timeout=40)
+    _, _, lines = c.run(setup, answer="&OK", count=2, timeout=40)
     places = (temp, os.path.dirname(temp), os.path.dirname(os.path.dirname(temp)))
     leaked = [p for d in places for p in glob.glob(os.path.join(d, "evil_agent.exe"))]
     c.check(not leaked and shown(lines, "Unable to save Extracted File!"),
