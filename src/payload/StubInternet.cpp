@@ -74,6 +74,8 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
       std::string content;
       HTTP_DownloadFile(hide ? nullptr : MainWindow, url, payload, error, &ProgBar(), content);
       downloaded = error.empty();
+      // A failed status: its body, when an HTML error page, tells more.
+      if (!downloaded) error = HtmlErrorMessage("", content, url, error);
     }
     WaitPumping(0, 300);
     ExtractProgress(0, 0, 10, 0, 1, std::string());
