@@ -132,23 +132,23 @@ void HTTP_SetTimeouts(HINTERNET session, DWORD ms) {
   for (DWORD option : options) set(session, option, &ms, sizeof ms);
 }
 
+// A numeric header of the response; the buffer starts as `fallback`, which
+// stays when the server sent none.
+DWORD HTTP_QueryNumber(HINTERNET request, DWORD info, DWORD fallback) {
+  auto query = Bound<decltype(&HttpQueryInfoA)>(KQueryInfo);
+  DWORD value = fallback, length = sizeof value, index = 0;
+  if (query) query(request, info | HTTP_QUERY_FLAG_NUMBER, &value, &length, &index);
+  return value;
+}
+
 // The announced size; KNoContentLength when the server sends none.
 uint32_t HTTP_GetContentLength(HINTERNET request) {
-  auto query = Bound<decltype(&HttpQueryInfoA)>(KQueryInfo);
-  DWORD size = KNoContentLength, length = sizeof size, index = 0;
-  if (query)
-    query(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &size, &length, &index);
-  return size;
+  return HTTP_QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, KNoContentLength);
 }
 
 // The response's status code; 0 when it cannot be read.
 DWORD HTTP_GetStatus(HINTERNET request) {
-  auto query = Bound<decltype(&HttpQueryInfoA)>(KQueryInfo);
-  DWORD status = 0, length = sizeof status, index = 0;
-  if (!query ||
-      !query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, &index))
-    return 0;
-  return status;
+  return HTTP_QueryNumber(request, HTTP_QUERY_STATUS_CODE, 0);
 }
 
 // A 404, 403 or 500 carries a body too, often one that is no classic error
