@@ -460,7 +460,7 @@ bool DownloadFileAU(const std::string& base, const std::string& name, int kind,
 
   bool success = false;
   if (kind == 1) {
-    if (error.empty() && !content.empty()) error = HtmlError("", content, source, "");
+    if (!content.empty()) error = HtmlError("", content, source, error);
     success = error.empty() && !content.empty();
     WriteTextFile(target, content, 0, false);
     return success;

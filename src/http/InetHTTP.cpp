@@ -132,13 +132,29 @@ void HTTP_SetTimeouts(HINTERNET session, DWORD ms) {
   for (DWORD option : options) set(session, option, &ms, sizeof ms);
 }
 
+// A numeric header of the response; the buffer starts as `fallback`, which
+// stays when the server sent none.
+DWORD HTTP_QueryNumber(HINTERNET request, DWORD info, DWORD fallback) {
+  auto query = Bound<decltype(&HttpQueryInfoA)>(KQueryInfo);
+  DWORD value = fallback, length = sizeof value, index = 0;
+  if (query) query(request, info | HTTP_QUERY_FLAG_NUMBER, &value, &length, &index);
+  return value;
+}
+
 // The announced size; KNoContentLength when the server sends none.
 uint32_t HTTP_GetContentLength(HINTERNET request) {
-  auto query = Bound<decltype(&HttpQueryInfoA)>(KQueryInfo);
-  DWORD size = KNoContentLength, length = sizeof size, index = 0;
-  if (query)
-    query(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &size, &length, &index);
-  return size;
+  return HTTP_QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, KNoContentLength);
+}
+
+// The response's status code; 0 when it cannot be read.
+DWORD HTTP_GetStatus(HINTERNET request) {
+  return HTTP_QueryNumber(request, HTTP_QUERY_STATUS_CODE, 0);
+}
+
+// A 404, 403 or 500 carries a body too, often one that is no classic error
+// page: only a 2xx answer is the file asked for.
+bool IsSuccessStatus(DWORD status) {
+  return status >= 200 && status < 300;
 }
 
 // Last-Modified as a packed file date-time (date high, time low), 0 when
@@ -206,6 +222,7 @@ void TransferBody(HINTERNET request, HWND window, const std::string& url, const 
                   std::string& content) {
   const uint32_t size = HTTP_GetContentLength(request);
   const uint32_t stamp = HTTP_GetLastModified(request);
+  const DWORD status = HTTP_GetStatus(request);
   if (size == 0) {
     error = url + " --- File Not Found !";
     return;
@@ -214,7 +231,10 @@ void TransferBody(HINTERNET request, HWND window, const std::string& url, const 
 
   std::string tempName;
   THandle out;
-  if (!destination.empty()) {
+  // The body of a failed status is read into the content, bounded like any
+  // text, so the caller can tell an error page; it never comes near the
+  // destination or its temporary name.
+  if (!destination.empty() && IsSuccessStatus(status)) {
     tempName = DownloadTempName(destination, size, stamp);
     RemoveDownloadLeftovers(destination);
     // CREATE_NEW: a name planted after the clean-up (a link into another
@@ -264,7 +284,10 @@ void TransferBody(HINTERNET request, HWND window, const std::string& url, const 
   } while (got > 0 && !HTTP_IsAborted() && !(bar && bar->Cancelled()));
 
   const bool cancelled = bar && bar->Cancelled();
-  if (HTTP_IsAborted()) error = "Download Aborted";
+  if (HTTP_IsAborted())
+    error = "Download Aborted";
+  else if (error.empty() && !IsSuccessStatus(status))
+    error = ReadErrorText(name, "HTTP " + UIntToStr(status));
   // A body cut short with its length announced is an error, not a silent
   // success: the caller would otherwise take an older destination for it.
   if (error.empty() && !cancelled && size != KNoContentLength && done < size)
@@ -333,7 +356,7 @@ int32_t HTTP_GetFileSize(const std::string& url) {
   if (!session) return -1;
   int32_t size = -1;
   TInternetHandle request(OpenUrlDirect(session.Get(), url, 0));
-  if (request) {
+  if (request && IsSuccessStatus(HTTP_GetStatus(request.Get()))) {
     size = static_cast<int32_t>(HTTP_GetContentLength(request.Get()));
     DebugLine("HTTP_GetFileSize=", static_cast<long>(size), "  ", url);
   }

@@ -33,7 +33,7 @@ bool HTTP_CheckConnection(std::string& message);
 bool HTTP_IsConnected();
 
 // The announced size of a URL (Content-Length), -1 when the URL cannot be
-// opened or the server announces none.
+// opened, the server answers with a status other than 2xx or announces none.
 int32_t HTTP_GetFileSize(const std::string& url);
 
 // Downloads `url` into `destination`, or into `content` when the destination
@@ -41,7 +41,9 @@ int32_t HTTP_GetFileSize(const std::string& url);
 // download; `bar` (may be null) gets the range, the file name as caption and
 // one step per chunk, and its cancelled flag stops the download. With a user
 // name the request goes through an explicit connection (port 80, or 443 for
-// "https://").
+// "https://"). A status other than 2xx is an error ("<name> --- Error
+// downloading file (HTTP <status>)"); its body goes to `content`, also for a
+// file download, so the caller can tell a server's error page.
 void HTTP_DownloadFile_Incremental(HWND window, const std::string& url,
                                    const std::string& destination, std::string& error,
                                    TProgBar* bar, std::string& content, const std::string& password,

@@ -77,6 +77,8 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
           hide || !SetupView.WindowHandle ? nullptr : static_cast<HWND>(SetupView.WindowHandle());
       HTTP_DownloadFile(window, url, payload, error, &ProgBar(), content);
       downloaded = error.empty();
+      // A failed status: its body, when an HTML error page, tells more.
+      if (!downloaded) error = HtmlErrorMessage("", content, url, error);
     }
     WaitPumping(0, 300);
     if (SetupView.ExtractProgress) SetupView.ExtractProgress(0, 0, 10, 0, 1, std::string());

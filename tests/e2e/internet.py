@@ -109,17 +109,21 @@ def case_internet_foreign(c):
 
 
 def case_internet_404(c):
-    """The server answers with an HTML error page: the 404 text."""
+    """A 404 with a classic HTML error page: the 404 text; with http.server's
+    own page: the status error. Neither starts an engine or leaves the page
+    under the setup's name."""
     t = (13, 3, 0)
-    server = servers.odd()
-    try:
-        base = servers.url(server) + "/files"
-        _, _, lines = c.run(internet_stub(c, base, t), answer="&OK")
-    finally:
-        server.shutdown()
-        server.server_close()
-    c.check(shown(lines, "404 File Not Found...", f"URL:  {base}/Full.exe."), f"the 404 text ({lines})")
-    c.check(c.report() is None and not os.path.exists(downloaded(c, t)), "no engine, the page is deleted")
+    os.makedirs(c.path("empty"), exist_ok=True)
+    for server, folder, texts in ((servers.odd(), "/files", lambda base: ("404 File Not Found...", f"URL:  {base}/Full.exe.")),
+                                  (servers.files(c.path("empty")), "", lambda base: ("title=Error", "Full.exe --- Error downloading file (HTTP 404)"))):
+        try:
+            base = servers.url(server) + folder
+            _, _, lines = c.run(internet_stub(c, base, t), answer="&OK")
+        finally:
+            server.shutdown()
+            server.server_close()
+        c.check(shown(lines, *texts(base)), f"{base}: the error ({lines})")
+        c.check(c.report() is None and not os.path.exists(downloaded(c, t)), f"{base}: no engine, no page kept")
 
 
 def case_internet_offline(c):

@@ -11,6 +11,7 @@
 #include "payload/StubInternet.h"
 #include "startup/StubWin.h"
 #include "support/Files.h"
+#include "support/Handles.h"
 #include "ui/KProgBar.h"
 
 namespace {
@@ -136,15 +137,32 @@ TEST_F(Http, ACancelledProgressBarStopsWithoutAnErrorAndKeepsTheDestination) {
   EXPECT_EQ(Read(Dest("fifty.bin")), "old");
 }
 
-TEST_F(Http, EmptyFilesErrorPagesAndAbsentServers) {
+TEST_F(Http, EmptyFilesFailedStatusesAndAbsentServers) {
   std::string url = OddServer() + "/empty";
   EXPECT_EQ(Download(url, Dest("empty.bin")).Error, url + " --- File Not Found !");
   EXPECT_FALSE(FileExists(Dest("empty.bin")));
 
-  url = OddServer() + "/files/Setup.exe";
-  EXPECT_EQ(Download(url, Dest("Setup.exe")).Error, "");
-  EXPECT_EQ(HtmlErrorMessage(Dest("Setup.exe"), "", url, "Bad Secret Token!").substr(0, 31),
-            "<B>404 File Not Found...</B><P>");
+  // A 404 is an error whatever its body; the destination keeps its old
+  // content and no temporary file holds the page. A classic error page
+  // still reads as the 404 text, http.server's page as the status error.
+  AppendText(Dest("Setup.exe"), "old", false);
+  for (const std::string& base : {OddServer() + "/files", FileServer()}) {
+    url = base + "/Setup.exe";
+    TResult r = Download(url, Dest("Setup.exe"));
+    EXPECT_EQ(r.Error, "Setup.exe --- Error downloading file (HTTP 404)") << url;
+    EXPECT_EQ(Read(Dest("Setup.exe")), "old") << url;
+    EXPECT_EQ(HTTP_GetFileSize(url), -1) << url;
+    const bool classic = base != FileServer();
+    EXPECT_EQ(HtmlErrorMessage("", r.Content, url, r.Error).substr(0, 31),
+              classic ? "<B>404 File Not Found...</B><P>" : r.Error.substr(0, 31))
+        << url;
+  }
+  WIN32_FIND_DATAA found;
+  TFindHandle find(FindFirstFileA(Dest("*").c_str(), &found));
+  int files = 0;
+  do files += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  while (FindNextFileA(find.Get(), &found));
+  EXPECT_EQ(files, 1);  // Setup.exe alone
 
   url = Env("KORVIX_HTTP_CLOSED") + "/Setup.exe";  // nobody listens there
   EXPECT_EQ(Download(url, Dest("x")).Error, "Unable to open Internet Connection: " + url);
