@@ -143,18 +143,6 @@ TEST(MsgBoxText, OwnerCodeZeroRepeatsTheCaptionInBold) {
   }
 }
 
-TEST(MsgBoxText, BoldSpansAndAnUnclosedTag) {
-  WithOpenBox([] { MsgBox(1, "Insert <B>DISK #2</b> now, <B>open", "t", MB_OK, 0, ""); },
-              [](HWND box) {
-                HWND text = TextControl(box);
-                ASSERT_TRUE(text);
-                EXPECT_EQ(TextOf(text), "Insert DISK #2 now, open");
-                EXPECT_EQ(Boldness(text, 0, 7), 0);
-                EXPECT_EQ(Boldness(text, 7, 14), 1);
-                EXPECT_EQ(Boldness(text, 14, 24), 0);
-              });
-}
-
 TEST(MsgBoxText, HebrewAndArabicReadRightToLeft) {
   for (int charset : {177, 178, 0}) {
     WithOpenBox([&] { ShowAttention(1, "text", "", charset); },
