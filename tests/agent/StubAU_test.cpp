@@ -77,16 +77,6 @@ TEST_F(AgentCycle, IntervalMinusOneNeverProbesOnTheTimerButOnRequest) {
   EXPECT_EQ(1, World.Shots);
 }
 
-TEST_F(AgentCycle, QuitCountdownOfTwoQuitsOnTheThirdTick) {
-  State.QuitCountdown = 2;
-  World.Run(State, 2);
-  EXPECT_EQ(0, World.Quits);
-  World.Run(State, 1);
-  EXPECT_EQ(1, World.Quits);
-  World.Run(State, 3);
-  EXPECT_EQ(1, World.Quits);
-}
-
 TEST_F(AgentCycle, InteractiveChecksAndTheAskOverrideAskFirst) {
   World.Run(State, 5);  // the first probe is done; the next is an hour away
   AgentSettingWith(State, World, 31, 2);

@@ -13,7 +13,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "http"))
 import e2e  # noqa: E402
 import servers  # noqa: E402
-from e2e import Failure, winpath, wait_for  # noqa: E402
+from e2e import winpath, wait_for  # noqa: E402
 
 AGENT = "DemoAgent.exe"
 TOKEN = "CYCLE-T"
@@ -26,35 +26,22 @@ class AgentCase(e2e.Case):
 
     def __init__(self, build, name, server=None):
         super().__init__(build, name)
-        self.product, self.source = self.path("product"), self.path("source")
+        # A blank in the product folder: the agent starts its copy by the full path.
+        self.product, self.source = self.path("demo product"), self.path("source")
         os.makedirs(self.product)
         os.makedirs(self.source)
         self.agent = os.path.join(self.product, AGENT)
         self.copy = os.path.join(self.product, "X_" + AGENT)
         self.log = os.path.join(self.product, "X_DemoAgent.log")
         self.original = os.path.join(self.product, "Demo.original")
-        self.pack_ini(self.agent, server or winpath(self.source), agent=1)
+        self.pack_agent(self.agent, server or winpath(self.source), agent=1)
 
-    def pack_ini(self, out, server, agent=0):
-        ini = self.write(os.path.basename(out) + ".ini", (
-            f"[setup]\nstub = {self.stub}\noutput = {out}\n"
-            f"[options]\nagent = {agent}\nagent_log = 1\n"
-            f"[update]\nserver = {server}\ninfo_file = Demo.info\nagent_exe = {AGENT}\ntoken = {TOKEN}\n"
-            "[files]\n").encode())
-        r = subprocess.run([self.pack_tool, "build", ini], capture_output=True, text=True)
-        if r.returncode != 0:
-            raise Failure("korvix-pack failed: " + r.stdout + r.stderr)
-        e2e.set_time(out, TIME)
-        return out
+    def pack_agent(self, out, server, token=TOKEN, agent=0):
+        return self.build(out, e2e.agent_sets(server, token, agent), TIME)
 
     def update_setup(self, token=TOKEN):
         """A version-2 setup in the source, packed with the given token."""
-        global TOKEN
-        kept, TOKEN = TOKEN, token
-        try:
-            return self.pack_ini(os.path.join(self.source, "Setup2.exe"), "x")
-        finally:
-            TOKEN = kept
+        return self.pack_agent(os.path.join(self.source, "Setup2.exe"), "x", token)
 
     def write_original(self, **keys):
         keys = {"VersionOriginal": 1, "Stamp": 1, "ProbeSecondsInterval": -1, **keys}
@@ -72,9 +59,7 @@ class AgentCase(e2e.Case):
 
     def agent_run(self, *switches):
         """Runs the plain agent with switches; it ends after forwarding them."""
-        proc = subprocess.Popen([self.wine_run, self.agent, *switches],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.wait(proc, 40)
+        self.wait(self.start(self.agent, *switches), 40)
 
     def ctl(self, *args, wait_ms=300):
         r = subprocess.run([self.wine_run, self.exe("agentctl"), "--agent", AGENT, "--wait-ms", str(wait_ms),
@@ -145,8 +130,7 @@ def case_beside_setup(c):
         c.check(wait_for(c.copy_running, 20), "the plain agent started the copy")
         c.check(os.path.exists(os.path.join(folder, "data.txt")), "the copy's start leaves the setup's folder")
 
-        clicker = subprocess.Popen([c.wine_run, c.exe("boxclick"), "20", "&No"], stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL)
+        clicker = c.clicker("&No", 20)
         c.ctl("--no-register", "--shot")
         box = clicker.communicate(timeout=40)[0].decode("latin-1")
         c.check("now?" in box,
@@ -174,8 +158,7 @@ def case_cycle_folder(c):
     product = os.path.join(c.product, "Product.exe")
     with open(c.exe("standin_product"), "rb") as src, open(product, "wb") as dst:
         dst.write(src.read())
-    prod = subprocess.Popen([c.wine_run, product, "--report", winpath(c.path("product.txt")),
-                             "--exit-after-ms", "60000"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    prod = c.start(product, "--report", winpath(c.path("product.txt")), "--exit-after-ms", "60000")
     try:
         c.agent_run("/DELAY=0", "/TEST=1")
         c.check(wait_for(lambda: c.decisions(), 30), "the copy probed")
@@ -203,8 +186,7 @@ def case_foreign_update(c):
     c.update_setup(token="SOMEONE-ELSE")
     c.write_info(winpath(c.source))
     c.write_original()
-    clicker = subprocess.Popen([c.wine_run, c.exe("boxclick"), "25", "&OK"], stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL)
+    clicker = c.clicker("&OK", 25)
     try:
         c.agent_run("/DELAY=0", "/TEST=1")
         c.check(wait_for(lambda: c.decisions(), 30) and c.decisions()[0] == "6 - OK", "level 6")
@@ -229,7 +211,7 @@ def case_refusals_http(c):
     srv = servers._start(lambda *a: ClassicFiles(*a, directory=c.source))
     try:
         base = servers.url(srv)
-        c.pack_ini(c.agent, base, agent=1)
+        c.pack_agent(c.agent, base, agent=1)
         c.update_setup()
         c.write_original()
         c.agent_run("/DELAY=0")
@@ -284,8 +266,7 @@ def case_test_mode(c):
         got = c.decisions()
         c.check(len(got) >= 2 and got[0].startswith("2 - "),
                 f"today's date: probes every 5 s from the test folder ({got})")
-        clicker = subprocess.Popen([c.wine_run, c.exe("boxclick"), "20", "&No"], stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL)
+        clicker = c.clicker("&No", 20)
         c.ctl("--no-register", "--check")
         box = clicker.communicate(timeout=40)[0].decode("latin-1")
         c.check("Test Mode" in box, "the check-now question carries the test-mode note")
@@ -309,8 +290,7 @@ def case_controller(c):
         c.check(c.shot() is not None, "code 31 still probes")
 
         out = c.path("watch.txt")
-        watcher = subprocess.Popen([c.wine_run, c.exe("agentctl"), "--agent", AGENT, "--out", winpath(out),
-                                    "--wait-ms", "20000"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        watcher = c.start(c.exe("agentctl"), "--agent", AGENT, "--out", winpath(out), "--wait-ms", "20000")
         time.sleep(2)
         c.agent_run("/STOP=2")
         c.wait(watcher, 40)
@@ -324,21 +304,5 @@ def case_controller(c):
         c.stop()
 
 
-CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
-
-
-def main():
-    build, name = os.path.abspath(sys.argv[1]), sys.argv[2]
-    c = AgentCase(build, "cycle_" + name)
-    try:
-        CASES[name](c)
-    except Failure as f:
-        c.check(False, str(f))
-    if c.problems:
-        print(f"{len(c.problems)} check(s) failed")
-        sys.exit(1)
-    print("passed")
-
-
 if __name__ == "__main__":
-    main()
+    sys.exit(e2e.main(globals(), lambda build, name: AgentCase(build, "cycle_" + name)))

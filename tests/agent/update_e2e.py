@@ -8,10 +8,13 @@ the inform dialog; nothing waits on a person.
 
 usage: update_e2e.py BUILD_DIR CASE     (BUILD_DIR holds host/ and win/)
 """
-import functools, glob, http.server, os, shutil, subprocess, sys, threading, time
+import glob, os, shutil, subprocess, sys, threading, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e import Case, Failure, shown, wait_for, winpath  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "http"))
+import e2e  # noqa: E402
+import servers  # noqa: E402
+from e2e import Failure, agent_sets, shown, wait_for, winpath  # noqa: E402
 
 TOKEN = "DEMO-T"
 LINK_SCHEME = "korvixtest"
@@ -46,28 +49,6 @@ def read_ini(path):
     return values
 
 
-class Server:
-    """python3 http.server over a folder on 127.0.0.1, ephemeral port."""
-
-    def __init__(self, folder):
-        handler = functools.partial(Quiet, directory=folder)
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        self.httpd.timeout = 5
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
-        self.base = "http://127.0.0.1:%d" % self.httpd.server_address[1]
-
-    def stop(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-        self.thread.join(10)
-
-
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
 class Product:
     """A product folder: the plain agent, its descriptors, the stand-in
     product and the update source."""
@@ -76,19 +57,14 @@ class Product:
         self.c, self.dir = c, c.path(name)
         self.srv = os.path.join(self.dir, "srv")
         os.makedirs(self.srv)
-        self.server = Server(self.srv) if http else None
-        self.base = self.server.base if http else winpath(self.srv)
+        self.server = servers.files(self.srv) if http else None
+        self.base = servers.url(self.server) if http else winpath(self.srv)
         self.agent = os.path.join(self.dir, "DemoAgent.exe")
         self.copy = os.path.join(self.dir, "X_DemoAgent.exe")
         self.product = os.path.join(self.dir, "Product.exe")
         self.product_report = os.path.join(self.dir, "product.txt")
         shutil.copy(c.exe("standin_product"), self.product)
-        sets = ["options.agent=1", "options.agent_log=1", f"update.server={self.base}",
-                "update.info_file=Demo.info", "update.agent_exe=DemoAgent.exe", f"update.token={TOKEN}"]
-        r = subprocess.run([c.pack_tool, "build", "--stub", c.stub, "-o", self.agent, "-q", "--seed", "7"]
-                           + [a for s in sets for a in ("--set", s)], capture_output=True, text=True)
-        if r.returncode:
-            raise Failure("korvix-pack failed: " + r.stdout + r.stderr)
+        c.build(self.agent, agent_sets(self.base, TOKEN))
         self.write_original(1)
         self.update = c.pack("Update2.exe", {"news.txt": c.write("news.txt", b"version 2")}, (10, 0, 0),
                              [f"update.token={TOKEN}"])
@@ -97,7 +73,8 @@ class Product:
 
     def close(self):
         if self.server:
-            self.server.stop()
+            self.server.shutdown()
+            self.server.server_close()
 
     def write_original(self, version):
         with open(os.path.join(self.dir, "Demo.original"), "wb") as f:
@@ -127,8 +104,7 @@ class Product:
     # -- processes
     def plain(self, *switches):
         """Runs the plain agent with switches until it ends (bounded)."""
-        self.c.wait(subprocess.Popen([self.c.wine_run, self.agent, *switches],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), 40)
+        self.c.wait(self.c.start(self.agent, *switches), 40)
 
     def count(self, name):
         return self.c.wine("tasklist", "/FO", "csv").lower().count('"%s"' % name.lower())
@@ -172,9 +148,8 @@ def answer_boxes(c, answers):
 
     def run():
         for caption, on_box in answers:
-            delay = "5000" if on_box else "600"
-            proc = subprocess.Popen([c.wine_run, c.exe("boxclick"), "60", caption, "1", delay],
-                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            delay = 5000 if on_box else 600
+            proc = c.clicker(caption, 60, 1, delay)
             for raw in proc.stdout:
                 lines.append(raw.decode("latin-1").rstrip("\r\n"))
                 if on_box and lines[-1].startswith("text="):
@@ -413,7 +388,5 @@ def case_demo_http(c):
     case_demo(c, http=True)
 
 
-if __name__ == "__main__":  # e2e.py's runner, with these cases
-    import e2e
-    e2e.__dict__.update({k: v for k, v in globals().items() if k.startswith("case_")})
-    sys.exit(e2e.main())
+if __name__ == "__main__":
+    sys.exit(e2e.main(globals()))

@@ -11,10 +11,6 @@ add_test(NAME agent_os_versions
           ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
 set_tests_properties(agent_os_versions PROPERTIES TIMEOUT 600)
 
-add_test(NAME agent_run
-  COMMAND bash ${KORVIX_ROOT}/tests/agent/agent_run.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
-set_tests_properties(agent_run PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
-
 # The update cycle end to end (cycle_e2e.py): the agent packed by the host
 # tree's korvix-pack, a folder or a local web server as the source.
 get_filename_component(KORVIX_CYCLE_BUILD ${CMAKE_BINARY_DIR} DIRECTORY)

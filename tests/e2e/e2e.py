@@ -90,19 +90,22 @@ class Case:
         settings.setdefault("report", winpath(self.report_path))
         return self.write("engine.cfg", "".join(f"{k}={v}\r\n" for k, v in settings.items()).encode())
 
-    def pack(self, name, files, t, sets=(), volume_size=None, **cfg):
-        """Packs the files, the stand-in engine and its engine.cfg of `cfg`."""
-        out = self.path(name)
-        cmd = [self.pack_tool, "build", "--stub", self.stub, "-o", out, "--seed", "7", "-q",
-               "--engine", "Engine.exe=" + self.engine, "--file", "engine.cfg=" + self.engine_cfg(**cfg)]
-        cmd += [a for n, p in files.items() for a in ("--file", f"{n}={p}")]
-        cmd += [a for s in sets for a in ("--set", s)]
-        cmd += ["--volume-size", str(volume_size)] if volume_size else []
-        r = subprocess.run(cmd, capture_output=True, text=True)
+    def build(self, out, sets=(), t=None, args=()):
+        """korvix-pack build of the stub with the settings `sets`; `t` as in set_time."""
+        cmd = [self.pack_tool, "build", "--stub", self.stub, "-o", out, "--seed", "7", "-q", *args]
+        r = subprocess.run(cmd + [a for s in sets for a in ("--set", s)], capture_output=True, text=True)
         if r.returncode != 0:
             raise Failure("korvix-pack failed: " + r.stdout + r.stderr)
-        set_time(out, t)
+        if t:
+            set_time(out, t)
         return out
+
+    def pack(self, name, files, t, sets=(), volume_size=None, **cfg):
+        """Packs the files, the stand-in engine and its engine.cfg of `cfg`."""
+        args = ["--engine", "Engine.exe=" + self.engine, "--file", "engine.cfg=" + self.engine_cfg(**cfg)]
+        args += [a for n, p in files.items() for a in ("--file", f"{n}={p}")]
+        args += ["--volume-size", str(volume_size)] if volume_size else []
+        return self.build(self.path(name), sets, t, args)
 
     # -- runs
     def start(self, setup, *args):
@@ -116,13 +119,17 @@ class Case:
             proc.wait()
             raise Failure("the setup did not end within %d s" % timeout)
 
+    def clicker(self, answer, seconds=60, count=1, delay_ms=300):
+        """boxclick.exe pressing `answer` on `count` boxes; its stdout gives
+        the lines title=, text= of each."""
+        return subprocess.Popen([self.wine_run, self.exe("boxclick"), str(seconds), answer, str(count),
+                                 str(delay_ms)], stdout=subprocess.PIPE, stderr=DEVNULL)
+
     def run(self, setup, *args, answer=None, count=1, delay_ms=300, on_box=None, timeout=90):
         """Runs a setup. With `answer`, boxclick.exe presses that button on
         `count` boxes, and on_box() runs while each is open. Returns the exit
         code, the seconds taken and boxclick's lines (title=, text=)."""
-        clicker = answer and subprocess.Popen(
-            [self.wine_run, self.exe("boxclick"), "60", answer, str(count), str(delay_ms)],
-            stdout=subprocess.PIPE, stderr=DEVNULL)
+        clicker = answer and self.clicker(answer, 60, count, delay_ms)
         t0 = time.time()
         proc = self.start(setup, *args)
         lines = []
@@ -602,11 +609,19 @@ def case_shortcuts(c):
     c.check(os.path.exists(victim), "a .lnk that is a link: the file it leads to stays")
 
 
-def main():
+def agent_sets(server, token, agent=1):
+    """The settings of the demo product's agent (DemoAgent.exe, Demo.info)."""
+    return [f"options.agent={agent}", "options.agent_log=1", "update.server=" + server,
+            "update.info_file=Demo.info", "update.agent_exe=DemoAgent.exe", "update.token=" + token]
+
+
+def main(cases=None, make_case=Case):
+    """Runs the case named by the command line among `cases` (a module's
+    globals: its case_ functions)."""
     build, name = os.path.abspath(sys.argv[1]), sys.argv[2]
-    c = Case(build, name)
+    c = make_case(build, name)
     try:
-        globals()["case_" + name](c)
+        (cases or globals())["case_" + name](c)
     except Failure as e:
         c.check(False, str(e))
     return 1 if c.problems else 0

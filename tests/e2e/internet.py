@@ -5,14 +5,14 @@ server, checks against its download token, extracts and runs.
 
 usage: internet.py BUILD_DIR CASE     (BUILD_DIR holds host/ and win/)
 """
-import os, subprocess, sys
+import os, sys
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, here)
 sys.path.insert(0, os.path.join(here, "..", "http"))
 import servers  # noqa: E402
 import e2e  # noqa: E402
-from e2e import Failure, set_time, shown  # noqa: E402
+from e2e import shown  # noqa: E402
 
 TOKEN = "KORVIX-E2E-DL"
 
@@ -25,16 +25,8 @@ def full_setup(c, where, t, token=TOKEN):
 
 
 def internet_stub(c, location, t, *sets):
-    out = c.path("Inet.exe")
-    cmd = [c.pack_tool, "build", "--stub", c.stub, "-o", out, "--seed", "7", "-q"]
-    for s in ("options.internet=1", "download.location=" + location, "download.file_name=Full.exe",
-              "download.token=" + TOKEN) + sets:
-        cmd += ["--set", s]
-    r = subprocess.run(cmd, capture_output=True, text=True)
-    if r.returncode != 0:
-        raise Failure("korvix-pack failed: " + r.stdout + r.stderr)
-    set_time(out, t)
-    return out
+    return c.build(c.path("Inet.exe"), ("options.internet=1", "download.location=" + location,
+                                        "download.file_name=Full.exe", "download.token=" + TOKEN) + sets, t)
 
 
 def downloaded(c, t):
@@ -136,6 +128,4 @@ def case_internet_offline(c):
 
 
 if __name__ == "__main__":
-    # e2e.py's runner looks the case up among its own functions.
-    vars(e2e).update({k: v for k, v in list(globals().items()) if k.startswith("case_")})
-    sys.exit(e2e.main())
+    sys.exit(e2e.main(globals()))

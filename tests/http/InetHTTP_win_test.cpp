@@ -84,9 +84,6 @@ TEST_F(Http, FiftyBytesArriveInTenStepsIntoAFileAndIntoText) {
   EXPECT_EQ(GRange, "11 1");  // chunk 5, maximum 50 / 5 + 1
   ASSERT_EQ(GSteps.size(), 10u);
   EXPECT_EQ(GSteps[0], "5/50 BytesArr");
-  for (int k = 0; k < 4; ++k) EXPECT_EQ(GSteps[k].find("KB/Sec"), std::string::npos) << k;
-  EXPECT_EQ(GSteps[4].substr(0, 21), "25/50 BytesArr   -   ");
-  EXPECT_EQ(GSteps[4].substr(GSteps[4].size() - 7), " KB/Sec");
 
   TResult text = Download(url, "");
   EXPECT_EQ(text.Error, "");
@@ -143,8 +140,8 @@ TEST_F(Http, EmptyFilesFailedStatusesAndAbsentServers) {
   EXPECT_FALSE(FileExists(Dest("empty.bin")));
 
   // A 404 is an error whatever its body; the destination keeps its old
-  // content and no temporary file holds the page. A classic error page
-  // still reads as the 404 text, http.server's page as the status error.
+  // content and no temporary file holds the page. The texts shown for each
+  // kind of page, and an absent server, run end to end (tests/e2e/internet.py).
   AppendText(Dest("Setup.exe"), "old", false);
   for (const std::string& base : {OddServer() + "/files", FileServer()}) {
     url = base + "/Setup.exe";
@@ -152,10 +149,6 @@ TEST_F(Http, EmptyFilesFailedStatusesAndAbsentServers) {
     EXPECT_EQ(r.Error, "Setup.exe --- Error downloading file (HTTP 404)") << url;
     EXPECT_EQ(Read(Dest("Setup.exe")), "old") << url;
     EXPECT_EQ(HTTP_GetFileSize(url), -1) << url;
-    const bool classic = base != FileServer();
-    EXPECT_EQ(HtmlErrorMessage("", r.Content, url, r.Error).substr(0, 31),
-              classic ? "<B>404 File Not Found...</B><P>" : r.Error.substr(0, 31))
-        << url;
   }
   WIN32_FIND_DATAA found;
   TFindHandle find(FindFirstFileA(Dest("*").c_str(), &found));
@@ -163,10 +156,6 @@ TEST_F(Http, EmptyFilesFailedStatusesAndAbsentServers) {
   do files += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   while (FindNextFileA(find.Get(), &found));
   EXPECT_EQ(files, 1);  // Setup.exe alone
-
-  url = Env("KORVIX_HTTP_CLOSED") + "/Setup.exe";  // nobody listens there
-  EXPECT_EQ(Download(url, Dest("x")).Error, "Unable to open Internet Connection: " + url);
-  EXPECT_EQ(HTTP_GetFileSize(url), -1);
 }
 
 TEST_F(Http, TextDownloadsStopAtTheirLimit) {

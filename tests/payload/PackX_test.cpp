@@ -233,25 +233,6 @@ TEST_F(PackBuild, MultiVolumeChainWithChecksums) {
       ChecksumMatches(VolumeChecksum(Report.Volumes[1].Path, 74), Report.Volumes[1].Checksum));
 }
 
-TEST_F(PackBuild, SpanRelaunchSetupStartsWithVolume001) {
-  Project.Stub = Dir.Write("stub.exe", StubImage(20000));
-  Project.VolumeSize = 60000;
-  Project.Options = KOptSpanRelaunch;
-  AddFile("Engine.exe", std::string(500, 'e'), true);
-  AddFile("data.bin", Noise(150000, 9));
-  ASSERT_TRUE(Build()) << Error;
-  ASSERT_GE(Report.Volumes.size(), 4u);
-  // Later volumes are filled: a piece is cut when 4096 bytes or more are left.
-  for (size_t i = 2; i + 1 < Report.Volumes.size(); ++i)
-    EXPECT_GT(Report.Volumes[i].Size, 60000u - 4096u - 74u) << Report.Volumes[i].Path;
-  TGFileInfo head(Project.Output);
-  EXPECT_TRUE(head.HasNextVolume());
-  EXPECT_EQ(head.Trailer().FileCount(), 0u);
-  EXPECT_TRUE(
-      IsExeContainer(VolumeFileName(Project.Output, 1)));  // the agent copy can be made from it
-  EXPECT_EQ(Extract(), Files);
-}
-
 TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
   Project.Internet = true;
   Project.AskBeforeDownload = true;
@@ -266,19 +247,7 @@ TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
   EXPECT_EQ(info.GetDownloadFileName(), "Real.exe");
   EXPECT_EQ(info.GetDownloadToken(true), "DLTOKEN");
   EXPECT_EQ(Extract(), Files);  // no file records
-
-  // The downloaded setup: an update-agent setup with files and the same token.
-  Project.Output = Dir.File("Real.exe");
-  Project.Internet = Project.MakeAgentCopy = false;
-  Project.IsAgent = true;
-  Project.Options = KOptAgentLog;
-  AddFile("Engine.exe", Noise(5000, 3, 20), true);
-  AddFile("data.bin", Noise(9000, 4));
-  ASSERT_TRUE(Build()) << Error;
-  TGFileInfo real(Project.Output);
-  EXPECT_TRUE(real.IsAutoUpdateProg() && real.AgentLogOn() && !real.IsInternetSetup());
-  EXPECT_TRUE(info.SameDownloadToken(real));
-  EXPECT_EQ(Extract(), Files);
+  // The setup it downloads, token and all, runs end to end (tests/e2e/internet.py).
 }
 
 TEST_F(PackBuild, BadInputLeavesNoSetupBehind) {

@@ -12,19 +12,10 @@
 using namespace testpayload;
 
 TEST(StubUtil, EngineCommandLineAndSwitchRemoval) {
-  EXPECT_EQ(EngineCommandLine("C:\\T\\SETUP_25692", "Engine.exe*", "", "_77",
-                              "C:\\Downloads\\Setup.exe", false),
-            "C:\\T\\SETUP_25692\\Engine.exe /TH_ID=_77 /OriginExe=\"C:\\Downloads\\Setup.exe\"");
-  // Extra text after "*" goes before /TH_ID=, after the setup's own arguments.
+  // The plain and the span forms run end to end (tests/e2e/e2e.py). Extra text
+  // after "*" goes before /TH_ID=, after the setup's own arguments.
   EXPECT_EQ(EngineCommandLine("C:\\T\\", "Engine.exe* /silent ", "/a", "_1", "C:\\S.exe", true),
             "C:\\T\\Engine.exe /a /silent /TH_ID=_1 /OriginExe=\"C:\\S.exe\" /AutoUpdateProg");
-  // An /OriginExe= already given is kept alone; the span switches never
-  // reach the engine.
-  EXPECT_EQ(EngineCommandLine(
-                "C:\\T", "Engine.exe*",
-                "/SpanCdLvl=2 /SpanDiskFName1=\"E:\\Setup.exe.001\" /OriginExe=\"E:\\Setup.exe\"",
-                "_5", "C:\\T\\Y_Setup.exe", false),
-            "C:\\T\\Engine.exe /OriginExe=\"E:\\Setup.exe\" /TH_ID=_5");
   // A switch goes with its value and the blank before the next switch;
   // names are case-sensitive.
   EXPECT_EQ(RemoveSwitch("a.exe /x /SpanCdLvl=2", "/SpanCdLvl="), "a.exe /x ");

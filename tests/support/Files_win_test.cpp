@@ -1,6 +1,5 @@
 #include "SupportWin.h"
 #include "support/ExecPipe.h"
-#include "support/Handles.h"
 
 #include <string>
 
@@ -50,20 +49,6 @@ TEST(Deletion, ReadOnlyAndHiddenEntriesGoOnlyWithClearedAttributes) {
   SetFileAttributesA((d / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   EXPECT_TRUE(DeleteTree(d.path, true));
   EXPECT_FALSE(DirExists(d.path));
-}
-
-TEST(Deletion, AFolderWithAFileHeldOpenIsNotMadeAfresh) {
-  ScratchDir d("korvix_held");
-  WriteTextFile(d / "held.txt", "h", 0, false);
-  {
-    THandle held(CreateFileA((d / "held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
-    EXPECT_FALSE(RecreateFolder(d.path, ""));
-    EXPECT_TRUE(FileExists(d / "held.txt"));
-  }
-  EXPECT_TRUE(RecreateFolder(d.path, ""));
-  EXPECT_FALSE(FileExists(d / "held.txt"));
 }
 
 // A copy of the probe deletes itself through the batch; waits for it to end.

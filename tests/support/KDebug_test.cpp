@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -70,22 +69,10 @@ TEST(DebugFileTarget, ChunksAreAppendedWithEveryLineEndAsCrLfOnlyForFileTargets)
   std::remove(path.c_str());
 }
 
-TEST(ExceptionLine, OnlyNonEmptyFieldsAreWrittenWithTheirLabels) {
-  EXPECT_EQ(" ---  [ Method = M ]  [ Remark = r ]  [ ErrMsg = e ] ", ExceptionLine("e", "M", "r"));
-  EXPECT_EQ(" --- ", ExceptionLine("", "", ""));
-  ChunkCapture c;
-  LogException(std::runtime_error("boom"), "Utils.GetExeVersion()");
-  ASSERT_EQ(1u, GChunks.size());
-  EXPECT_EQ(" ---  [ Method = Utils.GetExeVersion() ]  [ ErrMsg = boom ] \n", GChunks[0]);
-}
-
 TEST(AgentLog, PathLineFormatAndWritingOnlyWhenEnabled) {
   EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\Setup.exe"));
   EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\X_Setup.exe"));
   EXPECT_EQ("C:\\Apps\\X_x_Setup.log", AgentLogPathFor("C:\\Apps\\x_Setup.exe"));  // case-sensitive
-  EXPECT_EQ("C:\\Apps\\X_Tool.AutoUpdate.log", AgentLogPathFor("C:\\Apps\\Tool.AutoUpdate.exe"));
-  EXPECT_EQ("C:\\X_Tool.log", AgentLogPathFor("C:\\Tool"));
-  EXPECT_EQ("d 1234567 X m", AgentLogLine("d", 1234567, " X ", "m"));
 
   const std::string path = GetAgentLogPath();
   std::remove(path.c_str());

@@ -1,11 +1,9 @@
 #include "support/KDebug.h"
 
 #include "support/Files.h"
-#include "text/Common.h"
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -64,11 +62,8 @@ TEST(AgentLogWin, LinesGoNextToTheProgramWithTheThreadId) {
   SetAgentLogEnabled(false);
   const std::string text = ReadFilePart(path, 0, false, 0);
   DeleteFileA(path.c_str());
-  char id[32];
-  std::snprintf(id, sizeof id, " %5lu   hello agent\r\n", GetCurrentThreadId());
-  ASSERT_EQ(17u + std::string(id).size(), text.size()) << text;
-  EXPECT_EQ(std::string(id), text.substr(17));
-  const TLocaleDates locale = UserLocaleDates();
-  EXPECT_EQ(locale.DateSep, text.substr(2, locale.DateSep.size()));
-  EXPECT_EQ(locale.TimeSep, text.substr(11, locale.TimeSep.size()));
+  // The line's layout is the portable AgentLog test's; here the thread id.
+  EXPECT_NE(std::string::npos,
+            text.find(" " + std::to_string(GetCurrentThreadId()) + "   hello agent\r\n"))
+      << text;
 }

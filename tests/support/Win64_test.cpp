@@ -10,15 +10,11 @@ TEST(OsNames, TableRowsWith64BitAndServerOverridesEachOneBit) {
     bool is64, server;
     const char* want;
   } rows[] = {// 64-bit and server overrides, and where a server one does not apply
-              {6, 1, 2, 0, true, false, "6.1 7.64/2048"},
               {6, 1, 2, 0, true, true, "6.1 2008R2.64/16384"},
               {6, 1, 2, 0, false, true, "6.1 7/1024"},
-              {5, 2, 2, 0, true, true, "5.2 XP.64/256"},
               // Unknown versions by platform; the build tells 98 from ME
               {11, 0, 2, 0, true, false, "11.0 NTx/8"},
-              {4, 10, 1, 1998, false, false, "4.10 98/2"},
               {4, 10, 1, 3000, false, false, "4.90 ME/4"},
-              {4, 3, 1, 0, false, false, "4.3 9x/1"},
               {3, 1, 0, 0, false, false, "3.1 32S/0"}};
   for (const auto& r : rows) {
     TOsVersionRecord v;

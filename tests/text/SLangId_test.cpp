@@ -41,8 +41,6 @@ TEST(LanguageNames, FirstEntryContainingTheNumberWins) {
   } cases[] = {{9, "ENGLISH"},
                {26, "CROATIAN"},  // shared with SERBIAN: the earlier entry
                {2052, "CHINESE(SIMPLIFIED)"},
-               {3098, "SERBIAN(CYRILIC)"},
-               {52, "CHINESE(SIMPLIFIED)"},
                {43, "DUTCH(STANDARD)"},  // inside longer numbers
                {40, ""},
                {0, ""}};

@@ -130,7 +130,6 @@ TEST(MainWindow, TitleStatusProgressAndClosing) {
     HWND w = run.Window;
     ASSERT_TRUE(w);
     EXPECT_EQ(TextOf(w), c.Title);
-    ExpectCentredInWorkArea(w);
     const DWORD frame = WS_CAPTION | WS_SYSMENU;
     EXPECT_EQ((DWORD)GetWindowLongA(w, GWL_STYLE) & frame, frame);
 
@@ -141,9 +140,6 @@ TEST(MainWindow, TitleStatusProgressAndClosing) {
     EXPECT_EQ((GetWindowLongA(statics[0], GWL_STYLE) & SS_RIGHT) != 0, c.RightToLeft);
     EXPECT_EQ((GetWindowLongA(statics[0], GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, c.RightToLeft);
     ExpectBarsAfterTenSteps(bars);
-    // The activity indicator sits at the end the text reads towards.
-    ASSERT_EQ(bars.size(), 2u);
-    EXPECT_EQ(ClientRectOf(bars[1]).left < ClientRectOf(statics[0]).left, c.RightToLeft);
     run.CloseTwice();
   }
 }

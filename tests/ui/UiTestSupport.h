@@ -34,20 +34,4 @@ inline std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls) {
   return ctx.Found;
 }
 
-// Window rectangle of a child in its parent's client coordinates.
-inline RECT ClientRectOf(HWND child) {
-  RECT r;
-  GetWindowRect(child, &r);
-  MapWindowPoints(nullptr, GetParent(child), (POINT*)&r, 2);
-  return r;
-}
-
-inline void ExpectCentredInWorkArea(HWND w) {
-  RECT r, wa;
-  GetWindowRect(w, &r);
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0);
-  EXPECT_EQ(r.left, wa.left + (wa.right - wa.left - (r.right - r.left)) / 2);
-  EXPECT_EQ(r.top, wa.top + (wa.bottom - wa.top - (r.bottom - r.top)) / 2);
-}
-
 }  // namespace uitest

@@ -10,7 +10,7 @@ endif()
 # The inform dialog's link goes to this stand-in handler of a test scheme.
 add_executable(ui_linkrecorder ${KORVIX_ROOT}/tests/ui/LinkRecorder.cpp)
 if(TARGET win_inform_tests)
-  add_dependencies(win_inform_tests ui_keysend ui_linkrecorder)
+  add_dependencies(win_inform_tests ui_linkrecorder)
 endif()
 if(TARGET win_agentctl_tests)
   add_dependencies(win_agentctl_tests agentctl)
