@@ -7,7 +7,7 @@ the boxes; the agent log tells what each probe decided.
 
 usage: cycle_e2e.py BUILD_DIR CASE     (BUILD_DIR holds host/ and win/)
 """
-import datetime, os, subprocess, sys, time
+import datetime, os, re, subprocess, sys, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "http"))
@@ -289,13 +289,20 @@ def case_controller(c):
         c.check(len(c.decisions()) == 1, f"interval 0: one probe ({len(c.decisions())})")
         c.check(c.shot() is not None, "code 31 still probes")
 
+        # The controller registers through the plain agent's "/WM_MSG=".
         out = c.path("watch.txt")
-        watcher = c.start(c.exe("agentctl"), "--agent", AGENT, "--out", winpath(out), "--wait-ms", "20000")
-        time.sleep(2)
+        watcher = c.start(c.exe("agentctl"), "--agent", AGENT, "--no-register", "--out", winpath(out),
+                          "--wait-ms", "20000")
+        read = lambda: open(out, "rb").read().decode("latin-1") if os.path.exists(out) else ""
+        named = wait_for(lambda: re.search(r"window (\d+) message (\d+)", read()), 20)
+        if c.check(named, "agentctl named its window"):
+            c.agent_run("/WM_MSG=%s:%s" % named.groups())
+            time.sleep(2)
         c.agent_run("/STOP=2")
         c.wait(watcher, 40)
-        text = open(out, "rb").read().decode("latin-1") if os.path.exists(out) else ""
-        c.check(" notify 50 " in text and " notify 51 1125" in text, "registration answered by 50 and 51")
+        text = read()
+        c.check(" notify 50 " in text and " notify 51 1125" in text,
+                "/WM_MSG= registration answered by 50 and 51")
         c.check(" notify 43 0" in text, "the quit countdown ends the loop (43)")
         c.check(wait_for(lambda: not os.path.exists(c.copy), 20), "the copy deleted its file")
         c.check(any("PostProcessMessage(wm_ShutDown)" in line for line in c.log_lines()),

@@ -339,6 +339,10 @@ int main(int argc, char** argv) {
   if (!own) return KExitNoAgent;
 
   int exitCode = KExitOk;
+  // Unregistered, the window is named so that a script can register it
+  // through the plain agent's "/WM_MSG=window:message".
+  if (!o.Registering)
+    Line("window %llu message %u", (unsigned long long)(uintptr_t)own, GNotifyMessage);
   if (o.Registering) {
     PostMessageA(agent, wm_LocalMsg, (WPARAM)own, GNotifyMessage);
     bool alive = Listen(agent, KReplyWaitMs, GRegistered);
