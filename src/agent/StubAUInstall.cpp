@@ -190,7 +190,7 @@ public:
   }
   void WaitGone(const std::string& path) override { WaitProcessGone(path, 0); }
   void StartProduct(const std::string& path) override {
-    THandle started(StartProcess("\"" + path + "\"", SW_SHOWNORMAL));
+    const TProcess started = StartProcess(path, "\"" + path + "\"", SW_SHOWNORMAL);
     if (!started) AgentLog("Restart failed: " + path);
   }
   std::string AgentFolder() override { return ProgramFolder(true); }
