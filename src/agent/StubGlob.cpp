@@ -1,6 +1,5 @@
 #include "agent/StubGlob.h"
 
-#include <cmath>
 #include <cstdlib>
 
 #include "text/Common.h"
@@ -159,7 +158,7 @@ bool SizeWithinTolerance(std::int64_t actual, std::int64_t expected) {
 }
 
 std::int64_t NowSeconds() {
-  return static_cast<std::int64_t>(std::llround(Now() * 86400.0));
+  return RoundHalfAway(Now() * 86400.0);
 }
 
 std::string TimeTwinText(std::int64_t seconds) {
