@@ -98,9 +98,9 @@ enum TDescType { KStringKey, KIntegerKey, KSwitchKey };
 
 struct TDescKeyInfo {
   TDescFile File;
+  TDescType Type;
   const char* Section;
   const char* Name;
-  TDescType Type;
   const char* Default;  // text of the default ("0" for switches)
 };
 const TDescKeyInfo& DescKeyInfo(TDescKey key);

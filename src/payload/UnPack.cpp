@@ -1,10 +1,8 @@
 #include "payload/UnPack.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <random>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -22,6 +20,7 @@
 #include "support/Utils.h"
 #include "text/Common.h"
 #include "text/LangRes0.h"
+#include "text/Numbers.h"
 #include "text/SLangId.h"
 #include "text/KSUB.h"
 
@@ -52,13 +51,6 @@ bool ReadPieces(TPayloadFile& f, uint64_t offset, size_t count, std::string& out
     }
   }
   return true;
-}
-
-// A process-wide generator for the failure value of UnscrambleToken.
-uint32_t RandomBelow(uint32_t range) {
-  static std::mt19937 gen((uint32_t)std::chrono::system_clock::now().time_since_epoch().count() ^
-                          (uint32_t)std::chrono::steady_clock::now().time_since_epoch().count());
-  return std::uniform_int_distribution<uint32_t>(0, range - 1)(gen);
 }
 
 int HexDigit(unsigned char c) {
@@ -298,7 +290,7 @@ std::string UnscrambleToken(const std::string& text) {
   // A damaged token reads as a random number, so that it never equals a
   // real one by accident; comparisons use SameToken, which never matches it.
   std::string token;
-  return TryUnscrambleToken(text, token) ? token : IntToStr(RandomBelow(99999));
+  return TryUnscrambleToken(text, token) ? token : RandomText(0, 99998);
 }
 
 bool SameToken(const std::string& a, const std::string& b) {

@@ -6,7 +6,6 @@
 #include "text/Common.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 
 namespace {
@@ -335,10 +334,10 @@ std::string BoolChar(bool flag) {
 // ---------------------------------------------------------------- screen
 
 int PointsToPixels(int points, int pixelsPerInch) {
-  double v = std::round(static_cast<double>(points) * pixelsPerInch / 72.0);
+  double v = static_cast<double>(points) * pixelsPerInch / 72.0;
   if (v < -2147483648.0) v = -2147483648.0;
   if (v > 2147483647.0) v = 2147483647.0;
-  return static_cast<int>(v);
+  return static_cast<int>(RoundHalfAway(v));
 }
 
 int PointsToPixels(int points) {

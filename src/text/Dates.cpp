@@ -68,7 +68,7 @@ TStamp ToStamp(double value) {
   TStamp s;
   s.Days = static_cast<int64_t>(value);  // truncates toward zero
   const double frac = std::fabs(value - static_cast<double>(s.Days));
-  s.Ms = static_cast<int64_t>(std::llround(frac * static_cast<double>(KMsPerDay)));
+  s.Ms = static_cast<int64_t>(RoundHalfAway(frac * static_cast<double>(KMsPerDay)));
   if (s.Ms >= KMsPerDay) s.Ms = KMsPerDay - 1;
   return s;
 }
@@ -164,7 +164,7 @@ void DecodeTime(double value, int& hour, int& minute, int& second, int& ms) {
 }
 
 int64_t DateTimeToSeconds(double value) {
-  return std::llround(Clamped(value) * 86400.0);
+  return RoundHalfAway(Clamped(value) * 86400.0);
 }
 
 double SecondsToDateTime(int64_t seconds) {

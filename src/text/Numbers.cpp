@@ -3,7 +3,7 @@
 
 #include <charconv>
 #include <chrono>
-#include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "text/Common.h"
@@ -70,14 +70,15 @@ std::string BigDecimal(TBigNum n) {
 std::string FormatFixed(double value, int decimals) {
   if (decimals < 0) decimals = 0;
   if (decimals > 30) decimals = 30;
-  const std::string sign = std::signbit(value) ? "-" : "";
-  if (std::isnan(value)) return sign + "nan";
-  if (std::isinf(value)) return sign + "inf";
-  int exp = 0;
-  const double frac = std::frexp(std::fabs(value), &exp);
-  // |value| = mant * 2^(exp - 53) exactly.
-  const uint64_t mant = static_cast<uint64_t>(std::ldexp(frac, 53));
-  exp -= 53;
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const std::string sign = bits >> 63 ? "-" : "";
+  const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+  uint64_t mant = bits & 0xFFFFFFFFFFFFFull;
+  if (biased == 0x7FF) return sign + (mant ? "nan" : "inf");
+  // |value| = mant * 2^exp exactly.
+  int exp = biased ? biased - 1075 : -1074;
+  if (biased) mant |= 1ull << 52;
   TBigNum n{static_cast<uint32_t>(mant), static_cast<uint32_t>(mant >> 32)};
   for (int i = 0; i < decimals; ++i) BigMul(n, 10);
   for (; exp > 0; --exp) BigMul(n, 2);
@@ -175,6 +176,15 @@ std::string PadLeft(const std::string& text, int width, char fill) {
   }
   if (static_cast<int64_t>(s.size()) < w) s.insert(0, static_cast<size_t>(w) - s.size(), fill);
   return s;
+}
+
+int64_t RoundHalfAway(double value) {
+  int64_t whole = static_cast<int64_t>(value);  // toward zero
+  // Exact: the whole part shares the value's exponent.
+  const double rest = value - static_cast<double>(whole);
+  if (rest >= 0.5) ++whole;
+  if (rest <= -0.5) --whole;
+  return whole;
 }
 
 std::string RandomText(int64_t low, int64_t high) {

@@ -19,5 +19,8 @@ std::string ZeroPad(int64_t number, int width);
 // Fills in front up to `width`; a width below -2 also cuts a longer text to
 // -width characters ending in ".".
 std::string PadLeft(const std::string& text, int width, char fill = ' ');
+// llround without the C library: halves go away from zero. |value| must
+// stay below 2^63.
+int64_t RoundHalfAway(double value);
 // Decimal text of a random number in low … high.
 std::string RandomText(int64_t low, int64_t high);

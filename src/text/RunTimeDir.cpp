@@ -1,6 +1,7 @@
 #include "text/RunTimeDir.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "support/Files.h"
 #include "text/Common.h"
@@ -186,28 +187,29 @@ std::string MacroDateText(const std::string& pattern, double value, const std::s
   int y, m, d, h, n, s, ms;
   DecodeDate(value, y, m, d);
   DecodeTime(value, h, n, s, ms);
-  struct TField {
-    const char* Code;
-    std::string Text;
-  };
-  const TField fields[] = {
-      {"yyyy", ZeroPad(y, 4)}, {"mmmm", monthName},   {"yy", ZeroPad(y % 100, 2)},
-      {"mm", ZeroPad(m, 2)},   {"dd", ZeroPad(d, 2)}, {"hh", ZeroPad(h, 2)},
-      {"nn", ZeroPad(n, 2)},   {"ss", ZeroPad(s, 2)}, {"/", dateSep},
-      {":", timeSep}};
+  // Longer codes first: "yyyy" before "yy", "mmmm" before "mm".
+  static const char* const codes[] = {"yyyy", "mmmm", "yy", "mm", "dd", "hh", "nn", "ss", "/", ":"};
+  const int numbers[] = {y, 0, y % 100, m, d, h, n, s};
   std::string out;
   for (size_t i = 0; i < pattern.size();) {
-    bool matched = false;
-    for (const TField& f : fields) {
-      const std::string code = f.Code;
-      if (pattern.compare(i, code.size(), code) == 0) {
-        out += f.Text;
-        i += code.size();
-        matched = true;
-        break;
-      }
+    size_t k = 0, length = 0;
+    for (; k < sizeof codes / sizeof codes[0]; ++k) {
+      length = std::strlen(codes[k]);
+      if (pattern.compare(i, length, codes[k]) == 0) break;
     }
-    if (!matched) out += pattern[i++];
+    if (k == sizeof codes / sizeof codes[0]) {
+      out += pattern[i++];
+      continue;
+    }
+    i += length;
+    if (k == 1)
+      out += monthName;
+    else if (k == 8)
+      out += dateSep;
+    else if (k == 9)
+      out += timeSep;
+    else
+      out += ZeroPad(numbers[k], k == 0 ? 4 : 2);
   }
   return out;
 }

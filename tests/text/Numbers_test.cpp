@@ -65,4 +65,26 @@ TEST(Numbers, FixedPointTextsMatchPrintf) {
   EXPECT_EQ(FloatText(0.1, 40, false), printfText(0.1, 30));
 }
 
+// The stub rounds without the C library; it must agree with llround,
+// halves away from zero and the largest value below a half included.
+TEST(Numbers, RoundingMatchesLlround) {
+  const double tricky[] = {0.5,
+                           -0.5,
+                           1.5,
+                           -2.5,
+                           0.49999999999999994,
+                           -0.49999999999999994,
+                           4503599627370495.5,
+                           -4503599627370497.0,
+                           9e18,
+                           0.0,
+                           -0.0};
+  for (double v : tricky) EXPECT_EQ(RoundHalfAway(v), std::llround(v)) << v;
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 10000; ++i) {
+    const double v = (static_cast<double>(rng() % 2000001) - 1000000.0) / 8.0 + (rng() % 2) * 1e-9;
+    ASSERT_EQ(RoundHalfAway(v * 86400.0), std::llround(v * 86400.0)) << v;
+  }
+}
+
 }  // namespace
