@@ -14,13 +14,13 @@
 #include "support/ExecPipe.h"
 #include "support/Files.h"
 #include "text/Common.h"
+#include "text/LangRes0.h"
 #include "ui/KMsgBox.h"
 #include "ui/KProgBar.h"
 #include "ui/SetupView.h"
 
 namespace {
 
-const char* const KDefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 const char* const KDefaultAskDownload =
     "<b>INTERNET DOWNLOAD</b><p><p>Korvix will download the Setup File from the "
     "Internet...<p>Please make sure your Internet connection is properly set.<p><p>Continue "
@@ -48,7 +48,7 @@ void RunInternetSetup(const std::string& tempFolder, const std::string& base,
                       const std::string& fileName) {
   TGFileInfo own(ProgramPath());
   const int charset = own.GetLangCharset();
-  const std::string buttons = LangText(own, "BtnText", KDefaultButtons);
+  const std::string buttons = LangText(own, "BtnText", KDefaultBtnText);
   const std::string url = base + "/" + fileName;
   const bool hide = HasSwitch("/hide") || own.IsHiddenSetup();
   std::string payload = WithBackslash(base, true) + fileName;

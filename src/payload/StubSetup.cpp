@@ -19,6 +19,7 @@
 #include "support/KDebug.h"
 #include "support/Utils.h"
 #include "text/Common.h"
+#include "text/LangRes0.h"
 #include "ui/KMsgBox.h"
 #include "ui/SetupView.h"
 
@@ -26,7 +27,6 @@ namespace {
 
 const char* const KAtomPrefix = "AutoUpdateAtomTokenByKorvix";
 const char* const KDialogClassPrefix = ".SDialog_Class_Name.";
-const char* const KDefaultButtons = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
 const char* const KDefaultBadCrc =
     "Bad CRC!<P>This indicates that your setup file might be corrupted...";
 const size_t KReadPiece = 65536;
@@ -36,11 +36,6 @@ int GSaveErrorCount = 0;
 const TGFileInfo* GFlowStubInfo = nullptr;
 bool GFlowAutoUpdateProg = false;
 TInternetSetupHandler GInternetHandler = nullptr;
-
-std::string FileNamePart(const std::string& path) {
-  size_t p = path.find_last_of("\\/");
-  return p == std::string::npos ? path : path.substr(p + 1);
-}
 
 bool CreateFolderTree(const std::string& folder) {
   if (DirExists(folder)) return true;
@@ -151,7 +146,7 @@ private:
 // The path of the update-agent copy in the folder, or "" (a failed write)
 // when the agent name from the update settings fails the entry-name rule.
 std::string AgentCopyPath(const std::string& folder, const std::string& agentName) {
-  std::string path = WithBackslash(folder, false) + "\\" + FileNamePart(agentName);
+  std::string path = WithBackslash(folder, false) + "\\" + PathFileName(agentName);
   const char* problem = EntryNameProblem(agentName, WithBackslash(folder, false).size());
   if (!problem) return path;
   DebugLine("Refused agent name: ", agentName, " ", problem);
@@ -200,7 +195,7 @@ bool ExtractVolume(TExtractJob& job, TRecordWalk& walk, TStreamBuffers& buffers,
   }
   if (status == KRecordDamaged) return false;
 
-  if (j == 1 && !FileNamePart(job.AgentName).empty() &&
+  if (j == 1 && !PathFileName(job.AgentName).empty() &&
       (EndsWithNoCase(".exe", job.SetupFile) || EndsWithNoCase(".exe.001", job.SetupFile)))
     WriteExtractedAgentCopy(walk.File(), trailer, walk.HeaderEnd(), job.SetupFile, job.TargetFolder,
                             job.AgentName);
@@ -217,7 +212,7 @@ void ReportDamage(const TGFileInfo& reader, const std::exception& e) {
     std::string reason = z ? z->what() : ZLibMessage(Z_MEM_ERROR);
     ShowError(0, reader.GetLangStr("s7", KDefaultBadCrc) + "<P><P>" + reason,
               reader.GetLangStr("Error", "Error"), reader.GetLangCharset(),
-              reader.GetLangStr("BtnText", KDefaultButtons));
+              reader.GetLangStr("BtnText", KDefaultBtnText));
   } catch (const std::exception&) {
   }
 }
@@ -372,7 +367,7 @@ bool ExtractAndRunEngine(const std::string& tempFolder, const std::string& setup
     job.DiskPrompt =
         reader.GetLangStr("s8", "Please insert <B>DISK #<DISK_NUM></B> and press OK to continue");
     job.DiskCaption = reader.GetLangStr("Attention", "Attention");
-    job.Buttons = reader.GetLangStr("BtnText", KDefaultButtons);
+    job.Buttons = reader.GetLangStr("BtnText", KDefaultBtnText);
     job.Charset = reader.GetLangCharset();
     job.ForcePrompt = SpanDiskForcePrompt();
     if (foreground) ShowMainWindowNow(true);
@@ -489,7 +484,7 @@ void StartSpanCopy() {
     StopForFolder();
     return;
   }
-  std::string copy = folder + "\\Y_" + FileNamePart(program);
+  std::string copy = folder + "\\Y_" + PathFileName(program);
   CopyFileA(program.c_str(), copy.c_str(), FALSE);
   std::string args = Trim(GetParams() + " /SpanCdLvl=2 /SpanDiskFName1=\"" + program + ".001\"" +
                           " /OriginExe=\"" + program + "\"");

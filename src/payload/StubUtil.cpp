@@ -10,6 +10,7 @@
 #include "support/KDebug.h"
 #include "support/Win64.h"
 #include "text/Common.h"
+#include "text/LangRes0.h"
 #include "ui/KMsgBox.h"
 
 namespace {
@@ -166,7 +167,7 @@ bool ConfirmTempSpace(const std::string& folder, const std::string& setupFile,
   msg = ReplaceAll(msg, "<SPACE_REQ>", SpaceMBText(required));
   msg = ReplaceAll(msg, "<SPACE_AVAIL>", SpaceMBText(available));
   return AskYesNo(0, msg, reader.GetLangStr("Confirm", "Confirm"), reader.GetLangCharset(),
-                  reader.GetLangStr("BtnText", "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|"));
+                  reader.GetLangStr("BtnText", KDefaultBtnText));
 }
 
 // ---------------------------------------------------------------- processes

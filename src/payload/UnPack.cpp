@@ -95,25 +95,21 @@ bool TPayloadFile::Open(const std::string& path) {
   Close();
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  FHandle = h;
-  return true;
+  FHandle.Reset(h);
+  return FHandle.Valid();
 }
 
 void TPayloadFile::Close() {
-  if (FHandle) {
-    CloseHandle(FHandle);
-    FHandle = nullptr;
-  }
+  FHandle.Reset();
 }
 
 bool TPayloadFile::IsOpen() const {
-  return FHandle != nullptr;
+  return FHandle.Valid();
 }
 
 uint64_t TPayloadFile::Size() const {
   LARGE_INTEGER n;
-  if (!FHandle || !GetFileSizeEx(FHandle, &n)) return 0;
+  if (!FHandle || !GetFileSizeEx(FHandle.Get(), &n)) return 0;
   return (uint64_t)n.QuadPart;
 }
 
@@ -121,12 +117,13 @@ size_t TPayloadFile::ReadAt(uint64_t offset, void* buf, size_t count) {
   if (!FHandle || offset > (uint64_t)INT64_MAX) return 0;
   LARGE_INTEGER pos;
   pos.QuadPart = (LONGLONG)offset;
-  if (!SetFilePointerEx(FHandle, pos, nullptr, FILE_BEGIN)) return 0;
+  if (!SetFilePointerEx(FHandle.Get(), pos, nullptr, FILE_BEGIN)) return 0;
   size_t done = 0;
   while (done < count) {
     DWORD want = count - done > 0x40000000 ? 0x40000000 : (DWORD)(count - done);
     DWORD got = 0;
-    if (!ReadFile(FHandle, static_cast<char*>(buf) + done, want, &got, nullptr) || got == 0) break;
+    if (!ReadFile(FHandle.Get(), static_cast<char*>(buf) + done, want, &got, nullptr) || got == 0)
+      break;
     done += got;
   }
   return done;

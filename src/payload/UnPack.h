@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#ifdef _WIN32
+#include "support/Handles.h"
+#endif
+
 #include "payload/ZLibOpen.h"
 
 const uint32_t KContainerMagic = 0x4A3B2C1D;
@@ -80,7 +84,7 @@ public:
 
 private:
 #ifdef _WIN32
-  void* FHandle = nullptr;
+  THandle FHandle;
 #else
   int FFd = -1;
 #endif
