@@ -488,14 +488,16 @@ bool RemoveEntry(const char* parent, const std::string& path, const char* name,
                  bool clearAttributes);
 
 // Removes every entry of the real folder at path (final path `final`) but
-// the one named keepName (none when nullptr), pumping messages 10 ms per
-// entry.
+// the one named keepName (none when nullptr). Messages are handled after
+// every entry; only a subfolder adds a 10 ms wait: a 10 ms wait per file
+// made removing a setup's folder of n files take n x 10 ms without making
+// the windows any more responsive.
 void RemoveContents(const char* final, const std::string& path, bool clearAttributes,
                     const char* keepName) {
   for (const TEntry& e : List(path + "\\*.*")) {
     if (!keepName || _stricmp(e.Name.c_str(), keepName) != 0)
       RemoveEntry(final, path + "\\" + e.Name, e.Name.c_str(), clearAttributes);
-    PumpMessages(10);
+    PumpMessages(e.Attributes & FILE_ATTRIBUTE_DIRECTORY ? 10 : 0);
   }
 }
 
@@ -584,8 +586,9 @@ bool RemoveEntry(const std::string& path);
 
 void RemoveContents(const std::string& path, const std::string& keepName) {
   for (const std::string& n : Names(path)) {
+    const bool folder = DirExists(path + "/" + n);
     if (n != keepName) RemoveEntry(path + "/" + n);
-    PumpMessages(10);
+    PumpMessages(folder ? 10 : 0);
   }
 }
 
