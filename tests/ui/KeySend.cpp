@@ -1,14 +1,12 @@
-// Key sender of the message-box tests, run as a process of its own: waits
-// until a message box (class "KMsgBox") is visible with its buttons, then
-// sends it keys the way the keyboard would deliver them to its thread.
+// Key sender of the window tests: waits until a window of the class (default
+// "KMsgBox") is visible with its buttons, then posts it keys the way the
+// keyboard delivers them to its thread. Exit code 0 when sent, 1 when no
+// window appeared in time.
 //
 //   ui_keysend.exe [class:<name>] <timeout-ms> <key>...
-//     class:<name>  waits for a window of that class (default "KMsgBox")
 //     alt:<c>   Alt with the character c (WM_SYSCHAR)
 //     vk:<n>    key down of virtual key n, decimal (WM_KEYDOWN)
 //     <C>       key down of the letter C
-//
-// Exit code 0 when the keys were sent, 1 when no box appeared in time.
 #include <windows.h>
 
 #include <cstdlib>
