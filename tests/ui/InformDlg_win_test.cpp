@@ -18,13 +18,6 @@ namespace {
 const char* const KClass = "KRichEditBox";  // the class other programs look for
 std::function<void(HWND)> GProbe;
 bool GProbed;
-UINT_PTR GBackstop;
-
-void CALLBACK Backstop(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  ADD_FAILURE() << "the dialog did not end; closed after 10 s";
-  PostMessageA(FindWindowA(KClass, nullptr), WM_CLOSE, 0, 0);
-}
 
 // Runs ShowInform; once the dialog stands, `probe` runs on it from a thread
 // timer that the dialog's own loop dispatches.
@@ -36,13 +29,11 @@ bool Show(const std::string& link, const std::string& page, std::function<void(H
     if (!dialog || !IsWindowVisible(dialog)) return;
     KillTimer(nullptr, id);
     GProbed = true;
-    GBackstop = SetTimer(nullptr, 0, 10000, Backstop);
     GProbe(dialog);
   });
   bool result =
       ShowInform(nullptr, "New Version", "Download", 0, 8, "Tahoma", false, 300, 400, link, page);
   KillTimer(nullptr, timer);
-  if (GProbed) KillTimer(nullptr, GBackstop);
   return result;
 }
 

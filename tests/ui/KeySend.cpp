@@ -6,7 +6,6 @@
 //   ui_keysend.exe [class:<name>] <timeout-ms> <key>...
 //     alt:<c>   Alt with the character c (WM_SYSCHAR)
 //     vk:<n>    key down of virtual key n, decimal (WM_KEYDOWN)
-//     <C>       key down of the letter C
 #include <windows.h>
 
 #include <cstdlib>
@@ -14,20 +13,10 @@
 
 namespace {
 
-BOOL CALLBACK CountButton(HWND w, LPARAM lp) {
-  char cls[32] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (lstrcmpiA(cls, "Button") == 0) ++*reinterpret_cast<int*>(lp);
-  return TRUE;
-}
-
 HWND WaitForBox(const char* cls, int timeoutMs) {
   for (DWORD start = GetTickCount(); int(GetTickCount() - start) < timeoutMs; Sleep(20)) {
     HWND box = FindWindowA(cls, nullptr);
-    if (!box || !IsWindowVisible(box)) continue;
-    int buttons = 0;
-    EnumChildWindows(box, CountButton, reinterpret_cast<LPARAM>(&buttons));
-    if (buttons > 0) return box;
+    if (box && IsWindowVisible(box) && FindWindowExA(box, nullptr, "Button", nullptr)) return box;
   }
   return nullptr;
 }
@@ -52,8 +41,6 @@ int main(int argc, char** argv) {
       PostMessageA(box, WM_SYSCHAR, (unsigned char)a[4], 0x20000001);
     else if (std::strncmp(a, "vk:", 3) == 0)
       PostMessageA(box, WM_KEYDOWN, std::atoi(a + 3), 1);
-    else
-      PostMessageA(box, WM_KEYDOWN, (unsigned char)a[0], 1);
   }
   return 0;
 }
