@@ -1,14 +1,12 @@
-// Downloads from the local servers of tests/http/servers.py, which passes
-// their addresses in the environment, under Wine.
+// Downloads under Wine from the local servers of tests/http/servers.py, which
+// passes their addresses in the environment.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <thread>
-#include <vector>
 
 #include "http/CommUtils.h"
 #include "http/InetHTTP.h"
-#include "payload/StubInternet.h"
 #include "startup/StubWin.h"
 #include "support/Files.h"
 #include "support/Handles.h"
@@ -20,26 +18,13 @@ std::string Env(const char* name) {
   const char* v = getenv(name);
   return v ? v : "";
 }
-std::string FileServer() {
-  return Env("KORVIX_HTTP_FILES");
-}
-std::string OddServer() {
-  return Env("KORVIX_HTTP_ODD");
-}
+const std::string KFiles = Env("KORVIX_HTTP_FILES"), KOdd = Env("KORVIX_HTTP_ODD");
 
 // The body the servers send: byte i is (i * 7) & 0xFF.
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7) & 0xFF);
   return s;
-}
-
-std::vector<std::string> GSteps;  // texts of the step events
-std::string GRange;               // "maximum position" of the first range event
-void Record(int kind, int, int64_t maximum, int64_t position, int, const std::string& text) {
-  if (kind == 1) GSteps.push_back(text);
-  if (kind == 0 && GRange.empty())
-    GRange = std::to_string(maximum) + " " + std::to_string(position);
 }
 
 struct TResult {
@@ -55,66 +40,18 @@ TResult Download(const std::string& url, const std::string& destination, TProgBa
 class Http : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (FileServer().empty()) GTEST_SKIP() << "run through tests/http/servers.py";
-    FDir = TempFolder(true) + "korvix_http";
+    if (KFiles.empty()) GTEST_SKIP() << "run through tests/http/servers.py";
     DeleteTree(FDir, true);
     CreateDirectoryA(FDir.c_str(), nullptr);
-    GSteps.clear();
-    GRange.clear();
   }
   void TearDown() override { DeleteTree(FDir, true); }
   std::string Dest(const std::string& name) { return FDir + "\\" + name; }
-  std::string Read(const std::string& path) { return ReadFilePart(path, 0, false, 0); }
+  std::string Read(const std::string& name) { return ReadFilePart(Dest(name), 0, false, 0); }
 
-  std::string FDir;
+  std::string FDir = TempFolder(true) + "korvix_http";
 };
 
 }  // namespace
-
-TEST_F(Http, FiftyBytesArriveInTenStepsIntoAFileAndIntoText) {
-  const std::string url = FileServer() + "/fifty.bin";
-  EXPECT_EQ(HTTP_GetFileSize(url), 50);
-  {
-    TProgBar bar(Record);
-    TResult r = Download(url, Dest("fifty.bin"), &bar);
-    EXPECT_EQ(r.Error, "");
-    EXPECT_EQ(bar.Caption(), "fifty.bin");
-  }
-  EXPECT_EQ(Read(Dest("fifty.bin")), Pattern(50));
-  EXPECT_EQ(GRange, "11 1");  // chunk 5, maximum 50 / 5 + 1
-  ASSERT_EQ(GSteps.size(), 10u);
-  EXPECT_EQ(GSteps[0], "5/50 BytesArr");
-
-  TResult text = Download(url, "");
-  EXPECT_EQ(text.Error, "");
-  EXPECT_EQ(text.Content, Pattern(50));
-}
-
-TEST_F(Http, BodiesThatDoNotArriveWholeNeverReplaceTheDestination) {
-  // No Content-Length: read to the end, kept under the temporary name.
-  AppendText(Dest("Setup.exe"), "old", false);
-  TResult r = Download(OddServer() + "/nolength/3000", Dest("Setup.exe"));
-  EXPECT_EQ(r.Error, "");
-  EXPECT_EQ(Read(Dest("Setup.exe")), "old");
-  EXPECT_EQ(Read(Dest("Setup.exe.4294967295")), Pattern(3000));
-  EXPECT_EQ(Download(OddServer() + "/nolength/3000", "").Content, Pattern(3000));
-
-  // Cut short: an error, the bytes so far under the temporary name.
-  r = Download(OddServer() + "/cut/1000", Dest("Setup.exe"));
-  EXPECT_EQ(r.Error, "1000 --- Error downloading file (500 of 1000 bytes received)");
-  EXPECT_EQ(Read(Dest("Setup.exe")), "old");
-  EXPECT_EQ(Read(Dest("Setup.exe.1000")), Pattern(500));
-
-  // The next download of the destination removes both leftovers, and only
-  // them.
-  AppendText(Dest("Setup.exe.bak"), "keep", false);
-  r = Download(FileServer() + "/fifty.bin", Dest("Setup.exe"));
-  EXPECT_EQ(r.Error, "");
-  EXPECT_EQ(Read(Dest("Setup.exe")), Pattern(50));
-  EXPECT_FALSE(FileExists(Dest("Setup.exe.1000")));
-  EXPECT_FALSE(FileExists(Dest("Setup.exe.4294967295")));
-  EXPECT_EQ(Read(Dest("Setup.exe.bak")), "keep");
-}
 
 namespace {
 TProgBar* GCancelling = nullptr;
@@ -124,30 +61,62 @@ void CancelAfterThreeSteps(int kind, int, int64_t, int64_t, int, const std::stri
 }
 }  // namespace
 
-TEST_F(Http, ACancelledProgressBarStopsWithoutAnErrorAndKeepsTheDestination) {
+TEST_F(Http, AWholeBodyArrivesIntoAFileOrTextAndACancelledOneLeavesTheFile) {
+  const std::string url = KFiles + "/fifty.bin";
+  EXPECT_EQ(HTTP_GetFileSize(url), 50);
+  TResult text = Download(url, "");
+  EXPECT_EQ(text.Error, "");
+  EXPECT_EQ(text.Content, Pattern(50));
+
+  // Cancelled through the progress bar: no error, the old file stays.
   AppendText(Dest("fifty.bin"), "old", false);
   TProgBar bar(CancelAfterThreeSteps);
   GCancelling = &bar;
-  TResult r = Download(FileServer() + "/fifty.bin", Dest("fifty.bin"), &bar);
-  EXPECT_EQ(r.Error, "");
+  EXPECT_EQ(Download(url, Dest("fifty.bin"), &bar).Error, "");
   EXPECT_EQ(GCancelSteps, 3);
-  EXPECT_EQ(Read(Dest("fifty.bin")), "old");
+  EXPECT_EQ(Read("fifty.bin"), "old");
+  EXPECT_EQ(Download(url, Dest("fifty.bin")).Error, "");
+  EXPECT_EQ(Read("fifty.bin"), Pattern(50));
 }
 
-TEST_F(Http, EmptyFilesFailedStatusesAndAbsentServers) {
-  std::string url = OddServer() + "/empty";
+TEST_F(Http, BodiesThatDoNotArriveWholeNeverReplaceTheDestination) {
+  // No Content-Length: read to the end, kept under the temporary name.
+  AppendText(Dest("Setup.exe"), "old", false);
+  EXPECT_EQ(Download(KOdd + "/nolength/3000", Dest("Setup.exe")).Error, "");
+  EXPECT_EQ(Read("Setup.exe"), "old");
+  EXPECT_EQ(Read("Setup.exe.4294967295"), Pattern(3000));
+  EXPECT_EQ(Download(KOdd + "/nolength/3000", "").Content, Pattern(3000));
+
+  // Cut short: an error, the bytes so far under the temporary name.
+  TResult r = Download(KOdd + "/cut/1000", Dest("Setup.exe"));
+  EXPECT_EQ(r.Error, "1000 --- Error downloading file (500 of 1000 bytes received)");
+  EXPECT_EQ(Read("Setup.exe"), "old");
+  EXPECT_EQ(Read("Setup.exe.1000"), Pattern(500));
+
+  // The next download of the destination removes both leftovers, and only
+  // them.
+  AppendText(Dest("Setup.exe.bak"), "keep", false);
+  EXPECT_EQ(Download(KFiles + "/fifty.bin", Dest("Setup.exe")).Error, "");
+  EXPECT_EQ(Read("Setup.exe"), Pattern(50));
+  EXPECT_FALSE(FileExists(Dest("Setup.exe.1000")));
+  EXPECT_FALSE(FileExists(Dest("Setup.exe.4294967295")));
+  EXPECT_EQ(Read("Setup.exe.bak"), "keep");
+}
+
+TEST_F(Http, EmptyBodiesAndFailedStatusesAreErrorsThatLeaveNoFile) {
+  std::string url = KOdd + "/empty";
   EXPECT_EQ(Download(url, Dest("empty.bin")).Error, url + " --- File Not Found !");
   EXPECT_FALSE(FileExists(Dest("empty.bin")));
 
-  // A 404 is an error whatever its body; the destination keeps its old
-  // content and no temporary file holds the page. The texts shown for each
-  // kind of page, and an absent server, run end to end (tests/e2e/internet.py).
+  // A 404 is an error whatever its body (a classic error page, or
+  // http.server's own); no temporary file holds the page.
   AppendText(Dest("Setup.exe"), "old", false);
-  for (const std::string& base : {OddServer() + "/files", FileServer()}) {
+  for (const std::string& base : {KOdd + "/files", KFiles}) {
     url = base + "/Setup.exe";
-    TResult r = Download(url, Dest("Setup.exe"));
-    EXPECT_EQ(r.Error, "Setup.exe --- Error downloading file (HTTP 404)") << url;
-    EXPECT_EQ(Read(Dest("Setup.exe")), "old") << url;
+    EXPECT_EQ(Download(url, Dest("Setup.exe")).Error,
+              "Setup.exe --- Error downloading file (HTTP 404)")
+        << url;
+    EXPECT_EQ(Read("Setup.exe"), "old") << url;
     EXPECT_EQ(HTTP_GetFileSize(url), -1) << url;
   }
   WIN32_FIND_DATAA found;
@@ -159,7 +128,7 @@ TEST_F(Http, EmptyFilesFailedStatusesAndAbsentServers) {
 }
 
 TEST_F(Http, TextDownloadsStopAtTheirLimit) {
-  TResult r = Download(OddServer() + "/nolength/" + std::to_string(KMaxContentBytes + 1), "");
+  TResult r = Download(KOdd + "/nolength/" + std::to_string(KMaxContentBytes + 1), "");
   EXPECT_NE(r.Error.find("--- Error downloading file (more than"), std::string::npos) << r.Error;
   EXPECT_LE(r.Content.size(), KMaxContentBytes);
 }
@@ -170,7 +139,7 @@ TEST_F(Http, AbortFromAnotherThreadEndsAfterTheCurrentChunk) {
     HTTP_SetAbort(true);
   });
   DWORD t0 = GetTickCount();
-  TResult r = Download(OddServer() + "/slow/20000", Dest("slow.bin"));  // 10 s in all
+  TResult r = Download(KOdd + "/slow/20000", Dest("slow.bin"));  // 10 s in all
   aborter.join();
   EXPECT_EQ(r.Error, "Download Aborted");
   EXPECT_LT(GetTickCount() - t0, 5000u);
@@ -190,7 +159,7 @@ void DownloadInTimerTick() {
   });
   std::string content;
   HTTP_SetAbort(false);
-  HTTP_DownloadFile(MainWindow, OddServer() + "/slow/20000", "", GTickError, nullptr, content);
+  HTTP_DownloadFile(MainWindow, KOdd + "/slow/20000", "", GTickError, nullptr, content);
   closer.join();
   GWindowStayed = IsWindow(MainWindow) != FALSE;
   PostQuitMessage(0);
@@ -204,18 +173,16 @@ TEST_F(Http, ClosingTheMainWindowAbortsTheDownloadAndKeepsTheWindow) {
   EXPECT_EQ(GTickError, "Download Aborted");
   EXPECT_TRUE(GWindowStayed);
   // The window's end freed WinINet; the next download binds it again.
-  EXPECT_EQ(Download(FileServer() + "/fifty.bin", "").Content, Pattern(50));
+  EXPECT_EQ(Download(KFiles + "/fifty.bin", "").Content, Pattern(50));
 }
 
-TEST_F(Http, HttpsWithATrustedCertificateOnlyAndNeverWithHttpInFront) {
+TEST_F(Http, HttpsWithATrustedCertificateOnly) {
+  // The Wine prefix trusts the CA that signed the first server's
+  // certificate; the second one's is self-signed.
   std::string trusted = Env("KORVIX_HTTPS_TRUSTED"), rogue = Env("KORVIX_HTTPS_ROGUE");
-  // servers.py makes the Wine prefix trust the test CA that signed the
-  // first server's certificate; the second one's is self-signed.
-  TResult good = Download(trusted + "/fifty.bin", Dest("tls.bin"));
-  TResult bad = Download(rogue + "/fifty.bin", Dest("rogue.bin"));
-
-  EXPECT_EQ(good.Error, "");
-  EXPECT_EQ(Read(Dest("tls.bin")), Pattern(50));
-  EXPECT_EQ(bad.Error, "Unable to open Internet Connection: " + rogue + "/fifty.bin");
+  EXPECT_EQ(Download(trusted + "/fifty.bin", Dest("tls.bin")).Error, "");
+  EXPECT_EQ(Read("tls.bin"), Pattern(50));
+  EXPECT_EQ(Download(rogue + "/fifty.bin", Dest("rogue.bin")).Error,
+            "Unable to open Internet Connection: " + rogue + "/fifty.bin");
   EXPECT_FALSE(FileExists(Dest("rogue.bin")));
 }

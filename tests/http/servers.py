@@ -1,23 +1,12 @@
 #!/usr/bin/env python3
-"""Local web servers for the download tests, all on 127.0.0.1 at ephemeral
-ports, in threads of the calling process:
-
-- files(folder): python's http.server (Content-Length, Last-Modified);
-- odd(): ours, for what http.server does not do:
-    /nolength/N   N bytes without Content-Length (the body ends at the close)
-    /empty        Content-Length 0
-    /cut/N        announces N bytes, sends half of them and closes
-    /slow/N       N bytes, 100 every 50 ms
-    anything else a 404 status with a classic HTML error page
-- tls(folder, cert, key): the file server behind TLS.
-
-Every socket has a time-out and every body loop a deadline, so no request
-outlives the tests. Bodies are pattern(n): byte i is (i * 7) & 0xFF.
+"""Local web servers for the download tests on 127.0.0.1, in threads: files()
+(http.server), odd() (what http.server does not do, see OddHandler) and tls().
+Every socket has a time-out and every body loop a deadline. Bodies are
+pattern(n): byte i is (i * 7) & 0xFF.
 
 As a program it runs a Windows program under Wine with the servers up, the
-test CA trusted by the Wine prefix, and the addresses in the environment
-(KORVIX_HTTP_FILES, KORVIX_HTTP_ODD, KORVIX_HTTPS_TRUSTED, KORVIX_HTTPS_ROGUE,
-KORVIX_HTTP_CLOSED):
+test CA trusted by the prefix and the addresses in KORVIX_HTTP_FILES,
+KORVIX_HTTP_ODD, KORVIX_HTTPS_TRUSTED and KORVIX_HTTPS_ROGUE:
     servers.py WORK_DIR WINE_RUN PROGRAM [ARGS...]
 """
 import hashlib, http.server, os, shutil, socket, ssl, struct, subprocess, sys, threading, time
@@ -32,22 +21,25 @@ def pattern(n):
     return (bytes((i * 7) & 0xFF for i in range(256)) * (n // 256 + 1))[:n]
 
 
-class QuietFiles(http.server.SimpleHTTPRequestHandler):
+class Quiet:
     timeout = SOCKET_TIMEOUT
 
     def log_message(self, *args):
         pass
 
 
-class OddHandler(http.server.BaseHTTPRequestHandler):
-    timeout = SOCKET_TIMEOUT
+class QuietFiles(Quiet, http.server.SimpleHTTPRequestHandler):
+    pass
 
-    def log_message(self, *args):
-        pass
 
-    def head(self, status, length=None):
+class OddHandler(Quiet, http.server.BaseHTTPRequestHandler):
+    """/nolength/N: no Content-Length; /empty: Content-Length 0; /cut/N: half
+    of the N bytes announced; /slow/N: 100 bytes every 50 ms; else a 404 with
+    a classic HTML error page."""
+
+    def head(self, status, length=None, kind="application/octet-stream"):
         self.send_response(status)
-        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Type", kind)
         if length is not None:
             self.send_header("Content-Length", str(length))
         self.send_header("Connection", "close")
@@ -77,13 +69,10 @@ class OddHandler(http.server.BaseHTTPRequestHandler):
                     self.wfile.flush()
                     time.sleep(0.05)
             else:
-                self.send_response(404)
-                self.send_header("Content-Type", "text/html")
-                self.send_header("Content-Length", str(len(PAGE_404)))
-                self.end_headers()
+                self.head(404, len(PAGE_404), "text/html")
                 self.wfile.write(PAGE_404)
-        except OSError:
-            pass  # the client went away (an aborted download)
+        except OSError:  # the client went away (an aborted download)
+            pass
         self.close_connection = True
 
 
@@ -129,9 +118,8 @@ def url(server, scheme="http", host="127.0.0.1"):
 
 
 def make_certificates(folder):
-    """A test CA with a certificate for localhost that it signed, and a
-    self-signed rogue one for the same name. Returns (ca.der, good, rogue),
-    each of the last two a (certificate, key) pair."""
+    """Returns ca.der, a (certificate, key) for localhost that the CA signed
+    and a self-signed rogue one."""
     def ossl(*args):
         subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True, timeout=60)
     with open(os.path.join(folder, "san.ext"), "w") as f:
@@ -152,9 +140,8 @@ ROOT_KEY = "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\"
 
 
 def trust(wine_run, der_path):
-    """Makes the Wine prefix trust a CA: its certificate as a machine root,
-    written to the registry (Wine keeps no certificate added at run time).
-    Returns the undo."""
+    """Makes the Wine prefix trust a CA, through the registry (Wine keeps no
+    root added at run time); returns the undo."""
     der = open(der_path, "rb").read()
     key = ROOT_KEY + hashlib.sha1(der).hexdigest().upper()
     blob = struct.pack("<III", 32, 1, len(der)) + der  # the certificate property
@@ -181,8 +168,7 @@ def main():
     servers = [files(docs), odd(), tls(docs, *good), tls(docs, *rogue)]
     env = dict(os.environ, KORVIX_HTTP_FILES=url(servers[0]), KORVIX_HTTP_ODD=url(servers[1]),
                KORVIX_HTTPS_TRUSTED=url(servers[2], "https", "localhost"),
-               KORVIX_HTTPS_ROGUE=url(servers[3], "https", "localhost"),
-               KORVIX_HTTP_CLOSED="http://127.0.0.1:%d" % closed_port())
+               KORVIX_HTTPS_ROGUE=url(servers[3], "https", "localhost"))
     untrust = trust(wine_run, ca)
     try:
         return subprocess.run(command, env=env, timeout=500).returncode

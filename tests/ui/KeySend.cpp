@@ -1,14 +1,11 @@
-// Key sender of the message-box tests, run as a process of its own: waits
-// until a message box (class "KMsgBox") is visible with its buttons, then
-// sends it keys the way the keyboard would deliver them to its thread.
+// Key sender of the window tests: waits until a window of the class (default
+// "KMsgBox") is visible with its buttons, then posts it keys the way the
+// keyboard delivers them to its thread. Exit code 0 when sent, 1 when no
+// window appeared in time.
 //
 //   ui_keysend.exe [class:<name>] <timeout-ms> <key>...
-//     class:<name>  waits for a window of that class (default "KMsgBox")
 //     alt:<c>   Alt with the character c (WM_SYSCHAR)
 //     vk:<n>    key down of virtual key n, decimal (WM_KEYDOWN)
-//     <C>       key down of the letter C
-//
-// Exit code 0 when the keys were sent, 1 when no box appeared in time.
 #include <windows.h>
 
 #include <cstdlib>
@@ -16,20 +13,10 @@
 
 namespace {
 
-BOOL CALLBACK CountButton(HWND w, LPARAM lp) {
-  char cls[32] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (lstrcmpiA(cls, "Button") == 0) ++*reinterpret_cast<int*>(lp);
-  return TRUE;
-}
-
 HWND WaitForBox(const char* cls, int timeoutMs) {
   for (DWORD start = GetTickCount(); int(GetTickCount() - start) < timeoutMs; Sleep(20)) {
     HWND box = FindWindowA(cls, nullptr);
-    if (!box || !IsWindowVisible(box)) continue;
-    int buttons = 0;
-    EnumChildWindows(box, CountButton, reinterpret_cast<LPARAM>(&buttons));
-    if (buttons > 0) return box;
+    if (box && IsWindowVisible(box) && FindWindowExA(box, nullptr, "Button", nullptr)) return box;
   }
   return nullptr;
 }
@@ -54,8 +41,6 @@ int main(int argc, char** argv) {
       PostMessageA(box, WM_SYSCHAR, (unsigned char)a[4], 0x20000001);
     else if (std::strncmp(a, "vk:", 3) == 0)
       PostMessageA(box, WM_KEYDOWN, std::atoi(a + 3), 1);
-    else
-      PostMessageA(box, WM_KEYDOWN, (unsigned char)a[0], 1);
   }
   return 0;
 }

@@ -1,7 +1,6 @@
 // Runs the stub's main window the way a setup does, for the main-window tests
-// (which append payloads to copies of this program). Its setup tick fills
-// the window as an extraction would: status line in the payload's language,
-// a progress range of 70000 and ten steps, window and activity bar shown.
+// (which append payloads to copies of this program): the status line in the
+// payload's language, the window and activity bar shown.
 //
 //   ui_mainwin_app.exe <window class>
 #include <windows.h>
@@ -18,8 +17,6 @@ void SetupTick() {
   TGFileInfo info(ProgramPath());
   SetStatusText(GetLangText(info, "s1"), info.GetLangFontName(), info.GetLangFontSize(),
                 info.GetLangCharset());
-  ExtractProgress(0, 0, 70000, 0, 1, "");
-  for (int i = 0; i < 10; ++i) ExtractProgress(1, 0, 0, 0, 0, "");
   ShowWindow(ActivityBar, SW_SHOW);
   ShowWindow(MainWindow, SW_SHOW);
 }

@@ -15,23 +15,13 @@ inline std::string TextOf(HWND w) {
   return s;
 }
 
-// Children of `parent` of the given class (any case), in creation order.
+// Direct children of `parent` of the given class, in the order of the
+// window list.
 inline std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls) {
-  struct TCtx {
-    const char* Cls;
-    std::vector<HWND> Found;
-  } ctx{cls, {}};
-  EnumChildWindows(
-      parent,
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* c = (TCtx*)lp;
-        char name[64] = {};
-        GetClassNameA(w, name, sizeof name);
-        if (lstrcmpiA(name, c->Cls) == 0) c->Found.push_back(w);
-        return TRUE;
-      },
-      (LPARAM)&ctx);
-  return ctx.Found;
+  std::vector<HWND> found;
+  for (HWND w = nullptr; (w = FindWindowExA(parent, w, cls, nullptr)) != nullptr;)
+    found.push_back(w);
+  return found;
 }
 
 }  // namespace uitest
