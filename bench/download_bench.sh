@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Download throughput: a 50 MB file from python's http.server on 127.0.0.1,
-# fetched by HTTP_DownloadFile under Wine (tests/http/DownloadBench.cpp) and
+# fetched by HTTP_DownloadFile under Wine (tools/download_bench) and
 # by curl, on the same URL in the same run; then what the 2 ms message pause
 # before every 8,192-byte chunk costs on its own, and the download's peak
 # working set (memory stays flat: chunks go straight to the file).

@@ -14,7 +14,3 @@ foreach(case internet_download internet_local internet_foreign internet_404 inte
     COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/e2e/internet.py ${KORVIX_HTTP_E2E_BUILD} ${case})
   set_tests_properties(e2e_${case} PROPERTIES TIMEOUT 400 RUN_SERIAL TRUE LABELS e2e)
 endforeach()
-
-# bench/download_bench.sh: one download by HTTP_DownloadFile, timed.
-add_executable(download_bench ${KORVIX_ROOT}/tests/http/DownloadBench.cpp)
-target_link_libraries(download_bench PRIVATE korvix_win)
