@@ -21,14 +21,12 @@ TEST(StubUtil, EngineCommandLineAndSwitchRemoval) {
   EXPECT_EQ(RemoveSwitch("a.exe /spancdlvl=2", "/SpanCdLvl="), "a.exe /spancdlvl=2");
 }
 
-TEST(StubUtil, SpaceTextsAndFolderAndVolumeNames) {
+TEST(StubUtil, SpaceTextsAndVolumeNames) {
   // Decimals: 1 above 10 MB, 2 from 1 MB, 3 below.
   EXPECT_EQ(SpaceMBText(15728640), "15.0");
   EXPECT_EQ(SpaceMBText(1572864), "1.50");
   EXPECT_EQ(SpaceMBText(524288), "0.500");
   EXPECT_EQ(SpaceMBText(-5), "0.000");
-  // 12:34:56 packs to 12 * 2048 + 34 * 32 + 28.
-  EXPECT_EQ(SetupTempDirName("C:\\Temp\\", 12 * 2048 + 34 * 32 + 56 / 2), "C:\\Temp\\SETUP_25692");
   EXPECT_EQ(VolumeBaseName("C:\\Setup.exe.001"), "C:\\Setup.exe");
   EXPECT_EQ(VolumeBaseName("C:\\a.001.exe"), "C:\\a.001.exe");
   EXPECT_EQ(VolumeBaseName("C:\\Setup.exe"), "C:\\Setup.exe");
