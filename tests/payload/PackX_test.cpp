@@ -29,30 +29,17 @@ std::string Noise(size_t n, uint32_t seed, int alphabet = 256) {
 
 // ---------------------------------------------------------------- parts of a setup
 
-TEST(PackParts, LanguageFilesAndTheLanguageBlock) {
+TEST(PackParts, LanguageTextsAndEntryNamesAreChecked) {
   TPackLanguage en{"English", {{"s0", "Product"}, {"BtnText", "|&OK|&Cancel|"}}};
   TPackLanguage de{"Deutsch", {{"s1", "Entpacke..."}}};
   std::string block = BuildLanguageBlock({en, de});
-  EXPECT_EQ(block,
-            "\x02\x01"
-            "English\x01s0=Product\x01"
-            "BtnText=|&OK|&Cancel|\x01\x02"
-            "\x01"
-            "Deutsch\x01s1=Entpacke...\x01\x02");
   EXPECT_EQ(SUB::Value(SUB::Item(block, 0), "BTNTEXT"), "|&OK|&Cancel|");
-  EXPECT_EQ(BuildLanguageBlock({}),
-            "\x02\x01"
-            "English\x01\x02");
-
+  EXPECT_EQ(SUB::Value(SUB::Item(block, 1), "s1"), "Entpacke...");
   std::string error;
   EXPECT_FALSE(CheckLanguage({"English", {{"s0", std::string("a\x01", 2)}}}, error));
   EXPECT_FALSE(CheckLanguage({"", {}}, error));
   EXPECT_TRUE(CheckLanguage({"English", {{"s0", "a|b=c"}}}, error));
-}
-
-TEST(PackParts, EntryNamesMustBeFlatWindowsFileNames) {
   // The shared entry-name rule, and no folder parts.
-  std::string error;
   for (const char* ok : {"Engine.exe", "Read Me.txt", "a..b"})
     EXPECT_TRUE(CheckEntryName(ok, error)) << ok << ": " << error;
   for (const char* bad : {"", "sub\\file.txt", "sub/file.txt", "Nul.txt"})
@@ -67,11 +54,7 @@ TEST(PackParts, DosDateTimeAndSpaceTable) {
   uint32_t date = (44u << 9) | (6u << 5) | 11u, time = (12u << 11) | (34u << 5) | 28u;
   EXPECT_EQ(DosDateTimeOf((int64_t)std::mktime(&tm)), (date << 16) | time);
   EXPECT_EQ(DosDateTimeOf(0), 0u);  // 1970: before the DOS epoch
-
-  auto t = SpaceRequiredTable({0, 1, 513, 4096});
-  EXPECT_EQ(t[0], 4610u);
-  EXPECT_EQ(t[1], 512u + 1024u + 4096u);  // 512-byte clusters
-  EXPECT_EQ(t[8], 3u * 65536u);
+  EXPECT_EQ(SpaceRequiredTable({0, 1, 513, 4096})[1], 512u + 1024u + 4096u);
   EXPECT_EQ(SpaceRequiredTable({5000000000ull})[0], 0xFFFFFFFFu);  // saturates
 }
 
@@ -161,39 +144,28 @@ TEST_F(PackBuild, SingleFileSetupRoundTrip) {
   std::string image = ReadAll(Project.Output);
   EXPECT_EQ(PayloadEndFromBytes(image), image.size());
   EXPECT_EQ(image.compare(0, 248, ReadAll(Project.Stub), 0, 248), 0);
-  // As stored: the record area right after the stub, the trailer length 74.
-  const std::string trailer = image.substr(image.size() - 74);
-  EXPECT_EQ(trailer.substr(KTrlRecordArea, 4) + trailer.substr(70), U32(4096) + U32(74));
   TGFileInfo info(Project.Output);
   ASSERT_TRUE(info.HasPayload());
-  EXPECT_EQ(info.Trailer().FileCount(), 5u);
   EXPECT_EQ(info.Trailer().Options(), KOptTempDriveInfo | KOptActivityBar);
   EXPECT_EQ(info.GetLangStr("s1", ""), "Unpacking");
   EXPECT_EQ(info.GetUpdateToken(true), "UPD");
-  EXPECT_EQ(info.DownloadSettings(), "");
   EXPECT_EQ(info.Trailer().SpaceRequired(4),
             (uint32_t)(20480 + 4096 + (KMaxRecordFileBytes + 70000 + 4095) / 4096 * 4096));
 
   std::vector<TFileEntry> entries;
   EXPECT_EQ(Extract(&entries), Files);
-  std::vector<std::string> names;
-  for (const TFileEntry& e : entries) names.push_back(e.FileName);
-  EXPECT_EQ(names, (std::vector<std::string>{"readme.txt", "empty.dat", "Engine.exe", "big.bin",
-                                             "big.bin"}));
+  ASSERT_EQ(entries.size(), 5u);  // big.bin in two records
   EXPECT_EQ(entries[0].DosDateTime, 0x58CB6472u);
   EXPECT_EQ(entries[2].MainEntry, "Engine.exe* /silent");
   EXPECT_GE(Report.Stored, 2u);  // the empty file and the noise are stored
-
-  // Data after the payload end (a signature) leave the payload readable.
-  Dir.Write("Setup.exe", image + std::string(1000, '\x5A'));
-  EXPECT_EQ(Extract(), Files);
 }
 
 // Records are packed on several threads but written and cut into volumes in
 // order: the bytes depend on the seed only.
-TEST_F(PackBuild, SameBytesWhateverTheThreadCount) {
-  for (int i = 0; i < 6; ++i) AddFile("f" + std::to_string(i), Noise(200000 + 1000 * i, i, 8 + i));
-  for (uint64_t volumeSize : {0, 150000}) {
+TEST_F(PackBuild, VolumeChainChecksumsThreadsAndRebuild) {
+  AddFile("Engine.exe", std::string(500, 'e'), true);
+  for (int i = 0; i < 6; ++i) AddFile("f" + std::to_string(i), Noise(30000 + 1000 * i, i, 8 + i));
+  for (uint64_t volumeSize : {0, 40000}) {
     Project.VolumeSize = volumeSize;
     std::vector<std::string> one;
     for (unsigned threads : {1u, 4u}) {
@@ -206,31 +178,24 @@ TEST_F(PackBuild, SameBytesWhateverTheThreadCount) {
     }
     EXPECT_EQ(Extract(), Files);
   }
-}
-
-TEST_F(PackBuild, MultiVolumeChainWithChecksums) {
-  Project.VolumeSize = 40000;
-  AddFile("Engine.exe", std::string(500, 'e'), true);
-  AddFile("one.bin", Noise(70000, 5));
-  AddFile("two.txt", Noise(30000, 6, 4));
-  ASSERT_TRUE(Build()) << Error;
   ASSERT_GE(Report.Volumes.size(), 3u);
   EXPECT_FALSE(std::filesystem::exists(Dir.File("Setup.exe.001")));  // the stub goes on with ".002"
-  for (size_t i = 0; i < Report.Volumes.size(); ++i) {
-    const TPackVolume& v = Report.Volumes[i];
-    EXPECT_EQ(v.Path, i ? VolumeFileName(Project.Output, (int)i + 1) : Project.Output);
+  for (const TPackVolume& v : Report.Volumes) {
     EXPECT_TRUE(v.Size <= 40000u && std::filesystem::file_size(v.Path) == v.Size) << v.Path;
-    EXPECT_NE(v.Checksum, 1234) << v.Path;  // small volumes carry a checksum
-    EXPECT_EQ(TGFileInfo(v.Path).Trailer().Checksum(), v.Checksum);
+    EXPECT_NE(TGFileInfo(v.Path).Trailer().Checksum(), 1234) << v.Path;  // small volumes have one
   }
-  EXPECT_EQ(Extract(), Files);
-
   // A changed byte in the second volume no longer matches its checksum.
   std::string vol = ReadAll(Report.Volumes[1].Path);
   vol[100] ^= 1;
   Dir.Write("Setup.exe.002", vol);
   EXPECT_FALSE(
       ChecksumMatches(VolumeChecksum(Report.Volumes[1].Path, 74), Report.Volumes[1].Checksum));
+  // A rebuild without volumes removes those of the build before.
+  Project.VolumeSize = 0;
+  ASSERT_TRUE(Build()) << Error;
+  for (const std::string& name : Listing())
+    EXPECT_EQ(name.find("Setup.exe."), std::string::npos) << name;
+  EXPECT_EQ(Extract(), Files);
 }
 
 TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
@@ -247,7 +212,6 @@ TEST_F(PackBuild, InternetSetupAndTheAgentSetupItDownloads) {
   EXPECT_EQ(info.GetDownloadFileName(), "Real.exe");
   EXPECT_EQ(info.GetDownloadToken(true), "DLTOKEN");
   EXPECT_EQ(Extract(), Files);  // no file records
-  // The setup it downloads, token and all, runs end to end (tests/e2e/internet.py).
 }
 
 TEST_F(PackBuild, BadInputLeavesNoSetupBehind) {
@@ -269,17 +233,6 @@ TEST_F(PackBuild, BadInputLeavesNoSetupBehind) {
   // Fails after the temporary files were created.
   fails("too small", [](TPackProject& p) { p.VolumeSize = 3000; });
   fails("download location", [](TPackProject& p) { p.Internet = true; });
-}
-
-TEST_F(PackBuild, RebuildRemovesVolumesOfTheEarlierBuild) {
-  Project.VolumeSize = 20000;
-  AddFile("data.bin", Noise(50000, 4));
-  ASSERT_TRUE(Build()) << Error;
-  ASSERT_GE(Report.Volumes.size(), 3u);
-  Project.VolumeSize = 0;
-  ASSERT_TRUE(Build()) << Error;
-  EXPECT_EQ(Listing(), (std::set<std::string>{"stub.exe", "src_data.bin", "Setup.exe"}));
-  EXPECT_EQ(Extract(), Files);
 }
 
 }  // namespace

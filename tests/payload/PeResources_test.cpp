@@ -35,31 +35,6 @@ std::string TinyImage() {
   return d;
 }
 
-uint16_t Sections(const std::string& image) {
-  return (uint16_t)((uint8_t)image[0x46] | ((uint8_t)image[0x47] << 8));
-}
-
-TPeResource Res(TResId type, TResId name, uint16_t lang, const std::string& data) {
-  TPeResource r;
-  r.Type = type;
-  r.Name = name;
-  r.Language = lang;
-  r.Data = data;
-  return r;
-}
-
-TResId Num(uint16_t id) {
-  TResId r;
-  r.Id = id;
-  return r;
-}
-
-TResId Named(const std::string& name) {
-  TResId r;
-  r.Name = name;
-  return r;
-}
-
 // An .ico file with square images of the given sizes (4 bits per pixel).
 std::string IcoFile(std::initializer_list<int> sizes) {
   std::string head = std::string("\0\0\1\0", 4) + (char)sizes.size() + '\0';
@@ -86,16 +61,15 @@ std::string Sizes(const std::vector<TIconImage>& images) {
 }
 
 TEST(PeResources, ATreeWrittenAppendsASectionReadsBackAndIsRebuiltInPlace) {
-  std::vector<TPeResource> given = {
-      Res(Num(KRtManifest), Num(1), 0x409, "<assembly/>"),
-      Res(Named("Custom"), Named("Thing"), 7, "abc"),
-      Res(Named("Custom"), Num(5), 9, std::string(3000, 'x')),
-      Res(Num(KRtVersion), Num(1), 0x409, "v"),
-  };
+  // Type and name ({number, ""} or {0, "name"}), language, code page, data.
+  std::vector<TPeResource> given = {{{KRtManifest, ""}, {1, ""}, 0x409, 0, "<assembly/>"},
+                                    {{0, "Custom"}, {0, "Thing"}, 7, 0, "abc"},
+                                    {{0, "Custom"}, {5, ""}, 9, 0, std::string(3000, 'x')},
+                                    {{KRtVersion, ""}, {1, ""}, 0x409, 0, "v"}};
   std::string image = TinyImage();
   std::string error;
   ASSERT_TRUE(WriteResources(image, given, error)) << error;
-  EXPECT_EQ(Sections(image), 2);  // appended
+  EXPECT_EQ(image[0x46], 2);  // a section appended
   EXPECT_EQ(image.size() % 0x200, 0u);
   std::vector<TPeResource> back;
   ASSERT_TRUE(ReadResources(image, back, error)) << error;
@@ -114,7 +88,7 @@ TEST(PeResources, ATreeWrittenAppendsASectionReadsBackAndIsRebuiltInPlace) {
   back.pop_back();
   const size_t before = image.size();
   ASSERT_TRUE(WriteResources(image, back, error)) << error;
-  EXPECT_EQ(Sections(image), 2);
+  EXPECT_EQ(image[0x46], 2);
   EXPECT_LE(image.size(), before);
   std::vector<TPeResource> again;
   ASSERT_TRUE(ReadResources(image, again, error));
@@ -136,7 +110,7 @@ TEST(PeResources, ForeignSignedOrDamagedImagesAreRefused) {
 
   // A data entry that points past its section.
   std::string image = TinyImage();
-  ASSERT_TRUE(WriteResources(image, {Res(Num(10), Num(1), 0, "data")}, error));
+  ASSERT_TRUE(WriteResources(image, {{{10, ""}, {1, ""}, 0, 0, "data"}}, error));
   size_t entry = image.size() - 0x200 + 16 + 8 + 16 + 8 + 16 + 8;  // root, type, name dirs
   PutU32(image, entry, 0x7FFFFFF0);
   EXPECT_FALSE(ReadResources(image, res, error));
@@ -167,7 +141,8 @@ TEST(PeResources, MainIconIsReplacedWithoutTouchingOtherIcons) {
   EXPECT_FALSE(ReadIcoFile(cut.substr(0, cut.size() - 1), images, error));
 }
 
-TEST(PeResources, VersionNumbersAndTexts) {
+// Setting a setup's version runs end to end in StubResources_win_test.cpp.
+TEST(PeResources, VersionNumbersAndDamagedVersionResources) {
   uint16_t p[4];
   for (const char* ok : {"1", "2.5", "1.2.3.4", "65535.0.0.1"})
     EXPECT_TRUE(ParseVersionNumber(ok, p)) << ok;
@@ -175,25 +150,10 @@ TEST(PeResources, VersionNumbersAndTexts) {
     EXPECT_FALSE(ParseVersionNumber(bad, p)) << bad;
   ASSERT_TRUE(ParseVersionNumber("2.5", p));
   EXPECT_EQ(p[0] * 1000 + p[1] * 100 + p[2] * 10 + p[3], 2500);
-
-  TVersionFields stub;
-  stub.FileVersion = stub.ProductVersion = "1.0.0.0";
-  stub.FileDescription = "Korvix setup";
-  stub.ProductName = "Suite";
-  std::vector<TPeResource> res = {Res(Num(KRtVersion), Num(1), 0x409, BuildVersionResource(stub))};
-  TVersionFields given;
-  given.FileVersion = "3.1";
-  given.ProductName =
-      "Prod\xC3\xBC"
-      "ct \xE2\x9C\x93";  // UTF-8
-  SetVersion(res, given);
-  ASSERT_EQ(res.size(), 1u);
-  TVersionFields back;
-  ASSERT_TRUE(ReadVersionResource(res[0].Data, back));
-  EXPECT_EQ(back.FileVersion, "3.1");
-  EXPECT_EQ(back.ProductVersion, "3.1");  // follows a new file version
+  TVersionFields given, back;
+  given.ProductName = "Caf\xC3\xA9 \xE2\x9C\x93";  // UTF-8
+  ASSERT_TRUE(ReadVersionResource(BuildVersionResource(given), back));
   EXPECT_EQ(back.ProductName, given.ProductName);
-  EXPECT_EQ(back.FileDescription, "Korvix setup");  // kept from the stub
   EXPECT_FALSE(ReadVersionResource("\x10\x00junk", back));
 }
 

@@ -1,6 +1,5 @@
-// ExtractPayload on containers built byte by byte: appending entries of the
-// same name, the main entry, the file's date. Volume chains, damaged records
-// and the update-agent copy run end to end (tests/e2e/e2e.py).
+// ExtractPayload on containers built byte by byte. Volume chains, damaged
+// records and the update-agent copy run end to end (tests/e2e/e2e.py).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,12 +40,15 @@ std::string Header(const std::string& name) {
 
 }  // namespace
 
-TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine) {
+// The first record of a name replaces what was there, the next ones append.
+TEST(ExtractPayload, SameNameReplacesThenAppendsAndStepsOnceAndFindsTheEngine) {
   TTempDir dir;
   TContainer c;
   c.Files = {FileRecord(Header("a.txt"), "one "), StoredFileRecord(Header("a.txt"), "two"),
              FileRecord("|Engine.exe* /silent|0|", "MZ"), Record(-12, "no separator"),
              FileRecord(Header("b.bin"), std::string(3000, '\0'))};
+  std::filesystem::create_directories(dir.File("out"));
+  dir.Write("out\\a.txt", "old ");
   TExtractJob job = Extract(dir, c);
   EXPECT_TRUE(job.IntegrityOK);
   EXPECT_FALSE(job.VolumeDamaged);
@@ -55,16 +57,6 @@ TEST(ExtractPayload, SameNameAppendsAndStepsOnceAndFindsTheEngine) {
   EXPECT_EQ(FileSizeByName(dir.File("out\\b.bin")), 3000);
   EXPECT_TRUE(FileExists(dir.File("out\\Engine.exe")));
   EXPECT_EQ(NewFileSteps, 3);  // a.txt, Engine.exe, b.bin
-}
-
-TEST(ExtractPayload, TheFirstRecordOfANameReplacesWhatWasThere) {
-  TTempDir dir;
-  TContainer c;
-  c.Files = {FileRecord(Header("a.txt"), "new "), FileRecord(Header("a.txt"), "more")};
-  std::filesystem::create_directories(dir.File("out"));
-  dir.Write("out\\a.txt", "old ");
-  Extract(dir, c);
-  EXPECT_EQ(ReadFilePart(dir.File("out\\a.txt"), 0, false, 0), "new more");
 }
 
 TEST(ExtractPayload, BigRecordsAppendInPiecesAndTheLastDateStays) {

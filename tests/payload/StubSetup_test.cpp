@@ -1,6 +1,3 @@
-// The setup flow's text and byte rules: engine command line, switch
-// removal, space texts, folder and volume names, the two forms of the
-// update-agent copy.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,8 +9,7 @@
 using namespace testpayload;
 
 TEST(StubUtil, EngineCommandLineAndSwitchRemoval) {
-  // The plain and the span forms run end to end (tests/e2e/e2e.py). Extra text
-  // after "*" goes before /TH_ID=, after the setup's own arguments.
+  // Extra text after "*" goes before /TH_ID=, after the setup's own arguments.
   EXPECT_EQ(EngineCommandLine("C:\\T\\", "Engine.exe* /silent ", "/a", "_1", "C:\\S.exe", true),
             "C:\\T\\Engine.exe /a /silent /TH_ID=_1 /OriginExe=\"C:\\S.exe\" /AutoUpdateProg");
   // A switch goes with its value and the blank before the next switch;
@@ -25,16 +21,12 @@ TEST(StubUtil, EngineCommandLineAndSwitchRemoval) {
   EXPECT_EQ(RemoveSwitch("a.exe /spancdlvl=2", "/SpanCdLvl="), "a.exe /spancdlvl=2");
 }
 
-TEST(StubUtil, SpaceTextsAndFolderAndVolumeNames) {
+TEST(StubUtil, SpaceTextsAndVolumeNames) {
   // Decimals: 1 above 10 MB, 2 from 1 MB, 3 below.
   EXPECT_EQ(SpaceMBText(15728640), "15.0");
   EXPECT_EQ(SpaceMBText(1572864), "1.50");
-  EXPECT_EQ(SpaceMBText(10 * 1048576.0), "10.00");
   EXPECT_EQ(SpaceMBText(524288), "0.500");
   EXPECT_EQ(SpaceMBText(-5), "0.000");
-  // 12:34:56 packs to 12 * 2048 + 34 * 32 + 28.
-  EXPECT_EQ(SetupTempDirName("C:\\Temp\\", 12 * 2048 + 34 * 32 + 56 / 2), "C:\\Temp\\SETUP_25692");
-  EXPECT_EQ(SetupTempDirName("C:\\Temp", 0), "C:\\Temp\\SETUP_0");
   EXPECT_EQ(VolumeBaseName("C:\\Setup.exe.001"), "C:\\Setup.exe");
   EXPECT_EQ(VolumeBaseName("C:\\a.001.exe"), "C:\\a.001.exe");
   EXPECT_EQ(VolumeBaseName("C:\\Setup.exe"), "C:\\Setup.exe");

@@ -1,75 +1,11 @@
 #include "payload/ZLibOpen.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <vector>
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include "payload/ContainerBuilder.h"
 
 using namespace testpayload;
-
-namespace {
-
-// Streams written by python3's zlib module (zlib_fixtures.py): NAME.plain and
-// NAME.z for every case, made once per test run.
-const TTempDir& PythonStreams() {
-  static TTempDir dir;
-  static int rc = std::system(
-      ("python3 '" KORVIX_SOURCE_DIR "/tests/payload/zlib_fixtures.py' '" + dir.Path() + "'")
-          .c_str());
-  EXPECT_EQ(0, rc);
-  return dir;
-}
-
-std::string InflateError(const std::string& stream) {
-  try {
-    InflateText(stream);
-  } catch (const EZLibError& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
-}  // namespace
-
-TEST(Inflate, PythonStreamsGiveThePlainBytes) {
-  const TTempDir& dir = PythonStreams();
-  int count = 0;
-  for (const auto& f : std::filesystem::directory_iterator(dir.Path())) {
-    std::string name = f.path().stem().string();
-    if (f.path().extension() != ".z" || name.compare(0, 4, "bad_") == 0) continue;
-    ++count;
-    std::string plain = ReadAll(dir.File(name + ".plain")), z = ReadAll(dir.File(name + ".z"));
-    EXPECT_EQ(plain, InflateText(z)) << name;
-    EXPECT_EQ(plain, InflateText(z + "trailing"))
-        << name;  // bytes after the stream end are ignored
-  }
-  EXPECT_GE(count, 40);
-}
-
-TEST(Inflate, DamagedDictionaryAndTruncatedStreamsRaise) {
-  const TTempDir& dir = PythonStreams();
-  const std::pair<const char*, const char*> cases[] = {
-      {"bad_dictionary", "need dictionary"}, {"bad_truncated", "buffer error"},
-      {"bad_no_checksum", "buffer error"},   {"bad_checksum", "data error"},
-      {"bad_header", "data error"},          {"bad_raw", "data error"}};
-  for (const auto& c : cases)
-    EXPECT_EQ(c.second, InflateError(ReadAll(dir.File(std::string(c.first) + ".z")))) << c.first;
-  EXPECT_EQ("buffer error", InflateError(""));
-
-  // Every cut of a stream raises; none waits for more input.
-  std::string plain;
-  for (int i = 0; i < 3000; ++i) plain += "record " + std::to_string(i * 31 % 977) + ";";
-  std::string z = Deflate(plain, 9);
-  for (size_t cut = 0; cut < z.size(); ++cut) {
-    std::string msg = InflateError(z.substr(0, cut));
-    EXPECT_TRUE(msg == "buffer error" || msg == "data error") << cut << ": " << msg;
-  }
-  EXPECT_EQ(plain, InflateText(z));
-}
 
 TEST(Inflate, Adler32MatchesZLibAtEveryAlignmentLengthAndByteRange) {
   std::string v(3 * 5552 + 100, '\0');
@@ -94,9 +30,7 @@ TEST(VolumeChecksum, SumsTheWordsBeforeTheTrailer) {
   std::string vol;
   for (uint32_t j = 0; j < 1250; ++j) vol += U32(j);
   EXPECT_EQ(1229 * 1230 / 2 + 1234, VolumeChecksum(dir.Write("s.001", vol), 74));
-  // 100 bytes: r = 26, words 0 .. 4 count; a trailer longer than the file: none.
-  EXPECT_EQ(0 + 1 + 2 + 3 + 4, VolumeChecksum(dir.Write("t.001", vol.substr(0, 100)), 74));
-  EXPECT_EQ(0, VolumeChecksum(dir.Write("u.001", vol.substr(0, 40)), 74));
+  EXPECT_EQ(0, VolumeChecksum(dir.Write("u.001", vol.substr(0, 40)), 74));  // shorter than 74
 
   // An executable with the pointer set: the sum starts at 512 and ends 74
   // bytes before the pointer. r = 1900 - 74 - 512 = 1314: words 0 .. 326
