@@ -14,38 +14,26 @@
 namespace {
 
 std::vector<std::string> GChunks;
-bool GNest = false;
 void Collect(const std::string& chunk) {
   GChunks.push_back(chunk);
   // A line written while a chunk is being delivered (as a window procedure
   // run inside the viewer's send would) must not be lost.
-  if (GNest && chunk == "outer\n") {
-    GNest = false;
-    DebugLine("inner");
-  }
+  if (chunk == "outer\n") DebugLine("inner");
 }
-
-// Captures every chunk of the device while it lives.
-struct ChunkCapture {
-  TDebugSink old;
-  ChunkCapture() : old(SetDebugSink(Collect)) { GChunks.clear(); }
-  ~ChunkCapture() { SetDebugSink(old); }
-};
 
 }  // namespace
 
 TEST(DebugDevice, ChunksLeaveAtFullBufferAndAtLineEndAndNoneIsLostDuringDelivery) {
-  ChunkCapture c;
+  const TDebugSink old = SetDebugSink(Collect);
   DebugLine(std::string(127, 'x'));
   DebugWrite("abc");
   EXPECT_EQ(1u, GChunks.size());  // partial writes wait for the line end
   DebugLine(1234, " START> ", std::string("\x01\xFF", 2), true, false, -7LL, " ", 4000000000u, 'Q');
-  std::string line(300, 'a');
-  line[299] = 'E';
+  const std::string line = std::string(299, 'a') + "E";
   DebugLine(line);
-  GNest = true;
   DebugLine("outer");
   DebugLine("after");
+  SetDebugSink(old);
   const std::vector<std::string> want = {std::string(127, 'x') + "\n",
                                          "abc1234 START> \x01\xFFTRUEFALSE-7 4000000000Q\n",
                                          line.substr(0, 128),
