@@ -10,14 +10,14 @@
 
 namespace {
 
-// A record "\x01name\x01entry\x01..." or a block "\x02record\x02...".
-std::string List(char delimiter, const std::vector<std::string>& items) {
-  std::string s(1, delimiter);
-  for (const std::string& item : items) s += item + delimiter;
+// A language block "\x02record\x02..." of records "\x01name\x01entry\x01...".
+std::string Block(const std::vector<std::string>& records) {
+  std::string s = "\x02";
+  for (const std::string& r : records) s += r + "\x02";
   return s;
 }
 std::string Record(const std::string& name, const std::string& entry = "a=1") {
-  return List('\x01', {name, entry});
+  return "\x01" + name + "\x01" + entry + "\x01";
 }
 
 // Every test starts and ends with an undecided choice and an English user locale.
@@ -44,26 +44,18 @@ TEST_F(LangChoice, NamesComeFromTheLanguageIdentifierFirstContainingEntryWins) {
 }
 
 TEST_F(LangChoice, ExactNameThenTheSingleRecordThenEnglishThenTheStarMarker) {
-  const struct {
-    std::vector<std::string> Records;
-    const char* Language;
-    std::string Want;
-  } cases[] = {
-      {{Record("English"), Record("  french ", "1"), Record("FRENCH", "2")},
-       "French",
-       Record("  french ", "1")},
-      {{Record("X")}, "JAPANESE", Record("X")},
-      {{Record("X"), Record("english", "2")}, "JAPANESE", Record("english", "2")},
-      {{Record("X"), Record("Y")}, "", "*"},
-      {{}, "ENGLISH", "*"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ChooseLanguageRecord(List('\x02', c.Records), c.Language), c.Want) << c.Language;
+  const std::string french = Record("  french ", "1"), english = Record("english", "2");
+  EXPECT_EQ(ChooseLanguageRecord(Block({Record("English"), french, Record("FRENCH")}), "French"),
+            french);
+  EXPECT_EQ(ChooseLanguageRecord(Block({Record("X")}), "JAPANESE"), Record("X"));
+  EXPECT_EQ(ChooseLanguageRecord(Block({Record("X"), english}), "JAPANESE"), english);
+  EXPECT_EQ(ChooseLanguageRecord(Block({Record("X"), Record("Y")}), ""), "*");
+  EXPECT_EQ(ChooseLanguageRecord("", "ENGLISH"), "*");
 }
 
 TEST_F(LangChoice, ChoiceIsMadeOncePerProcessEvenWhenItFoundNothing) {
-  const std::string first = List('\x02', {Record("English", "s0=First")});
-  const std::string second = List('\x02', {Record("English", "s0=Second")});
+  const std::string first = Block({Record("English", "s0=First")});
+  const std::string second = Block({Record("English", "s0=Second")});
   EXPECT_EQ(LangStrFromBlock(first, "s0", "def"), "First");
   EXPECT_EQ(LangStrFromBlock(second, "s0", "def"), "First");
   ResetLanguageChoice();
@@ -73,8 +65,7 @@ TEST_F(LangChoice, ChoiceIsMadeOncePerProcessEvenWhenItFoundNothing) {
 
 TEST_F(LangChoice, KeysMatchWholeAndEmptyValuesAreKept) {
   const std::string block =
-      List('\x02', {List('\x01', {"English", "s10=Downloading", "s1=", "Confirm   =Sure", "s2=a =b",
-                                  "s12=x=y"})});
+      Block({Record("English", "s10=Downloading\001s1=\001Confirm   =Sure\001s2=a =b\001s12=x=y")});
   // "s1" is not "s10" and keeps its empty value; blanks before "=" fold everywhere.
   const char* cases[][2] = {{"s10", "Downloading"}, {"s1", ""},      {"CONFIRM", "Sure"},
                             {"s2", "a=b"},          {"s12=", "x=y"}, {"s3", "def"}};
