@@ -3,7 +3,6 @@
 #include "support/Files.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -57,27 +56,21 @@ TEST(DebugFileTarget, ChunksAreAppendedWithEveryLineEndAsCrLfOnlyForFileTargets)
   std::remove(path.c_str());
 }
 
-TEST(AgentLog, PathLineFormatAndWritingOnlyWhenEnabled) {
+TEST(AgentLog, PathLineLayoutAndWritingOnlyWhenEnabled) {
   EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\Setup.exe"));
   EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\X_Setup.exe"));
   EXPECT_EQ("C:\\Apps\\X_x_Setup.log", AgentLogPathFor("C:\\Apps\\x_Setup.exe"));  // case-sensitive
-
+  EXPECT_EQ("07/03/24 23:59:58    42 X msg", AgentLogLine("07/03/24 23:59:58", 42, " X ", "msg"));
   const std::string path = GetAgentLogPath();
   std::remove(path.c_str());
   SetAgentLogEnabled(false);
   AgentLog("nothing");
   EXPECT_FALSE(FileExists(path));
   SetAgentLogEnabled(true);
-  SetAgentLogPrefix(" X ");
   AgentLog("first");
   SetAgentLogEnabled(false);
-  SetAgentLogPrefix("   ");
   const std::string text = ReadFilePart(path, 0, false, 0);
   std::remove(path.c_str());
-  // "dd/mm/yy HH:NN:SS" + blank + id right-aligned to 5 + prefix + message + CR LF.
-  char tail[64];
-  std::snprintf(tail, sizeof tail, " %5lu X first\r\n", static_cast<unsigned long>(getpid()));
-  ASSERT_EQ(17 + std::strlen(tail), text.size()) << text;
-  EXPECT_EQ(tail, text.substr(17));
-  EXPECT_EQ("//:", text.substr(2, 1) + text.substr(5, 1) + text.substr(11, 1));
+  EXPECT_EQ(AgentLogLine(text.substr(0, 17), getpid(), "   ", "first") + "\r\n", text);
+  EXPECT_EQ("//:", text.substr(2, 1) + text.substr(5, 1) + text.substr(11, 1));  // dd/mm/yy HH:NN
 }
