@@ -13,46 +13,33 @@
 TEST(RunCaptured, LargeOutputOfAProgramInAFolderWithABlankArrivesWhole) {
   ScratchDir d("korvix with blank");
   ASSERT_TRUE(CopyFileA(ProbePath().c_str(), (d / "probe.exe").c_str(), FALSE));
-  std::string out, err;
-  unsigned long code = 99;
-  ASSERT_TRUE(RunCaptured(d / "probe.exe", "out 70000", SW_HIDE, 1, out, err, code)) << err;
-  EXPECT_EQ(0u, code);
-  ASSERT_EQ(70000u, out.size());
-  for (std::size_t i = 0; i < out.size(); i += 997)
-    ASSERT_EQ(static_cast<char>('A' + i % 26), out[i]) << i;
-  EXPECT_EQ("", err);
+  const TCaptured r = RunHidden(d / "probe.exe", "out 70000");
+  ASSERT_TRUE(r.Ok) << r.Err;
+  EXPECT_EQ(0u, r.Code);
+  ASSERT_EQ(70000u, r.Out.size());
+  for (std::size_t i = 0; i < r.Out.size(); i += 997)
+    ASSERT_EQ(static_cast<char>('A' + i % 26), r.Out[i]) << i;
+  EXPECT_EQ("", r.Err);
 }
 
-TEST(RunCaptured, ErrorOutputAndExitCodesIncludingTheStillActiveCode) {
-  std::string out, err;
-  unsigned long code = 0;
-  EXPECT_FALSE(RunCaptured(ProbePath(), "err boom 3", SW_HIDE, 1, out, err, code));
-  EXPECT_EQ(3u, code);
-  EXPECT_EQ("boom", err);
-  EXPECT_FALSE(RunCaptured(ProbePath(), "exit 259", SW_HIDE, 1, out, err, code));
-  EXPECT_EQ(259u, code);
+TEST(RunCaptured, FailuresGiveTheExitCodeTheStillActiveCodeOrCode21WithTheCommandLine) {
+  TCaptured r = RunHidden(ProbePath(), "err boom 3");
+  EXPECT_FALSE(r.Ok);
+  EXPECT_EQ(3u, r.Code);
+  EXPECT_EQ("boom", r.Err);
+  EXPECT_EQ(259u, RunHidden(ProbePath(), "err x 259").Code);
+  r = RunHidden("C:\\korvix\\no such.exe", "/x");
+  const std::string head = "\"C:\\korvix\\no such.exe\" /x --- ";
+  EXPECT_FALSE(r.Ok);
+  EXPECT_EQ(21u, r.Code);
+  EXPECT_EQ(1u, Pos(head, r.Err)) << r.Err;
+  EXPECT_GT(r.Err.size(), head.size());  // and the system's error text
+  EXPECT_EQ("Command line is too long", RunHidden("C:\\none.exe", std::string(33000, 'a')).Err);
 }
 
 TEST(RunCaptured, OemOutputIsConvertedToAnsi) {
   if (GetOEMCP() != 437 || GetACP() != 1252) GTEST_SKIP() << "needs OEM 437 and ANSI 1252";
-  std::string out, err;
-  unsigned long code = 0;
-  ASSERT_TRUE(RunCaptured(ProbePath(), "oem", SW_HIDE, 1, out, err, code)) << err;
-  EXPECT_EQ("\xFCx", out);
-}
-
-TEST(RunCaptured, StartFailureGivesCode21WithCommandLineAndErrorText) {
-  std::string out, err;
-  unsigned long code = 0;
-  const std::string head = "\"C:\\korvix\\no such.exe\" /x --- ";
-  EXPECT_FALSE(RunCaptured("C:\\korvix\\no such.exe", "/x", SW_HIDE, 1, out, err, code));
-  EXPECT_EQ(21u, code);
-  EXPECT_EQ(1u, Pos(head, err)) << err;
-  EXPECT_GT(err.size(), head.size());
-  err.clear();
-  EXPECT_FALSE(
-      RunCaptured("C:\\korvix\\none.exe", std::string(33000, 'a'), SW_HIDE, 1, out, err, code));
-  EXPECT_EQ("Command line is too long", err);
+  EXPECT_EQ("\xFCx", RunHidden(ProbePath(), "oem").Out);
 }
 
 namespace {
@@ -63,9 +50,6 @@ LRESULT CALLBACK ThrowingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 std::vector<std::string> GLines;
-void Capture(const std::string& chunk) {
-  GLines.push_back(chunk);
-}
 
 }  // namespace
 
@@ -79,7 +63,7 @@ TEST(PumpMessages, HandlerExceptionIsLoggedAsYieldXAndSkipsTheSleep) {
                            wc.hInstance, nullptr);
   ASSERT_NE(nullptr, w);
   GLines.clear();
-  TDebugSink old = SetDebugSink(Capture);
+  TDebugSink old = SetDebugSink([](const std::string& chunk) { GLines.push_back(chunk); });
   PostMessageA(w, WM_USER + 1, 0, 0);
   const DWORD start = GetTickCount();
   PumpMessages(3000);

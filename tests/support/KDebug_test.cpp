@@ -3,7 +3,6 @@
 #include "support/Files.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,38 +13,26 @@
 namespace {
 
 std::vector<std::string> GChunks;
-bool GNest = false;
 void Collect(const std::string& chunk) {
   GChunks.push_back(chunk);
   // A line written while a chunk is being delivered (as a window procedure
   // run inside the viewer's send would) must not be lost.
-  if (GNest && chunk == "outer\n") {
-    GNest = false;
-    DebugLine("inner");
-  }
+  if (chunk == "outer\n") DebugLine("inner");
 }
-
-// Captures every chunk of the device while it lives.
-struct ChunkCapture {
-  TDebugSink old;
-  ChunkCapture() : old(SetDebugSink(Collect)) { GChunks.clear(); }
-  ~ChunkCapture() { SetDebugSink(old); }
-};
 
 }  // namespace
 
 TEST(DebugDevice, ChunksLeaveAtFullBufferAndAtLineEndAndNoneIsLostDuringDelivery) {
-  ChunkCapture c;
+  const TDebugSink old = SetDebugSink(Collect);
   DebugLine(std::string(127, 'x'));
   DebugWrite("abc");
   EXPECT_EQ(1u, GChunks.size());  // partial writes wait for the line end
   DebugLine(1234, " START> ", std::string("\x01\xFF", 2), true, false, -7LL, " ", 4000000000u, 'Q');
-  std::string line(300, 'a');
-  line[299] = 'E';
+  const std::string line = std::string(299, 'a') + "E";
   DebugLine(line);
-  GNest = true;
   DebugLine("outer");
   DebugLine("after");
+  SetDebugSink(old);
   const std::vector<std::string> want = {std::string(127, 'x') + "\n",
                                          "abc1234 START> \x01\xFFTRUEFALSE-7 4000000000Q\n",
                                          line.substr(0, 128),
@@ -69,27 +56,21 @@ TEST(DebugFileTarget, ChunksAreAppendedWithEveryLineEndAsCrLfOnlyForFileTargets)
   std::remove(path.c_str());
 }
 
-TEST(AgentLog, PathLineFormatAndWritingOnlyWhenEnabled) {
+TEST(AgentLog, PathLineLayoutAndWritingOnlyWhenEnabled) {
   EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\Setup.exe"));
   EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\X_Setup.exe"));
   EXPECT_EQ("C:\\Apps\\X_x_Setup.log", AgentLogPathFor("C:\\Apps\\x_Setup.exe"));  // case-sensitive
-
+  EXPECT_EQ("07/03/24 23:59:58    42 X msg", AgentLogLine("07/03/24 23:59:58", 42, " X ", "msg"));
   const std::string path = GetAgentLogPath();
   std::remove(path.c_str());
   SetAgentLogEnabled(false);
   AgentLog("nothing");
   EXPECT_FALSE(FileExists(path));
   SetAgentLogEnabled(true);
-  SetAgentLogPrefix(" X ");
   AgentLog("first");
   SetAgentLogEnabled(false);
-  SetAgentLogPrefix("   ");
   const std::string text = ReadFilePart(path, 0, false, 0);
   std::remove(path.c_str());
-  // "dd/mm/yy HH:NN:SS" + blank + id right-aligned to 5 + prefix + message + CR LF.
-  char tail[64];
-  std::snprintf(tail, sizeof tail, " %5lu X first\r\n", static_cast<unsigned long>(getpid()));
-  ASSERT_EQ(17 + std::strlen(tail), text.size()) << text;
-  EXPECT_EQ(tail, text.substr(17));
-  EXPECT_EQ("//:", text.substr(2, 1) + text.substr(5, 1) + text.substr(11, 1));
+  EXPECT_EQ(AgentLogLine(text.substr(0, 17), getpid(), "   ", "first") + "\r\n", text);
+  EXPECT_EQ("//:", text.substr(2, 1) + text.substr(5, 1) + text.substr(11, 1));  // dd/mm/yy HH:NN
 }

@@ -1,6 +1,7 @@
 // Shared helpers of the Windows support tests.
 #pragma once
 
+#include "support/ExecPipe.h"
 #include "support/Files.h"
 #include "support/Handles.h"
 
@@ -8,17 +9,28 @@
 
 #include <string>
 
-// The helper program and the stand-in RICHED32.DLL built with the tests.
+// The helper program and the stand-in RICHED32.DLL and comctl32.dll (whose
+// start-up code leaves "planted_comctl32.marker" beside itself).
 inline std::string ProbePath() {
   return ProgramFolder(true) + "support_probe.exe";
 }
 inline std::string FakeRichEditPath() {
   return ProgramFolder(true) + "..\\support_fixture\\RICHED32.dll";
 }
-// A stand-in comctl32.dll whose start-up code leaves "planted_comctl32.marker"
-// beside itself.
 inline std::string FakeComCtlPath() {
   return ProgramFolder(true) + "..\\support_fixture\\comctl32.dll";
+}
+
+// A hidden run of a program with its output captured.
+struct TCaptured {
+  bool Ok;
+  unsigned long Code = 99;
+  std::string Out, Err;
+};
+inline TCaptured RunHidden(const std::string& program, const std::string& parameters) {
+  TCaptured r;
+  r.Ok = RunCaptured(program, parameters, SW_HIDE, 1, r.Out, r.Err, r.Code);
+  return r;
 }
 
 // Wine takes its own copy of some system libraries even where Windows takes
@@ -43,8 +55,7 @@ struct TNativeFirst {
 struct ScratchDir {
   std::string path;
   explicit ScratchDir(const std::string& name) : path(TempFolder(true) + name) {
-    DeleteTree(path, true);
-    CreateDirectoryA(path.c_str(), nullptr);
+    RecreateFolder(path, "");
   }
   ~ScratchDir() { DeleteTree(path, true); }
   std::string operator/(const std::string& name) const { return path + "\\" + name; }

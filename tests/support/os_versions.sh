@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Windows version names under differently configured systems: a Wine prefix
-# of its own inside the build folder is switched with "winecfg /v" to each
-# version; the support tests' version check (a program without a
-# compatibility manifest, told 6.2 by Windows 10) and the probe (with one)
-# must give the expected names. The prefix is set back to Windows 10 at the end.
+# Windows version names in a Wine prefix of its own switched with "winecfg /v":
+# the support tests' check (no compatibility manifest, so Windows 10 says 6.2)
+# and the probe (with one) must give the expected names; back to win10 at the end.
 # usage: os_versions.sh WIN_BUILD_DIR WIN_SUPPORT_TESTS_EXE SUPPORT_PROBE_EXE
 set -euo pipefail
 build=$1 tests=$2 probe=$3

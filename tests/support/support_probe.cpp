@@ -42,9 +42,8 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<char>('A' + i % 26);
     return std::fwrite(s.data(), 1, s.size(), stdout) != s.size();
   }
-  if (mode == "err") return std::fputs(arg.c_str(), stderr), argc > 3 ? std::atoi(argv[3]) : 0;
+  if (mode == "err") return std::fputs(arg.c_str(), stderr), std::atoi(argv[3]);
   if (mode == "oem") return std::fwrite("\x81x", 1, 2, stdout) != 2;  // u with diaeresis, page 437
-  if (mode == "exit") return std::atoi(arg.c_str());
   if (mode == "sums") {  // the program's CRC-32 and Adler-32 of each file, whole and in pieces
     for (int i = 2; i < argc; ++i) {
       const std::string data = ReadFilePart(argv[i], 0, false, 0);

@@ -1,6 +1,4 @@
-// The Win32 layer of the text toolbox: system error texts and the user's
-// locale. The switches of the real command line run end to end (/hide, the
-// span relaunch's and the agent's switches) on top of the portable tests.
+// The Win32 layer of the text toolbox: system error texts and the user's locale.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,8 +7,6 @@
 
 #include "text/Common.h"
 #include "text/KSUB.h"
-
-namespace {
 
 // A code the system has no text for gives an empty text, so that callers can
 // put their own (the download falls back to the server's reply).
@@ -23,8 +19,7 @@ TEST(TextWin, SystemErrorTextsAreTrimmedAndEmptyForUnknownCodes) {
   EXPECT_EQ(LastErrorText(0x2DEADBEFu), "");
 }
 
-// The locale's month names and separators reach the date texts.
-TEST(TextWin, UserLocaleDatesFeedTheDateTexts) {
+TEST(TextWin, UserLocaleMonthNamesAndSeparatorsReachTheDateTexts) {
   const TLocaleDates locale = UserLocaleDates();
   char name[80] = {};
   ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SMONTHNAME3, name, sizeof name), 1);
@@ -34,5 +29,3 @@ TEST(TextWin, UserLocaleDatesFeedTheDateTexts) {
   EXPECT_EQ(value, "05" + locale.DateSep + name + locale.DateSep + "2026");
   EXPECT_EQ(DateTimeText(EncodeDate(2026, 3, 5)).substr(2, locale.DateSep.size()), locale.DateSep);
 }
-
-}  // namespace

@@ -8,13 +8,12 @@
 namespace {
 
 TEST(Dates, DateTextsRoundTripIncludingDaysBefore1899AndClamp) {
-  const TLocaleDates en = TLocaleDates();
-  TLocaleDates dots = en;
+  TLocaleDates dots;
   dots.TimeSep = ".";
   EXPECT_EQ(EncodeDate(2023, 2, 29), 0);
   EXPECT_EQ(DateStampText(EncodeDate(2024, 3, 7)), "07-MAR-2024");
   EXPECT_EQ(DateStampText(EncodeDate(999, 1, 1)), "01-JAN-0999");
-  EXPECT_EQ(DateTimeText(EncodeDateTime(2024, 3, 7, 23, 59, 58, 999), en), "07/03/24 23:59:58");
+  EXPECT_EQ(DateTimeText(EncodeDateTime(2024, 3, 7, 23, 59, 58, 999), {}), "07/03/24 23:59:58");
   // Before 1899 the fraction is still the time of day.
   EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 29, 6, 0, 0), -1.25);
   EXPECT_EQ(DateStampTimeText(-1.25, " @ ", dots), "29-DEC-1899 @ 06.00.00");
@@ -29,10 +28,8 @@ TEST(Dates, DateTextsRoundTripIncludingDaysBefore1899AndClamp) {
 // month name and both separators, and day counts are whole days either side
 // of 2000.
 TEST(Dates, DateMacroCodesUseTheLocalesNamesAndSeparators) {
-  TLocaleDates de = TLocaleDates();
-  de.MonthNames =
-      "||Januar|Februar|M\xE4rz|April|Mai|Juni|Juli|August|September|Oktober|"
-      "November|Dezember|";
+  TLocaleDates de;
+  de.MonthNames = "||Jan|Feb|M\xE4rz|Apr|Mai|Jun|Jul|Aug|Sep|Okt|Nov|Dez|";
   de.DateSep = ".";
   de.TimeSep = "'";
   const double t = EncodeDateTime(2026, 3, 5, 14, 7, 9);
@@ -42,8 +39,6 @@ TEST(Dates, DateMacroCodesUseTheLocalesNamesAndSeparators) {
     const char* Value;
   } cases[] = {
       {'#', t, "05.M\xE4rz.2026"},
-      {'1', t, "05-03-26"},
-      {'6', t, "2026-03-05"},
       {'7', t, "2026-03-05 14'07'09"},
       {'0', EncodeDate(2000, 1, 1), "0"},
       {'0', EncodeDateTime(2000, 1, 2, 12, 0, 0), "1"},

@@ -13,7 +13,6 @@ namespace {
 
 TEST(Numbers, SizeTextRoundsUpWithoutDecimalsAndGroupsThousands) {
   EXPECT_EQ(KBText(1025), "2");
-  EXPECT_EQ(KBText(1536, 2), "1.50");
   EXPECT_EQ(MBText(3 * 1048576 + 1), "4");
   EXPECT_EQ(SizeText(-9876543, 1, 0, true), "-9,876,543");
   EXPECT_EQ(SizeText(1234567890, 1024, 2, true), "1,205,632.71");
@@ -68,18 +67,10 @@ TEST(Numbers, FixedPointTextsMatchPrintf) {
 // The stub rounds without the C library; it must agree with llround,
 // halves away from zero and the largest value below a half included.
 TEST(Numbers, RoundingMatchesLlround) {
-  const double tricky[] = {0.5,
-                           -0.5,
-                           1.5,
-                           -2.5,
-                           0.49999999999999994,
-                           -0.49999999999999994,
-                           4503599627370495.5,
-                           -4503599627370497.0,
-                           9e18,
-                           0.0,
-                           -0.0};
-  for (double v : tricky) EXPECT_EQ(RoundHalfAway(v), std::llround(v)) << v;
+  for (double v :
+       {0.5, 1.5, 2.5, 0.0, 9e18, 0.49999999999999994, 4503599627370495.5, 4503599627370497.0})
+    for (double signedV : {v, -v})
+      EXPECT_EQ(RoundHalfAway(signedV), std::llround(signedV)) << signedV;
   std::mt19937_64 rng(11);
   for (int i = 0; i < 10000; ++i) {
     const double v = (static_cast<double>(rng() % 2000001) - 1000000.0) / 8.0 + (rng() % 2) * 1e-9;

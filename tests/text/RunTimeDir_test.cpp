@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "text/Common.h"
 
 namespace {
@@ -10,39 +12,26 @@ namespace {
 // path of a relative path is marked so the tests see which texts reached it.
 class TFakeSource : public TMacroSource {
 public:
-  double Clock = EncodeDateTime(2026, 3, 5, 14, 7, 9);
-  int Lookups = 0;
   std::string Value(TMacroValue which) override {
-    ++Lookups;
-    switch (which) {
-      case KMvWindowsFolder:
-        return "C:\\Windows";
-      case KMvSystemFolder:
-        return "C:\\Windows\\System32\\";  // a trailing backslash is dropped
-      case KMvOriginFolder:
-        return "E:\\Downloads";
-      case KMvUserName:
-        return "Owner";
-      default:
-        return std::string();
-    }
+    static const std::map<TMacroValue, std::string> values = {
+        {KMvWindowsFolder, "C:\\Windows"},
+        {KMvSystemFolder, "C:\\Windows\\System32\\"},  // a trailing backslash is dropped
+        {KMvOriginFolder, "E:\\Downloads"},
+        {KMvUserName, "Owner"}};
+    const auto it = values.find(which);
+    return it == values.end() ? std::string() : it->second;
   }
-  double Now() override { return Clock; }
+  double Now() override { return EncodeDateTime(2026, 3, 5, 14, 7, 9); }
   std::string DateText(const std::string& pattern, double value) override {
     return MacroDateText(pattern, value, "/", ":", "March");
   }
   std::string FullPath(const std::string& path) override { return "[" + path + "]"; }
 };
 
-std::string Expand(const std::string& text, bool collapse = false, bool paths = true) {
+std::string Expand(const std::string& text) {
   TFakeSource source;
-  return ExpandMacrosWith(source, text, "\\", collapse, paths);
+  return ExpandMacrosWith(source, text, "\\", true, true);
 }
-
-struct TMacroCase {
-  const char* Text;
-  const char* Expected;
-};
 
 class Macros : public ::testing::Test {
 protected:
@@ -52,8 +41,10 @@ protected:
 
 }  // namespace
 
-TEST_F(Macros, FolderMacrosTakeTheSeparatorOnlyWhereMorePathFollows) {
-  const TMacroCase cases[] = {
+// Folder macros take the separator only where more path follows; relative
+// paths, whole or as list items, go to their full paths.
+TEST_F(Macros, FoldersSeparatorsAndRelativePaths) {
+  const char* cases[][2] = {
       {"<winDIR>\\system.ini", "C:\\Windows\\system.ini"},
       {"<InstallDir>Program.exe", "C:\\Apps\\X\\Program.exe"},
       {"<InstallDir> /S", "C:\\Apps\\X /S"},
@@ -64,27 +55,27 @@ TEST_F(Macros, FolderMacrosTakeTheSeparatorOnlyWhereMorePathFollows) {
       {"<InstallAuxDir>a.exe", "\\a.exe"},  // an unset folder leaves the separator
       {"<InstallDrive>|<WinDisk>|<OriginDrive>", "C:\\|C:|E:\\"},
       {"<NoSuchDir>\\a <UserName>", "<NoSuchDir>\\a Owner"},
-      {"<EnteredUserName><LastExecutableExitCode>", "0"},
+      {"C:\\A\\B\\..\\c.exe", "[C:\\A\\B\\..\\c.exe]"},
+      {"|C:\\A\\..\\x|D:\\y|", "|[C:\\A\\..\\x]|D:\\y|"},
+      {",..\\a,b,", ",[..\\a],b,"},
+      {"C:\\A\\B\\c.exe", "C:\\A\\B\\c.exe"},
   };
-  for (const TMacroCase& c : cases) EXPECT_EQ(c.Expected, Expand(c.Text)) << c.Text;
+  for (const auto& c : cases) EXPECT_EQ(c[1], Expand(c[0])) << c[0];
   SetMacroFolders("D:\\Apps\\", "", "");
   EXPECT_EQ("D:\\|D:", Expand("<InstallDrive>|<InstallDisk>"));
 }
 
 TEST_F(Macros, WithoutPathMacrosOnlyValuesAndTheDateAreReplaced) {
-  EXPECT_EQ("<WinDir>\\\\x Owner 2026-03-05",
-            Expand("<WinDir>\\\\x <UserName> <Date=6>", false, false));
-  // No "<": nothing is looked up, only the relative step runs.
   TFakeSource source;
-  EXPECT_EQ("C:\\A\\\\B", ExpandMacrosWith(source, "C:\\A\\\\B", "\\", false, true));
-  EXPECT_EQ(0, source.Lookups);
+  EXPECT_EQ("<WinDir>\\\\x Owner 2026-03-05",
+            ExpandMacrosWith(source, "<WinDir>\\\\x <UserName> <Date=6>", "\\", false, false));
 }
 
 // The codes' forms are the date texts' (Dates_test); here what the macro's
 // spelling decides.
 TEST(MacroDates, SpellingsOfTheMacro) {
   TFakeSource source;
-  const TMacroCase cases[] = {
+  const char* cases[][2] = {
       {"<Date=#>", "05/March/2026"},
       {"<date=6>", "2026-03-05"},
       {"<Date=9>", "<Date=9>"},
@@ -92,21 +83,5 @@ TEST(MacroDates, SpellingsOfTheMacro) {
       {"<Date=6", "<Date=6"},
       {"<Date=6x> ok", "<Date=6x> ok"},  // not a date macro: left whole
   };
-  for (const TMacroCase& c : cases)
-    EXPECT_EQ(c.Expected, ExpandDateMacro(c.Text, source)) << c.Text;
-}
-
-TEST(MacroRelativePaths, WholeTextsAndListItemsGoToFullPaths) {
-  const TMacroCase cases[] = {
-      {"C:\\A\\B\\..\\c.exe", "[C:\\A\\B\\..\\c.exe]"},
-      {"|C:\\A\\..\\x|D:\\y|", "|[C:\\A\\..\\x]|D:\\y|"},
-      {",..\\a,b,", ",[..\\a],b,"},
-      {"C:\\A\\B\\c.exe", "C:\\A\\B\\c.exe"},
-  };
-  for (const TMacroCase& c : cases) EXPECT_EQ(c.Expected, Expand(c.Text, true)) << c.Text;
-}
-
-TEST(MacroOrigin, SwitchValueOrTheRunningProgram) {
-  EXPECT_EQ("C:\\Setup\\S.exe", OriginExeFor("\"C:\\Setup\\S.exe\"", "C:\\p.exe"));
-  EXPECT_EQ("C:\\p.exe", OriginExeFor("", "C:\\p.exe"));
+  for (const auto& c : cases) EXPECT_EQ(c[1], ExpandDateMacro(c[0], source)) << c[0];
 }

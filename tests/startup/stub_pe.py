@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""usage: stub_pe.py layout|imports STUB_EXE: the stub's header layout, and
+that it imports (statically or delay-loaded) only libraries Windows always
+takes from the system folder; the others are bound at run time."""
+import struct
+import sys
+
+ALLOWED = {
+    "kernel32.dll", "ntdll.dll", "user32.dll", "gdi32.dll", "advapi32.dll",
+    "shell32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "comdlg32.dll",
+    "shlwapi.dll", "imm32.dll", "rpcrt4.dll", "ws2_32.dll",
+}
+
+
+def layout_errors(data):
+    # The payload-end pointer words at 248..255 stay zero until the packer sets them.
+    nsec, optsize = struct.unpack_from("<H12xH", data, 262)
+    size_of_headers = struct.unpack_from("<I", data, 256 + 24 + 60)[0]
+    checks = [(data[:2] == b"MZ", "no MZ at offset 0"),
+              (struct.unpack_from("<I", data, 0x3C)[0] == 256, "e_lfanew is not 256"),
+              (data[256:260] == b"PE\0\0", "no PE signature at offset 256"),
+              (not any(data[248:256]), "bytes 248..255 are not zero"),
+              (256 + 24 + optsize + 40 * nsec <= size_of_headers,
+               "section table runs past the headers")]
+    return [message for ok, message in checks if not ok]
+
+
+def imported_names(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    nsec, optsize = struct.unpack_from("<H12xH", data, pe + 6)
+    opt = pe + 24
+    dirs = opt + (112 if struct.unpack_from("<H", data, opt)[0] == 0x20B else 96)
+    sections = [struct.unpack_from("<IIII", data, opt + optsize + 40 * i + 8)
+                for i in range(nsec)]
+
+    def offset(rva):
+        for vsize, va, rsize, raw in sections:
+            if va <= rva < va + max(vsize, rsize):
+                return raw + rva - va
+        raise ValueError("RVA 0x%x outside every section" % rva)
+
+    names = []
+    # Import directory (1): 20-byte descriptors, name RVA at 12.
+    # Delay-load directory (13): 32-byte descriptors, name RVA at 4.
+    for index, size, at in ((1, 20, 12), (13, 32, 4)):
+        rva = struct.unpack_from("<I", data, dirs + 8 * index)[0]
+        p = offset(rva) if rva else len(data)
+        while any(data[p:p + size]):
+            name = offset(struct.unpack_from("<I", data, p + at)[0])
+            names.append(data[name:data.index(b"\0", name)].decode("ascii").lower())
+            p += size
+    return names
+
+
+def import_errors(data):
+    names = set(imported_names(data))
+    print("stub imports:", ", ".join(sorted(names)))
+    if "kernel32.dll" not in names:
+        return ["import table not found"]
+    return ["%s may be taken from beside the setup" % n for n in sorted(names - ALLOWED)]
+
+
+check = {"layout": layout_errors, "imports": import_errors}[sys.argv[1]]
+errors = check(open(sys.argv[2], "rb").read())
+for e in errors:
+    print("stub %s: %s" % (sys.argv[1], e))
+sys.exit(1 if errors else 0)
