@@ -261,9 +261,8 @@ def case_agent_copy(c):
 
 
 def multi_volume_setup(c, t, relaunch=False):
-    """A setup cut into volumes. Without the span relaunch the setup program
-    is the first volume and ".002" follows; with it the program holds the
-    settings only and the chain starts at ".001"."""
+    """A setup cut into volumes: the program is the first, or with the span
+    relaunch holds the settings only and the chain starts at ".001"."""
     stub_size = os.path.getsize(c.stub)
     size = 60000 if relaunch else 150000
     files = {f"part{i}.bin": c.write(f"part{i}.bin", os.urandom(size)) for i in range(6)}
@@ -300,10 +299,9 @@ def case_volumes(c):
 
 
 def case_bad_crc(c):
-    """A span-relaunch chain of volumes small enough to carry a checksum (built
-    byte by byte: korvix-pack's volumes all hold more than the stub).
-    Unchanged, it runs; a failing checksum on volume 1 extracts nothing, on
-    volume 3 volumes 1 and 2, beside the Y_ copy; the Bad CRC box, no engine."""
+    """Span-relaunch volumes small enough to carry a checksum. A failing one on
+    volume 1 extracts nothing beside the Y_ copy, on volume 3 volumes 1 and 2;
+    the Bad CRC box, no engine."""
     names = [f"v{v}.bin" for v in (1, 2, 3)]
     files = {n: c.write(n, os.urandom(18000)) for n in names}
     recs = [[container.file_record(n, open(files[n], "rb").read())] for n in names] + [c.engine_records()]

@@ -90,9 +90,8 @@ def case_internet_foreign(c):
 
 
 def case_internet_404(c):
-    """A 404 with a classic HTML error page: the 404 text; with http.server's
-    own page: the status error. Neither starts an engine or leaves the page
-    under the setup's name."""
+    """A 404 with a classic HTML error page: its text; with http.server's page:
+    the status error. No engine, no page left under the setup's name."""
     t = (13, 3, 0)
     os.makedirs(c.path("empty"), exist_ok=True)
     for server, folder, texts in ((servers.odd(), "/files", lambda base: ("404 File Not Found...", f"URL:  {base}/Full.exe.")),
