@@ -27,7 +27,7 @@ add_custom_command(OUTPUT ${fuzz_bin}
 set(fuzz_seeds ${CMAKE_BINARY_DIR}/fuzz/seeds)
 add_custom_command(OUTPUT ${fuzz_seeds}/plain
   COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/fuzz/make_seeds.py ${fuzz_seeds}
-  DEPENDS ${KORVIX_ROOT}/fuzz/make_seeds.py
+  DEPENDS ${KORVIX_ROOT}/fuzz/make_seeds.py ${KORVIX_ROOT}/tests/e2e/container.py
   COMMENT "Writing the fuzz seed corpus"
   VERBATIM)
 add_custom_target(container_fuzz ALL DEPENDS ${fuzz_bin} ${fuzz_seeds}/plain)

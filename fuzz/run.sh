@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# Runs the container fuzz target (built by the native build as
-# build/host/bin/container_fuzz): `fuzz/run.sh SECONDS` for a given time, or
-# `fuzz/run.sh --runs N` for a fixed number of inputs (the test command).
-# Limits: 512 MB resident, no single allocation above 128 MB, inputs of at
-# most 32 KiB (a zlib stream of that size inflates to about 32 MiB, so
-# records far bigger than the extraction's buffers are tried), 10 s per input.
+# Runs the container fuzz target: `fuzz/run.sh SECONDS` for a given time, or
+# `fuzz/run.sh --runs N` for a number of inputs (the test). Inputs up to 32 KiB
+# (inflating to about 32 MiB: far more than the extraction's buffers hold).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVIX_BUILD:-$root/build}

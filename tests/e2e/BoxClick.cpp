@@ -1,22 +1,14 @@
 // The key sender of the end-to-end tests: waits for the stub's message box
 // (class "KMsgBox"), prints its title and text, and presses a button by
-// caption as a user would, for `count` boxes in a row (default 1).
+// caption, for `count` boxes in a row; the delay lets a caller look at the
+// files while a box is open. Exit code 0 when every box was answered.
 //
 //   boxclick.exe <timeout-seconds> <caption, e.g. &Yes> [count] [delay-ms]
+//   boxclick.exe --temp <folder> <mark> <program> [args]
 //
-// The delay (default 300 ms) between printing a box and pressing lets a caller
-// look at the files while the box is open. Exit code 0 when every box was
-// answered, 1 when one did not appear, 2 when the button was not found.
-//
-// Two helpers for the cases around the temporary folder:
-//   boxclick.exe --hold <file> <seconds>   keeps the file open, shared with
-//                                          no one, prints "held"
-//   boxclick.exe --temp <folder> <mark> <program> [args]   runs the program
-//                                          with TEMP and TMP set to the folder;
-//                                          exit code: the program's
-// A copy of boxclick started in the environment that --temp gives (the
-// program a setup must never start) only appends its command line to the
-// file <mark>.
+// --temp runs the program with TEMP and TMP set to the folder (exit code: the
+// program's); a copy of boxclick started from there (the program a setup must
+// never start) only appends its command line to the file <mark>.
 #include <windows.h>
 
 #include "support/Handles.h"
@@ -54,14 +46,6 @@ int main(int argc, char** argv) {
   char mark[MAX_PATH];
   if (GetEnvironmentVariableA("KORVIX_E2E_MARK", mark, sizeof mark)) {
     if (FILE* f = std::fopen(mark, "a")) std::fprintf(f, "%s\n", GetCommandLineA()), std::fclose(f);
-    return 0;
-  }
-  if (argc > 3 && std::string(argv[1]) == "--hold") {
-    THandle held(CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
-    if (!held) return 1;
-    std::puts("held");
-    std::fflush(stdout);
-    Sleep(std::atoi(argv[3]) * 1000);
     return 0;
   }
   if (argc > 4 && std::string(argv[1]) == "--temp") {

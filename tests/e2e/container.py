@@ -1,7 +1,6 @@
-"""Raw container bytes for the end-to-end tests: setups built byte by byte
-(what the authoring tool refuses to build: hostile entry names, records
-reaching past the end, volumes small enough to carry a checksum) and the
-record layout of built setups, so that a test can damage one on purpose."""
+"""Containers built byte by byte for the end-to-end tests and the fuzz seeds
+(what korvix-pack refuses to build: hostile names and lengths, volumes small
+enough to carry a checksum), and the record layout of built setups."""
 import struct
 import zlib
 
@@ -18,16 +17,15 @@ def file_record(name, data, compress=True):
     return struct.pack("<i", len(content) if compress else -len(content)) + content
 
 
-def headers(update=HEADERS[1]):
+def header_records(headers):
     """The header records, stored plain with a positive length."""
-    return b"".join(struct.pack("<i", len(h)) + h for h in (HEADERS[0], update))
+    return b"".join(struct.pack("<i", len(h)) + h for h in headers)
 
 
-def trailer(record_area, file_count, options=0, flags=b""):
-    """The trailer; `flags` are the boolean bytes from 66 on (internet setup,
-    ask, make agent copy, agent)."""
+def trailer(record_area, header_count, file_count, options=0, flags=b""):
+    """The trailer; `flags`: bytes 66 on (internet, ask, make agent copy, agent)."""
     t = bytearray(TRAILER)
-    t[1] = len(HEADERS)
+    t[1] = header_count
     struct.pack_into("<IIIi", t, 4, record_area, file_count, MAGIC, 1234)
     t[65] = options
     t[66:66 + len(flags)] = flags
@@ -35,12 +33,11 @@ def trailer(record_area, file_count, options=0, flags=b""):
     return t
 
 
-def build_exe(stub, records, options=0, update=HEADERS[1], flags=b""):
-    """A setup: the stub, the header records (with the update settings
-    `update`), the file records, the trailer, and the payload-end pointer at
-    248/252."""
-    image = bytearray(stub)
-    image += headers(update) + b"".join(records) + trailer(len(stub), len(records), options, flags)
+def build_exe(stub, records, options=0, headers=HEADERS, flags=b""):
+    """A setup: the stub, the header records, the file records, the trailer,
+    and the payload-end pointer at 248/252."""
+    image = bytearray(stub) + header_records(headers) + b"".join(records)
+    image += trailer(len(stub), len(headers), len(records), options, flags)
     struct.pack_into("<II", image, 248, len(image) >> 32, len(image) & 0xFFFFFFFF)
     return bytes(image)
 
@@ -66,14 +63,14 @@ def volume_checksum(data):
 
 
 def build_span_chain(stub, volumes):
-    """A span-relaunch setup (the program with the settings only) and its
-    volumes ".001" onward, each a list of file records; the first carries the
-    header records, each its checksum."""
+    """A span-relaunch setup (settings only) and its volumes ".001" onward from
+    lists of file records; the first carries the header records, each its checksum."""
     exe = build_exe(stub, [], options=0x02 | 0x04)
     vols = []
     for i, recs in enumerate(volumes):
         more = 0x02 if i + 1 < len(volumes) else 0
-        image = bytearray((headers() if i == 0 else b"") + b"".join(recs) + trailer(0, len(recs), more))
+        image = bytearray((header_records(HEADERS) if i == 0 else b"") + b"".join(recs)
+                          + trailer(0, len(HEADERS), len(recs), more))
         struct.pack_into("<i", image, len(image) - TRAILER + 16, volume_checksum(bytes(image)))
         vols.append(bytes(image))
     return exe, vols

@@ -5,7 +5,7 @@ server, checks against its download token, extracts and runs.
 
 usage: internet.py BUILD_DIR CASE     (BUILD_DIR holds host/ and win/)
 """
-import os, sys
+import contextlib, os, sys
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, here)
@@ -34,54 +34,48 @@ def downloaded(c, t):
     return os.path.join(os.path.dirname(c.folder(*t)), "Full.exe")
 
 
+@contextlib.contextmanager
+def serving(server):
+    """The server's URL while it runs; shut down afterwards."""
+    try:
+        yield servers.url(server)
+    finally:
+        server.shutdown()
+        server.server_close()
+
+
 def case_internet_download(c):
     """Asked first (with the size), downloaded, checked, extracted and run;
     the download deleted afterwards. No: nothing fetched. /hide: no
     question, the engine hidden."""
     t = (13, 0, 0)
-    full, files = full_setup(c, "docs", (13, 0, 2))
-    server = servers.files(c.path("docs"))
-    try:
-        setup = internet_stub(c, servers.url(server), t, "options.ask_before_download=1",
-                              "download.size=5242880")
+    _, files = full_setup(c, "docs", (13, 0, 2))
+    with serving(servers.files(c.path("docs"))) as base:
+        setup = internet_stub(c, base, t, "options.ask_before_download=1", "download.size=5242880")
         rc, _, lines = c.run(setup, answer="&No")
         c.check(shown(lines, "title=Confirm", "INTERNET DOWNLOAD", "Size: 5.00 MB"),
                 f"the question with caption Confirm and the size 5.00 MB ({lines})")
         c.check(c.report() is None and rc == 0 and not os.path.exists(downloaded(c, t)),
                 f"No: nothing downloaded, no engine, exit code 0 (got {rc})")
 
-        rc, _, lines = c.run(setup, answer="&Yes")
-        rep = c.report()
-        if c.check(rep is not None and rc == 7, f"Yes: the engine of the fetched setup ran, exit code 7 (got {rc})"):
-            c.check_files(rep, files)
-            c.check(rep["show"] == "5", "the engine starts shown")
+        rc, _, _ = c.run(setup, answer="&Yes")
+        rep = c.ran(f"Yes: the engine of the fetched setup ran, exit code 7 (got {rc})", files, rc == 7)
+        c.check(rep and rep["show"] == "5", "the engine starts shown")
         c.check(not os.path.exists(downloaded(c, t)), "the downloaded setup is deleted afterwards")
 
         rc, _, _ = c.run(setup, "/hide", timeout=60)
-        rep = c.report()
-        if c.check(rep is not None and rc == 7, "/hide: no question, the engine ran"):
-            c.check(rep["show"] == "0", f"/hide: the engine starts hidden (show {rep['show']})")
-    finally:
-        server.shutdown()
-        server.server_close()
+        rep = c.ran("/hide: no question, the engine ran", {}, rc == 7)
+        c.check(rep and rep["show"] == "0", "/hide: the engine starts hidden")
 
 
 def case_internet_local(c):
-    """A setup file beside the stub is used without network or question;
-    with download.always the stub goes to the server regardless."""
+    """A setup file beside the stub is used without network or question."""
     _, files = full_setup(c, ".", (13, 1, 2))
     nowhere = "http://127.0.0.1:%d" % servers.closed_port()
     setup = internet_stub(c, nowhere, (13, 1, 0), "options.ask_before_download=1")
     rc, _, _ = c.run(setup, timeout=60)
-    rep = c.report()
-    if c.check(rep is not None and rc == 7, f"the setup beside the stub ran without a question (exit {rc})"):
-        c.check_files(rep, files)
+    c.ran(f"the setup beside the stub ran without a question (exit {rc})", files, rc == 7)
     c.check(os.path.exists(c.path("Full.exe")), "the local setup file stays")
-
-    setup = internet_stub(c, nowhere, (13, 1, 4), "download.always=1")
-    _, _, lines = c.run(setup, answer="&OK")
-    c.check(shown(lines, "Unable to open Internet Connection: " + nowhere + "/Full.exe")
-            and c.report() is None, f"always: the server is asked, not the local file ({lines})")
 
 
 def case_internet_foreign(c):
@@ -89,39 +83,32 @@ def case_internet_foreign(c):
     fetched file deleted."""
     t = (13, 2, 0)
     full_setup(c, "docs", (13, 2, 2), token="SOMEONE-ELSE")
-    server = servers.files(c.path("docs"))
-    try:
-        _, _, lines = c.run(internet_stub(c, servers.url(server), t), answer="&OK")
-    finally:
-        server.shutdown()
-        server.server_close()
+    with serving(servers.files(c.path("docs"))) as base:
+        _, _, lines = c.run(internet_stub(c, base, t), answer="&OK")
     c.check(shown(lines, "title=Error", "Bad Secret Token!"), f"the token error ({lines})")
-    c.check(c.report() is None, "no engine ran")
-    c.check(not os.path.exists(downloaded(c, t)), "the fetched file is deleted")
+    c.check(c.report() is None and not os.path.exists(downloaded(c, t)), "no engine ran, the fetched file is deleted")
 
 
 def case_internet_404(c):
-    """A 404 with a classic HTML error page: the 404 text; with http.server's
-    own page: the status error. Neither starts an engine or leaves the page
-    under the setup's name."""
+    """A 404 with a classic HTML error page: its text; with http.server's page:
+    the status error. No engine, no page left under the setup's name."""
     t = (13, 3, 0)
     os.makedirs(c.path("empty"), exist_ok=True)
     for server, folder, texts in ((servers.odd(), "/files", lambda base: ("404 File Not Found...", f"URL:  {base}/Full.exe.")),
                                   (servers.files(c.path("empty")), "", lambda base: ("title=Error", "Full.exe --- Error downloading file (HTTP 404)"))):
-        try:
-            base = servers.url(server) + folder
+        with serving(server) as url:
+            base = url + folder
             _, _, lines = c.run(internet_stub(c, base, t), answer="&OK")
-        finally:
-            server.shutdown()
-            server.server_close()
         c.check(shown(lines, *texts(base)), f"{base}: the error ({lines})")
         c.check(c.report() is None and not os.path.exists(downloaded(c, t)), f"{base}: no engine, no page kept")
 
 
 def case_internet_offline(c):
-    """No server listening: the open error names the address."""
+    """download.always goes to the server although the setup file is beside
+    the stub; none listening: the open error names the address."""
+    full_setup(c, ".", (13, 4, 2))
     base = "http://127.0.0.1:%d/setups" % servers.closed_port()
-    _, elapsed, lines = c.run(internet_stub(c, base, (13, 4, 0)), answer="&OK")
+    _, _, lines = c.run(internet_stub(c, base, (13, 4, 0), "download.always=1"), answer="&OK")
     c.check(shown(lines, "title=Error", f"Unable to open Internet Connection: {base}/Full.exe"),
             f"the open error ({lines})")
     c.check(c.report() is None, "no engine ran")
