@@ -18,7 +18,6 @@
 #include "support/Handles.h"
 #include "support/KDebug.h"
 #include "support/Utils.h"
-#include "support/WriteBehind.h"
 #include "text/Common.h"
 #include "text/LangRes0.h"
 #include "ui/KMsgBox.h"
@@ -107,13 +106,17 @@ public:
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     FFailed =
         !FFile || SetFilePointer(FFile.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER;
-    if (!FFailed) FWriteBehind.Begin(FFile.Get());
   }
   void Write(const char* bytes, size_t count) override {
-    if (!FFailed) FWriteBehind.Write(bytes, count);
+    while (!FFailed && count > 0) {
+      DWORD done = 0;
+      if (!WriteFile(FFile.Get(), bytes, static_cast<DWORD>(count), &done, nullptr) || done == 0)
+        FFailed = true;
+      bytes += done;
+      count -= done;
+    }
   }
   void End(uint64_t size) override {
-    if (!FFailed) FFailed = !FWriteBehind.Finish();
     const uint32_t date = FEntry.DosDateTime;
     if (!FFailed && date != 0) {
       FILETIME local, utc;
@@ -135,9 +138,6 @@ public:
 private:
   TExtractJob& FJob;
   THandle FFile;
-  // Declared after the file: on the way out it waits for its writes before
-  // the file closes.
-  TWriteBehind FWriteBehind;
   TFileEntry FEntry;
   std::string FPath, FKey;
   bool FFailed = false;
