@@ -95,10 +95,8 @@ TEST(PerformAutoUpdate, DownloadQuestionTextAndKindFollowTheSwitches) {
     int interactive;
     const char* box;  // "" for none
   } cases[] = {
-      {false, false, 0, "ask 0 Get Demo? s12"},
       {true, false, 0, "ask 0 Get Demo? s13"},
-      {false, true, 0, "notice 2 Get Demo? s18"},
-      {true, true, 0, "notice 2 Get Demo? s19"},
+      {false, true, 0, "notice 2 Get Demo? s18"},  // forced: no No
       {true, false, 1, ""},  // an interactive check asks nothing before the download
   };
   for (const auto& c : cases) {
