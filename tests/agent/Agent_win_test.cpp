@@ -26,14 +26,7 @@ TEST(Ini, EmptyValuesMissingKeysAndBadNumbersReadAsTheDefault) {
   EXPECT_EQ(-7, ReadIniInt(f, "S", "neg", 5));
 }
 
-TEST(Ini, LongValuesComeWhole) {
-  ScratchDir d("korvix_ini_long");
-  const std::string value(20000, 'v');
-  ASSERT_TRUE(WriteIniString(d / "l.ini", "S", "k", value));
-  EXPECT_EQ(value, ReadIniString(d / "l.ini", "S", "k", ""));
-}
-
-TEST(Ini, WritesNeedFileSectionAndKey) {
+TEST(Ini, WritesNeedFileSectionAndKeyAndLongValuesComeWhole) {
   ScratchDir d("korvix_ini_write");
   const std::string f = d / "w.ini";
   EXPECT_FALSE(WriteIniString(f, "", "k", "v"));
@@ -44,6 +37,9 @@ TEST(Ini, WritesNeedFileSectionAndKey) {
   EXPECT_TRUE(WriteIniInt(f, "S", "big", -9000000000LL));
   EXPECT_EQ("[S]\r\nk=\r\nbig=-9000000000\r\n", ReadFilePart(f, 0, false, 0));
   EXPECT_EQ(-9000000000LL, ReadIniInt(f, "S", "big", 0));
+  const std::string value(20000, 'v');
+  ASSERT_TRUE(WriteIniString(f, "S", "k", value));
+  EXPECT_EQ(value, ReadIniString(f, "S", "k", ""));
 }
 
 class DescriptorFiles : public ::testing::Test {
@@ -60,16 +56,8 @@ protected:
   void Info(const std::string& text) { WriteTextFile(InfoFilePath(), text, 0, false); }
 };
 
-TEST_F(DescriptorFiles, SwitchesDefaultsAndOverrides) {
-  EXPECT_EQ(Dir / "Product.original", OriginalFilePath());
-  Info(
-      "[NewSetup]\r\nRequestConfirmationBeforeInstall=yes\r\nRequestConfirmationBeforeDownload=1"
-      "\r\nVersionNew=x\r\n");
-  EXPECT_FALSE(DescSwitch(KRequestConfirmationBeforeInstall));
-  EXPECT_TRUE(DescSwitch(KRequestConfirmationBeforeDownload));
-  EXPECT_EQ(0, DescInt(KVersionNew));
-  EXPECT_EQ(360, DescInt(KAutoInformW));
-  EXPECT_EQ("Tahoma", DescText(KFontName));
+TEST_F(DescriptorFiles, SwitchesAndTheirOverrides) {
+  Info("[NewSetup]\r\nRequestConfirmationBeforeDownload=1\r\n");
   EXPECT_TRUE(EffectiveSwitch(KOvConfirmDownload));
   AgentOverrides.Set(KOvConfirmDownload, 0);
   AgentOverrides.Set(KOvConfirmInstall, 1);
@@ -109,24 +97,16 @@ TEST_F(DescriptorFiles, SizeTestTakesTheLocalFileOrTheHttpSize) {
   EXPECT_TRUE(UpdateSizeOK(true, Dir / "srv"));  // test mode takes its own base
 }
 
+// The macros' rules run against a fake (RunTimeDir_test); here the folders
+// of this machine reach them.
 TEST(MacrosHere, FoldersOfThisMachine) {
   SetMacroFolders("C:\\Apps\\X", "", "");
-  EXPECT_EQ(WindowsFolder(true) + "system.ini",
-            ExpandMacros("<windir>\\system.ini", "\\", true, true));
-  EXPECT_EQ(TempFolder(false), ExpandMacros("<TempDir>", "\\", true, true));
-  EXPECT_EQ(ProgramFolder(false), ExpandMacros("<OriginDir>", "\\", true, true));
   EXPECT_EQ("C:\\Apps\\c.exe", ExpandMacros("<InstallDir>..\\c.exe", "\\", true, true));
-  EXPECT_EQ("|C:\\x|D:\\y|", ExpandMacros("|C:\\A\\..\\x|D:\\y|", "\\", true, true));
-  for (const char* m :
-       {"<UserDir>", "<UserAppDataDir>", "<AllUsersDesktopDir>", "<WinSys16Dir>", "<FontDir>"}) {
+  EXPECT_EQ(TempFolder(false), ExpandMacros("<TempDir>", "\\", true, true));
+  for (const char* m : {"<UserDir>", "<UserAppDataDir>", "<AllUsersDesktopDir>", "<FontDir>"}) {
     const std::string v = ExpandMacros(m, "\\", false, true);
     EXPECT_FALSE(v.empty() || v.back() == '\\' || v[0] == '<') << m << " = " << v;
   }
-  int y, m, d;
-  DecodeDate(Now(), y, m, d);
-  EXPECT_EQ(IntToStr(y) + (m < 10 ? "-0" : "-") + IntToStr(m),
-            ExpandMacros("<Date=6>", "\\", false, false).substr(0, 7));
-  EXPECT_EQ(0u, Pos("<", ExpandMacros("<Date=#>", "\\", false, false)));
   // The user's folder is the parent of the documents folder.
   const std::string docs = ExpandMacros("<MyDocumentsDir>", "\\", false, true);
   EXPECT_EQ(docs.substr(0, docs.rfind('\\')), ExpandMacros("<UserDir>", "\\", false, true));

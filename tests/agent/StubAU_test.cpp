@@ -15,18 +15,16 @@ public:
   std::int64_t Clock = 1000000;
   std::map<int, std::int64_t> Original = {{KProbeSecondsInterval, 3600}, {KProbeSecondsLast, 0}};
   bool TestMode = false, AnswerYes = true;
-  int Shots = 0, Quits = 0, Questions = 0, InfoOnly = 0;
-  std::vector<int> ShotTicks;
-  int Tick = 0;
+  int Shots = 0, Questions = 0;
 
   std::int64_t NowSeconds() override { return Clock; }
   std::int64_t ReadOriginal(int key) override { return Original[key]; }
-  std::int64_t ReadInfo(int key) override { return key == KVersionNew ? 0x100000007LL : 0; }
+  std::int64_t ReadInfo(int) override { return 0; }
   void WriteOriginal(int key, std::int64_t value) override { Original[key] = value; }
   bool CheckTestMode(bool) override { return TestMode; }
   void Debug(const std::string&) override {}
-  void PostQuit() override { ++Quits; }
-  void DownloadInfoOnly() override { ++InfoOnly; }
+  void PostQuit() override {}
+  void DownloadInfoOnly() override {}
   void ApplyMessageFont() override {}
   bool AskCheckNow() override {
     ++Questions;
@@ -34,12 +32,10 @@ public:
   }
   void PerformShot() override {
     ++Shots;
-    ShotTicks.push_back(Tick);
     Original[KProbeSecondsLast] = Clock;
   }
   void Run(TAgentState& s, int ticks) {
     for (int i = 0; i < ticks; ++i) {
-      ++Tick;
       ++Clock;
       AgentTickWith(s, *this);
     }
@@ -55,18 +51,6 @@ protected:
 
 }  // namespace
 
-TEST_F(AgentCycle, FirstStatusCheckOnTheFourthTickOrAfterSleepX) {
-  World.Run(State, 10);
-  ASSERT_EQ(1, World.Shots);
-  EXPECT_EQ(4, World.ShotTicks[0]);
-  TAgentState delayed;
-  delayed.AutoUpdateTimerCount = -10;  // "/SleepX=10"
-  TFakeWorld w;
-  w.Run(delayed, 20);
-  ASSERT_EQ(1, w.Shots);
-  EXPECT_EQ(11, w.ShotTicks[0]);
-}
-
 TEST_F(AgentCycle, IntervalMinusOneNeverProbesOnTheTimerButOnRequest) {
   World.Original[KProbeSecondsInterval] = -1;
   World.TestMode = true;  // -1 keeps its meaning in test mode
@@ -78,7 +62,8 @@ TEST_F(AgentCycle, IntervalMinusOneNeverProbesOnTheTimerButOnRequest) {
 }
 
 TEST_F(AgentCycle, InteractiveChecksAndTheAskOverrideAskFirst) {
-  World.Run(State, 5);  // the first probe is done; the next is an hour away
+  World.Run(State, 5);
+  ASSERT_EQ(1, World.Shots);  // the first probe; the next is an hour away
   AgentSettingWith(State, World, 31, 2);
   World.AnswerYes = false;
   World.Run(State, 1);
@@ -94,19 +79,6 @@ TEST_F(AgentCycle, InteractiveChecksAndTheAskOverrideAskFirst) {
   AgentSettingWith(State, World, 31, 0);
   World.Run(State, 1);
   EXPECT_EQ(3, World.Questions);
-}
-
-TEST_F(AgentCycle, SettingsReadLow32BitsAndSetOverridesByLowByte) {
-  World.Original[KVersionOriginal] = 0x100000004LL;
-  EXPECT_EQ(4, AgentSettingWith(State, World, 4, 0));
-  EXPECT_EQ(7, AgentSettingWith(State, World, 5, 0));
-  EXPECT_EQ(0, AgentSettingWith(State, World, 14, 77));
-  EXPECT_EQ(77, AgentSettingWith(State, World, 10, 0));
-  AgentSettingWith(State, World, 21, 0x100);
-  EXPECT_EQ(0, AgentOverrides.Values[KOvConfirmDownload]);
-  AgentSettingWith(State, World, 32, 0);
-  World.Run(State, 1);
-  EXPECT_EQ(1, World.InfoOnly);
 }
 
 TEST(AgentDecision, SameStampWaitsForTheReAskTimeUnlessInteractive) {

@@ -1,28 +1,20 @@
 #!/usr/bin/env python3
-"""The update agent end to end under Wine: a product folder with the plain
-agent (packed by korvix-pack), its ".original" file and the stand-in product;
-an update source (a folder, or a local HTTP server on 127.0.0.1) with the
-".info" file and version 2 of the setup, whose stand-in engine reports what
-it was started with. boxclick.exe answers the agent's boxes and ui_keysend.exe
-the inform dialog; nothing waits on a person.
+"""Updates end to end under Wine: version 2 of the setup in the update
+source, whose stand-in engine reports what it was started with, and the
+stand-in product running in the product folder. boxclick.exe answers the
+agent's boxes and ui_keysend.exe the inform dialog; nothing waits on a person.
 
 usage: update_e2e.py BUILD_DIR CASE     (BUILD_DIR holds host/ and win/)
 """
-import glob, os, shutil, subprocess, sys, threading, time
+import os, shutil, subprocess, sys, threading, time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "http"))
-import e2e  # noqa: E402
-import servers  # noqa: E402
-from e2e import Failure, agent_sets, shown, wait_for, winpath  # noqa: E402
+import agentcase
+from agentcase import Failure, e2e, shown, wait_for, winpath
 
 TOKEN = "DEMO-T"
 LINK_SCHEME = "korvixtest"
-TEXTS = {  # the agent's texts in the ".original" file
-    "s11": "A new version of PROG_NAME is ready.", "s12": " It will be installed.",
-    "s13": " Download it?", "s14": "Install PROG_NAME now?", "s15": "Please close PROG_NAME.",
-    "s16": "PROG_NAME is up to date.", "s17": "<P>Start it again?", "s34": "News", "s35": "Open",
-}
+SHUT_DOWN = {"RunningProcess": "<InstallDir>\\Product.exe", "ShutDownMethod": "Using WM_CLOSE",
+             "RestartProcess": 1, "InformFinish": 1}
 
 
 def scramble_token(plain, a=2, b=1, first=0x33, key=0x5A):
@@ -33,88 +25,33 @@ def scramble_token(plain, a=2, b=1, first=0x33, key=0x5A):
     return "".join(chr(ord(ch) + 50) for ch in "".join("%02X" % v for v in raw))
 
 
-def ini(sections):
-    return "".join(f"[{s}]\r\n" + "".join(f"{k}={v}\r\n" for k, v in keys.items())
-                   for s, keys in sections.items()).encode("latin-1")
-
-
-def read_ini(path):
-    values, section = {}, ""
-    for line in open(path, "rb").read().decode("latin-1").splitlines():
-        if line.startswith("["):
-            section = line.strip("[] ")
-        elif "=" in line:
-            k, v = line.split("=", 1)
-            values[(section, k.strip())] = v.strip()
-    return values
-
-
-class Product:
-    """A product folder: the plain agent, its descriptors, the stand-in
-    product and the update source."""
+class Product(agentcase.Product):
+    """A product folder with the stand-in product Product.exe, which reports
+    the messages it receives, and Setup2.exe of version 2 in the source."""
 
     def __init__(self, c, name, http=False):
-        self.c, self.dir = c, c.path(name)
-        self.srv = os.path.join(self.dir, "srv")
-        os.makedirs(self.srv)
-        self.server = servers.files(self.srv) if http else None
-        self.base = servers.url(self.server) if http else winpath(self.srv)
-        self.agent = os.path.join(self.dir, "DemoAgent.exe")
-        self.copy = os.path.join(self.dir, "X_DemoAgent.exe")
+        super().__init__(c, name, TOKEN, http)
         self.product = os.path.join(self.dir, "Product.exe")
         self.product_report = os.path.join(self.dir, "product.txt")
         shutil.copy(c.exe("standin_product"), self.product)
-        c.build(self.agent, agent_sets(self.base, TOKEN))
-        self.write_original(1)
-        self.update = c.pack("Update2.exe", {"news.txt": c.write("news.txt", b"version 2")}, (10, 0, 0),
-                             [f"update.token={TOKEN}"])
-        shutil.move(self.update, os.path.join(self.srv, "Update2.exe"))
-        self.update = os.path.join(self.srv, "Update2.exe")
+        self.write_original()
+        news = c.write("news.txt", b"version 2")
+        shutil.move(c.pack("Setup2.exe", {"news.txt": news}, (10, 0, 0), [f"update.token={TOKEN}"]), self.update)
 
-    def close(self):
-        if self.server:
-            self.server.shutdown()
-            self.server.server_close()
+    def __exit__(self, *exc):
+        self.stop_product()
+        super().__exit__(*exc)
 
-    def write_original(self, version):
-        with open(os.path.join(self.dir, "Demo.original"), "wb") as f:
-            f.write(ini({"OriginalSetup": {"VersionOriginal": version, "Stamp": 1, "ProgramName": "Demo",
-                                           "ProbeSecondsInterval": -1, "ReAskSecondsInterval": 0},
-                         "Directories": {"TargetDir": winpath(self.dir)}, "AutoUpdate": TEXTS}))
+    def stop_product(self):
+        self.c.wine("taskkill", "/F", "/IM", "Product.exe")
 
-    def write_info(self, stamp=2, inform=None, **keys):
-        new = {"DownloadURL_UPDATE": self.base, "NameOfUpdateFile": "Update2.exe",
-               "SizeOfUpdateFile": os.path.getsize(self.update), "VersionNew": 2, "Stamp": stamp,
-               "ProgramName": "Demo", "RunningProcess": "<InstallDir>\\Product.exe",
-               "ShutDownMethod": "Using WM_CLOSE", "RestartProcess": 1, "InformFinish": 1}
-        new.update(keys)
-        sections = {"NewSetup": new}
-        if inform is not None:
-            sections["General"] = {"AutoInform": 1}
-            sections["AutoInform"] = inform
-        with open(os.path.join(self.srv, "Demo.info"), "wb") as f:
-            f.write(ini(sections))
-
-    def original(self):
-        return read_ini(os.path.join(self.dir, "Demo.original"))
-
-    def log(self):
-        return "".join(open(p, "rb").read().decode("latin-1") for p in glob.glob(os.path.join(self.dir, "*.log")))
-
-    # -- processes
-    def plain(self, *switches):
-        """Runs the plain agent with switches until it ends (bounded)."""
-        self.c.wait(self.c.start(self.agent, *switches), 40)
+    def write_info(self, **keys):
+        super().write_info(**{**SHUT_DOWN, **keys})
 
     def count(self, name):
         return self.c.wine("tasklist", "/FO", "csv").lower().count('"%s"' % name.lower())
 
-    def running(self, name):
-        return self.count(name) > 0
-
     def start_product(self, *flags):
-        if os.path.exists(self.product_report):
-            os.remove(self.product_report)
         self.c.start(self.product, "--report", winpath(self.product_report), *flags)
         wait_for(lambda: "ready" in self.product_lines(), 20)
 
@@ -122,21 +59,6 @@ class Product:
         if not os.path.exists(self.product_report):
             return []
         return open(self.product_report, "rb").read().decode("latin-1").splitlines()
-
-    def stop_product(self):
-        self.c.wine("taskkill", "/F", "/IM", "Product.exe")
-
-    def start_copy(self):
-        """The plain agent starts the transient copy, which waits for requests."""
-        self.plain("/DELAY=0")
-        if not wait_for(lambda: self.running("X_DemoAgent.exe"), 20):
-            raise Failure("the transient copy did not start")
-        time.sleep(1.5)  # its window, which receives the requests
-
-    def stop_copy(self):
-        self.plain("/STOP=0")
-        if not wait_for(lambda: not self.running("X_DemoAgent.exe"), 20):
-            raise Failure("the transient copy did not stop")
 
 
 def answer_boxes(c, answers):
@@ -148,8 +70,7 @@ def answer_boxes(c, answers):
 
     def run():
         for caption, on_box in answers:
-            delay = 5000 if on_box else 600
-            proc = c.clicker(caption, 60, 1, delay)
+            proc = c.clicker(caption, 60, 1, 5000 if on_box else 600)
             for raw in proc.stdout:
                 lines.append(raw.decode("latin-1").rstrip("\r\n"))
                 if on_box and lines[-1].startswith("text="):
@@ -160,19 +81,21 @@ def answer_boxes(c, answers):
     return thread, lines
 
 
-def install_tasklist(c):
-    """Our tasklist in the prefix's system folder (Wine's prints nothing)."""
+def tasklist_case(build, name):
+    """A case whose prefix has our tasklist (Wine's prints nothing)."""
+    c = e2e.Case(build, name)
     system = c.wine("winepath", "-u", "C:\\windows\\system32")
     shutil.copy(os.path.join(os.path.dirname(c.bin), "agent_fixture", "tasklist.exe"),
                 os.path.join(system, "tasklist.exe"))
     c.wine("reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", "tasklist.exe", "/d", "native", "/f")
+    return c
 
 
 def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopping=True,
                before_probe=None):
     """One update from version 1 to 2 by the copy, which the test asks to
-    probe; checks the engine's command line, the shut-down, the descriptor
-    keys and the product's restart."""
+    probe; checks the engine's command line, the descriptor keys, the
+    clean-up and the product afterwards."""
     p.write_info(ShutDownMethod=method)
     p.start_product(*product_flags)
     p.start_copy()
@@ -189,14 +112,14 @@ def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopp
     boxes.join(60)
     c.check(f'/OriginalInfoFile="{winpath(p.dir)}\\Demo.info"' in rep["cmdline"] and "news.txt" in rep["files"],
             f"{method}: the new setup runs with /OriginalInfoFile= ({rep['cmdline']})")
-    wait_for(lambda: p.original().get(("OriginalSetup", "VersionOriginal")) == "2", 20)
+    wait_for(lambda: p.version() == "2", 20)
     o = p.original()
-    c.check(o.get(("OriginalSetup", "VersionOriginal")) == "2" and o.get(("OriginalSetup", "Stamp")) == "2",
+    c.check(o.get("VersionOriginal") == "2" and o.get("Stamp") == "2",
             f"{method}: VersionOriginal and Stamp are 2")
-    c.check(all(o.get(("OriginalSetup", k)) for k in
+    c.check(all(o.get(k) for k in
                 ("ProbeSecondsLast", "__ProbeSecondsLast", "ReAskSecondsLast", "__ReAskSecondsLast")),
             f"{method}: the time keys and their twins are written")
-    c.check(not os.path.exists(os.path.join(p.dir, "Update2.exe")) and os.path.exists(p.update),
+    c.check(not os.path.exists(os.path.join(p.dir, "Setup2.exe")) and os.path.exists(p.update),
             f"{method}: the downloaded setup is deleted after the run, the source stays")
     # One product runs afterwards: the one started again, or the one that was
     # not shut down (and no second one).
@@ -207,7 +130,7 @@ def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopp
     c.check(p.count("Product.exe") == 1,
             f"{method}: the product {'is started again' if restarted else 'runs on, not started twice'}")
     if stopping:
-        c.check(".. WinExec - " not in p.log() and p.running("X_DemoAgent.exe"),
+        c.check(".. WinExec - " not in p.log() and p.copy_running(),
                 f"{method}: a copy with a quit countdown does not restart the agent")
     return seen
 
@@ -215,10 +138,8 @@ def update_run(c, p, method, product_flags=(), answers=(), restarted=True, stopp
 def shut_down_runs(c, plans):
     """Version 1 to 2 once per plan (method, product flags, messages the
     product reports, restarted), each box answered as a user would."""
-    install_tasklist(c)
     for n, (method, flags, received, restarted) in enumerate(plans):
-        p = Product(c, f"p{n}")
-        try:
+        with Product(c, f"p{n}") as p:
             answers = [("&OK", p.stop_product)] if method == "Issue a Message Box" else []
             answers.append(("&Yes" if restarted else "&OK", None))
             seen = update_run(c, p, method, flags, answers, restarted)
@@ -228,10 +149,6 @@ def shut_down_runs(c, plans):
             if method == "Issue a Message Box":
                 c.check(shown(seen, "Please close Product.exe."),
                         "the close request names the product's program file")
-            p.stop_product()
-            p.stop_copy()
-        finally:
-            p.close()
 
 
 def case_update_methods(c):
@@ -255,89 +172,45 @@ def case_update_restart(c, http=False):
     """The whole cycle: the update, the plain agent started anew, the old copy
     gone with its file, a fresh copy, and a second probe that finds nothing
     newer."""
-    install_tasklist(c)
-    p = Product(c, "restart", http=http)
-    try:
+    with Product(c, "restart", http=http) as p:
         # A controller sets override 4 (InformFinish) to 1 in the running copy,
         # which the restart carries over to the next copy.
         update_run(c, p, "Using WM_CLOSE", answers=[("&Yes", None)], stopping=False,
-                   before_probe=lambda: c.wine(c.exe("agentctl"), "--agent", "DemoAgent.exe",
-                                               "--no-register", "--set", "24=1"))
+                   before_probe=lambda: p.ctl("--set", "24=1"))
         c.check(wait_for(lambda: not os.path.exists(p.copy), 15), "the old X_ copy deletes itself")
-        c.check(wait_for(lambda: os.path.exists(p.copy) and p.running("X_DemoAgent.exe"), 30),
+        c.check(wait_for(lambda: os.path.exists(p.copy) and p.copy_running(), 30),
                 "the plain agent, started anew, starts a fresh copy")
-        log = p.log()
         overrides = "|255|255|255|255|1|255|255|255|"
-        c.check(shown([log], "/_ZZ=99 /WAIT=10 /TRANSIENT=" + overrides, "/TRANSIENTx=" + overrides),
+        c.check(shown([p.log()], "/_ZZ=99 /WAIT=10 /TRANSIENT=" + overrides, "/TRANSIENTx=" + overrides),
                 "the plain agent is restarted with /_ZZ=99 /WAIT=10, the overrides reach the new copy")
-        p.write_info(stamp=3)  # published again: passes the stamp, not the version
+        p.write_info(Stamp=3)  # published again: passes the stamp, not the version
         p.plain("/TEST=1")
         c.check(wait_for(lambda: "GetOkToPerformAU = 3" in p.log(), 20),
                 "a second probe finds nothing newer (level 3)")
-        p.stop_product()
-        p.stop_copy()
-    finally:
-        p.close()
 
 
 def case_update_http(c):
     case_update_restart(c, http=True)
 
 
-def case_update_declined(c):
-    """No before the download: nothing is fetched or shut down. No before the
-    install: the setup stays downloaded, the product untouched. The copy goes
-    on running after both."""
-    install_tasklist(c)
-    p = Product(c, "declined")
-    try:
-        p.write_info(RequestConfirmationBeforeDownload=1, RequestConfirmationBeforeInstall=1)
-        p.start_product()
-        p.start_copy()
-        boxes, seen = answer_boxes(c, [("&No", None)])
-        p.plain("/TEST=1")
-        boxes.join(60)
-        c.check(shown(seen, "A new version of Demo is ready.", "Download it?"),
-                f"the download question ({seen})")
-        time.sleep(3)
-        c.check(not os.path.exists(os.path.join(p.dir, "Update2.exe")), "No: nothing is downloaded")
-        p.write_info(stamp=3, RequestConfirmationBeforeDownload=1, RequestConfirmationBeforeInstall=1)
-        boxes, seen = answer_boxes(c, [("&Yes", None), ("&No", None)])
-        p.plain("/TEST=1")
-        boxes.join(90)
-        c.check(shown(seen, "Install Demo now?"), "the install question")
-        time.sleep(3)
-        c.check(os.path.exists(os.path.join(p.dir, "Update2.exe")), "No: the downloaded setup stays")
-        c.check(c.report() is None and p.product_lines() == ["ready"],
-                f"nothing is shut down or installed ({p.product_lines()})")
-        c.check(p.original().get(("OriginalSetup", "VersionOriginal")) == "1", "VersionOriginal stays 1")
-        c.check(p.running("X_DemoAgent.exe"), "the agent goes on")
-        p.stop_product()
-        p.stop_copy()
-    finally:
-        p.close()
-
-
 def case_inform(c):
     """AutoInform: a page with a link (dialog; its button opens the link), an
     empty page with a link (opened at once), both empty (nothing)."""
-    install_tasklist(c)
     links = c.path("links.txt")
     recorder = os.path.join(c.bin, "ui_linkrecorder.exe")
     c.wine("reg", "add", f"HKCR\\{LINK_SCHEME}", "/v", "URL Protocol", "/d", "", "/f")
     c.wine("reg", "add", f"HKCR\\{LINK_SCHEME}\\shell\\open\\command", "/ve", "/d",
            f'"{winpath(recorder)}" "{winpath(links)}" "%1"', "/f")
-    p = Product(c, "inform")
-    try:
+    with Product(c, "inform") as p:
         p.start_copy()
         for stamp, body, link, shows in [(2, "Version 2 brings <b>news</b>.", "korvixtest:news", "dialog"),
                                          (3, "", "korvixtest:direct", "link"),
                                          (4, "", "", "nothing")]:
-            page = "x|" + scramble_token(TOKEN) + "|a|b|" + body if body else "x|" + scramble_token(TOKEN) + "|a|"
-            c.write("News.txt", page.encode())
-            shutil.move(c.path("News.txt"), os.path.join(p.srv, "News.txt"))
-            p.write_original(1)
-            p.write_info(stamp=stamp, inform={"NameOfInformFile": "News.txt", "DownloadURL_INFORM": link,
+            page = "x|" + scramble_token(TOKEN) + "|a|" + (f"b|{body}" if body else "")
+            with open(os.path.join(p.srv, "News.txt"), "w") as f:
+                f.write(page)
+            p.write_original()
+            p.write_info(Stamp=stamp, inform={"NameOfInformFile": "News.txt", "DownloadURL_INFORM": link,
                                               "SizeOfInformFile": len(page)})
             ended = p.log().count("PerformAutoInform() - END")
             keys = shows == "dialog" and subprocess.Popen(
@@ -347,41 +220,23 @@ def case_inform(c):
             dialog = keys.wait(60) == 0 if keys else False  # the key sender found the dialog
             done = wait_for(lambda: p.log().count("PerformAutoInform() - END") > ended, 30)
             opened = wait_for(lambda: os.path.exists(links) and link in open(links).read(), 10) if link else False
-            version = p.original().get(("OriginalSetup", "VersionOriginal"))
+            version = p.version()
             c.check(done and dialog == (shows == "dialog") and opened == bool(link)
                     and version == ("1" if shows == "nothing" else "2"),
                     f"{shows}: dialog {dialog}, link opened {opened}, VersionOriginal {version}")
-        p.stop_copy()
-    finally:
-        p.close()
 
 
 def case_demo(c, http=False):
-    """The demo of scripts/demo-update.sh: one update of the demo product
-    from version 1 to 2, told step by step."""
-    install_tasklist(c)
-    p = Product(c, "demo", http=http)
-    try:
-        print(f"== product folder {p.dir}\n   the plain agent DemoAgent.exe, Demo.original (version 1),"
-              f" the stand-in product Product.exe\n== update source {p.base}: Demo.info, Update2.exe")
-        update_run(c, p, "Using WM_CLOSE", answers=[("&Yes", None)], stopping=False)
-        print("== the product received: " + ", ".join(p.product_lines()))
-        c.check(wait_for(lambda: os.path.exists(p.copy) and p.running("X_DemoAgent.exe"), 30),
-                "the plain agent, started anew, runs a fresh copy")
-        print("== Demo.original now:")
-        for (section, key), value in sorted(p.original().items()):
-            if section == "OriginalSetup":
-                print(f"   {key}={value}")
-        print("== the agent's log (its main steps):")
-        steps = ("CommandLine=", "GetOkToPerformAU", "PerformAutoUpdate", "Download ", "Shut Down",
-                 "ReStartAutoUpdateExe", "WinExec", "DeleteMySelf")
-        for line in p.log().splitlines():
-            if any(step in line for step in steps):
-                print("   " + line)
-        p.stop_product()
-        p.stop_copy()
-    finally:
-        p.close()
+    """Not a test: case_update_restart for scripts/demo-update.sh, its main
+    steps printed."""
+    case_update_restart(c, http)
+    print("== Demo.original now:\n" + open(c.path("restart/Demo.original"), encoding="latin-1").read())
+    print("== the agent's log (its main steps):")
+    steps = ("CommandLine=", "GetOkToPerformAU", "PerformAutoUpdate", "Download ", "Shut Down",
+             "ReStartAutoUpdateExe", "WinExec", "DeleteMySelf")
+    for line in open(c.path("restart/X_DemoAgent.log"), encoding="latin-1"):
+        if any(step in line for step in steps):
+            print("   " + line.rstrip())
 
 
 def case_demo_http(c):
@@ -389,4 +244,4 @@ def case_demo_http(c):
 
 
 if __name__ == "__main__":
-    sys.exit(e2e.main(globals()))
+    sys.exit(e2e.main(globals(), tasklist_case))
