@@ -7,7 +7,7 @@ find_package(GTest REQUIRED)
 function(korvix_portable_lib name)
   add_library(${name} STATIC ${KORVIX_PORTABLE_SOURCES})
   target_include_directories(${name} PUBLIC ${KORVIX_ROOT}/src)
-  target_link_libraries(${name} PUBLIC ZLIB::ZLIB)
+  target_link_libraries(${name} PUBLIC korvix_deflate ZLIB::ZLIB)
 endfunction()
 
 korvix_portable_lib(korvix_portable)

@@ -28,7 +28,7 @@ target_compile_options(korvix_win PRIVATE -flto -ffat-lto-objects)
 set_property(SOURCE ${KORVIX_ROOT}/src/payload/PeResources.cpp APPEND PROPERTY
   COMPILE_OPTIONS -fno-lto)
 target_include_directories(korvix_win PUBLIC ${KORVIX_ROOT}/src ${ZLIB_INCLUDE})
-target_link_libraries(korvix_win PUBLIC ${ZLIB_STATIC}
+target_link_libraries(korvix_win PUBLIC korvix_deflate ${ZLIB_STATIC}
   comctl32 gdi32 user32 advapi32 shell32 version ole32)
 
 # The stub: a GUI program whose NT headers are moved to offset 256 after the

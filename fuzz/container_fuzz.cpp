@@ -1,8 +1,8 @@
 // Fuzz target over the payload container reader: the trailer and header
 // records (TGFileInfo), the record walk that the stub extracts with (every
 // file record streamed and inflated through the reused buffers),
-// the volume checksum, the token and scrambled-text decoders, and the
-// inflate wrapper on the raw input.
+// the volume checksum, the token and scrambled-text decoders, and both
+// inflaters on the raw input, which must agree where both read it.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -78,8 +78,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   GSink = GSink + (size_t)VolumeChecksum(path, 74) + PayloadEndFromBytes(bytes);
+  // A stream both inflaters read gives the same bytes.
+  static TWholeInflater whole;
+  static unsigned char out[1 << 20];
+  size_t produced = 0;
+  const bool wholeRead = whole.Inflate(data, size, out, sizeof out, produced);
   try {
-    Use(InflateText(bytes));
+    const std::string plain = InflateText(bytes);
+    Use(plain);
+    if (wholeRead && plain != std::string(reinterpret_cast<char*>(out), produced)) __builtin_trap();
   } catch (const EZLibError&) {
   }
   std::string token, rest;

@@ -16,9 +16,10 @@ set(fuzz_srcs
 add_custom_command(OUTPUT ${fuzz_bin}
   COMMAND ${KORVIX_CLANGXX} -std=c++17 -g -O1 -fno-omit-frame-pointer
           -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-          -I${KORVIX_ROOT}/src ${fuzz_srcs} $<TARGET_FILE:korvix_portable> -lz -lpthread
+          -I${KORVIX_ROOT}/src -I${KORVIX_ROOT}/third_party/libdeflate ${fuzz_srcs}
+          $<TARGET_FILE:korvix_portable> $<TARGET_FILE:korvix_deflate> -lz -lpthread
           -o ${fuzz_bin}
-  DEPENDS ${fuzz_srcs} korvix_portable
+  DEPENDS ${fuzz_srcs} korvix_portable korvix_deflate
           ${KORVIX_ROOT}/src/payload/UnPack.h ${KORVIX_ROOT}/src/payload/ZLibOpen.h
           ${KORVIX_ROOT}/src/support/Utils.h
   COMMENT "Building the container fuzz target with clang"

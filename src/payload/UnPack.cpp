@@ -1,5 +1,6 @@
 #include "payload/UnPack.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -513,6 +514,29 @@ TStreamBuffers::TStreamBuffers()
 TStreamBuffers::~TStreamBuffers() {
   std::free(In);
   std::free(Out);
+  std::free(WholeIn);
+  std::free(WholeOut);
+}
+
+bool TStreamBuffers::TakeWholeBuffers() {
+  if (!WholeIn) WholeIn = static_cast<unsigned char*>(std::malloc(KWholeInSize));
+  if (!WholeOut) WholeOut = static_cast<unsigned char*>(std::malloc(KWholeOutSize));
+  return WholeIn && WholeOut;
+}
+
+bool TRecordWalk::ReadRecordBytes(uint64_t offset, unsigned char* to, size_t count) {
+  for (size_t done = 0; done < count;) {
+    const size_t n = std::min(count - done, TStreamBuffers::KInSize);
+    const size_t got = FFile.ReadAt(offset + done, to + done, n);
+    GReadPump();
+    if (got < n) {  // the bytes cannot come: never wait for them
+      FDamaged = true;
+      DebugLine("UnPack: short read of record data at ", offset + done);
+      return false;
+    }
+    done += n;
+  }
+  return true;
 }
 
 TRecordStatus TRecordWalk::StreamFileRecord(TStreamBuffers& buffers, TEntrySink& sink,
@@ -522,6 +546,20 @@ TRecordStatus TRecordWalk::StreamFileRecord(TStreamBuffers& buffers, TEntrySink&
   if (!FHaveData) return KRecordEnd;
   FHaveData = false;
   TContentSplit split(buffers.Header, sink);
+  if (FCompressed && FDataSize <= TStreamBuffers::KWholeInSize && buffers.TakeWholeBuffers()) {
+    if (!ReadRecordBytes(FDataPos, buffers.WholeIn, FDataSize)) return KRecordDamaged;
+    size_t n = 0;
+    if (buffers.WholeInflater.Inflate(buffers.WholeIn, FDataSize, buffers.WholeOut,
+                                      TStreamBuffers::KWholeOutSize, n)) {
+      for (size_t at = 0; at < n; at += TStreamBuffers::KWholePiece) {
+        split.Feed(buffers.WholeOut + at, std::min(n - at, TStreamBuffers::KWholePiece));
+        GReadPump();
+      }
+      hasEntry = split.Finish();
+      return KRecordRead;
+    }
+    // Not inflated whole: streamed from its start instead.
+  }
   uint64_t pos = FDataPos;
   size_t left = FDataSize;
   const unsigned char* in = buffers.In;
@@ -532,13 +570,7 @@ TRecordStatus TRecordWalk::StreamFileRecord(TStreamBuffers& buffers, TEntrySink&
   while (left > 0 || !ended) {
     if (inLeft == 0 && left > 0) {
       size_t n = left < TStreamBuffers::KInSize ? left : TStreamBuffers::KInSize;
-      size_t got = FFile.ReadAt(pos, buffers.In, n);
-      GReadPump();
-      if (got < n) {  // the bytes cannot come: never wait for them
-        FDamaged = true;
-        DebugLine("UnPack: short read of record data at ", pos);
-        return KRecordDamaged;
-      }
+      if (!ReadRecordBytes(pos, buffers.In, n)) return KRecordDamaged;
       pos += n;
       left -= n;
       in = buffers.In;

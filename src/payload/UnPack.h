@@ -187,19 +187,34 @@ public:
   virtual void End(uint64_t size) = 0;
 };
 
-// The buffers and inflater one walk (or a chain of walks) reuses for every
+// The buffers and inflaters one walk (or a chain of walks) reuses for every
 // record, so that memory stays bounded whatever the records' sizes.
 struct TStreamBuffers {
-  static constexpr size_t KInSize = 65536;  // read piece, the windows run after each
-  static constexpr size_t KOutSize = 1 << 20;
+  static constexpr size_t KInSize = 65536;  // read piece
+  static constexpr size_t KOutSize = 1 << 18;
+  // A compressed record of at most KWholeInSize bytes is read whole and
+  // inflated in one pass when its content fits KWholeOutSize: the
+  // authoring tool's largest record, 5 MiB of file bytes behind the longest
+  // entry header. Its content goes to the sink in pieces of KWholePiece.
+  // Other records (mostly stored ones, which zlib copies) stream through In
+  // and Out.
+  static constexpr size_t KWholeInSize = 2 << 20;
+  static constexpr size_t KWholeOutSize = (5 << 20) + KMaxEntryHeader + 1;
+  static constexpr size_t KWholePiece = 1 << 20;
   TStreamBuffers();
   ~TStreamBuffers();
   TStreamBuffers(const TStreamBuffers&) = delete;
   TStreamBuffers& operator=(const TStreamBuffers&) = delete;
+  // Takes WholeIn and WholeOut on first use; false when memory cannot hold
+  // them (records then stream).
+  bool TakeWholeBuffers();
   unsigned char* In;
   unsigned char* Out;
+  unsigned char* WholeIn = nullptr;
+  unsigned char* WholeOut = nullptr;
   std::string Header;
   TInflater Inflater;
+  TWholeInflater WholeInflater;
 };
 
 class TRecordWalk {
@@ -240,6 +255,11 @@ public:
   bool IsHeaderRecord(const TRecordHeader& rec) const { return rec.Index <= HeaderCount(); }
 
 private:
+  // Reads `count` bytes of the current record's data from `offset` in read
+  // pieces, letting the windows run between; on a short read the walk is
+  // damaged.
+  bool ReadRecordBytes(uint64_t offset, unsigned char* to, size_t count);
+
   TPayloadFile FFile;
   TTrailer FTrailer;
   uint64_t FEnd = 0;      // payload end, bounded by the file size

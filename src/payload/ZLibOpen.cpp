@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include <libdeflate.h>
 #include <zlib.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -88,6 +89,12 @@ uint32_t Adler32(uint32_t adler, const unsigned char* buf, size_t len) {
     b %= KAdlerBase;
   }
   return (uint32_t)b << 16 | a;
+}
+
+// libdeflate checks the zlib streams it inflates with this Adler-32 (its
+// own stays out of the programs).
+extern "C" uint32_t libdeflate_adler32(uint32_t adler, const void* buffer, size_t len) {
+  return Adler32(adler, static_cast<const unsigned char*>(buffer), len);
 }
 
 namespace {
@@ -297,6 +304,20 @@ size_t TInflater::Step(const unsigned char*& in, size_t& inLeft, bool lastInput,
   ZLibCheck(rc);
   if (!ended && produced == 0 && inLeft == 0 && lastInput) throw EZLibError(Z_BUF_ERROR);
   return produced;
+}
+
+TWholeInflater::~TWholeInflater() {
+  if (FDecoder) libdeflate_free_decompressor(FDecoder);
+}
+
+bool TWholeInflater::Inflate(const unsigned char* in, size_t inSize, unsigned char* out,
+                             size_t outSize, size_t& produced) {
+  produced = 0;
+  if (inSize < 2 || (in[0] >> 4) != 7) return false;
+  if (!FDecoder) FDecoder = libdeflate_alloc_decompressor();
+  if (!FDecoder) return false;
+  return libdeflate_zlib_decompress(FDecoder, in, inSize, out, outSize, &produced) ==
+         LIBDEFLATE_SUCCESS;
 }
 
 int32_t VolumeChecksum(const std::string& path, int64_t trailerLength) {

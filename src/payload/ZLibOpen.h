@@ -87,6 +87,34 @@ private:
   z_stream_s* FStream = nullptr;
 };
 
+struct libdeflate_decompressor;
+
+// Inflates whole zlib streams held in memory in one pass, several times as
+// fast as zlib's streaming inflate (the decoder is libdeflate's, built from
+// third_party/). One decoder is kept for many streams.
+class TWholeInflater {
+public:
+  TWholeInflater() {}
+  ~TWholeInflater();
+  TWholeInflater(const TWholeInflater&) = delete;
+  TWholeInflater& operator=(const TWholeInflater&) = delete;
+
+  // Inflates the stream in `in` into `out`; bytes after its end are
+  // ignored, as TInflater ignores them. True, with `produced` set, when the
+  // whole stream fitted `outSize`. False for a stream that did not fit, that
+  // declares a window under 32 KiB (zlib holds its distances to that
+  // window), or that the decoder finds damaged, truncated or asking for a
+  // dictionary: the caller then streams it through TInflater, so that what
+  // zlib finds is what is reported. (It also reads the length codes 286 and
+  // 287, which zlib refuses, as 258; what it reads still matches the
+  // stream's Adler-32.)
+  bool Inflate(const unsigned char* in, size_t inSize, unsigned char* out, size_t outSize,
+               size_t& produced);
+
+private:
+  libdeflate_decompressor* FDecoder = nullptr;
+};
+
 // The checksum of one container file as the authoring tool stores it at
 // trailer offset 16. Files larger than 51,200 bytes (and files that cannot
 // be opened) give 1234, "no checksum".

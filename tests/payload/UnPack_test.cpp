@@ -296,17 +296,29 @@ std::string Text(size_t size) {
   return s.substr(0, size);
 }
 
+std::string Noise(size_t size) {  // does not compress
+  std::string s(size, '\0');
+  uint32_t x = 11;
+  for (char& c : s) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 23);
+  return s;
+}
+
 }  // namespace
 
-// Records bigger than the buffers stream in pieces through one set of
-// buffers; entry headers up to the limit are read across pieces, longer ones
-// skipped.
+// Records bigger than the buffers arrive in pieces through one set of
+// buffers: inflated whole, or streamed when their data or their content do
+// not fit the whole-record buffers; entry headers up to the limit are read
+// across pieces, longer ones skipped.
 TEST(RecordStream, BigRecordsAndEntryHeadersUpToTheLimitStreamInPieces) {
   TContainer c;
-  const std::string big = Text(3 * TStreamBuffers::KOutSize + 12345);
+  const std::string big = Text(3 * TStreamBuffers::KWholePiece + 12345);
+  const std::string huge = Text(TStreamBuffers::KWholeOutSize + 1);
+  const std::string noise = Noise(TStreamBuffers::KWholeInSize + 1);
   const std::string stored = Text(3 * TStreamBuffers::KInSize + 7);
   const std::string name(KMaxEntryHeader - 4, 'n');
   c.Files = {FileRecord("|big.txt|305419896|", big),
+             FileRecord("|huge.txt|0|", huge),
+             FileRecord("|noise.bin|0|", noise),
              StoredFileRecord("|s.bin|0|", stored),
              FileRecord("|Engine.exe* /q|0|", "MZ"),
              FileRecord("|empty|0|", ""),
@@ -318,16 +330,18 @@ TEST(RecordStream, BigRecordsAndEntryHeadersUpToTheLimitStreamInPieces) {
   for (int pass = 0; pass < 2; ++pass) {  // the second pass reuses the inflater
     TRecordingSink sink;
     ASSERT_EQ("", StreamAll(c, sink, buffers));
-    ASSERT_EQ(6u, sink.Files.size());
-    EXPECT_EQ(big, sink.Files[0]);
-    EXPECT_EQ(stored, sink.Files[1]);
+    ASSERT_EQ(8u, sink.Files.size());
+    EXPECT_TRUE(sink.Files[0] == big && sink.Files[1] == huge && sink.Files[2] == noise);
+    EXPECT_EQ(stored, sink.Files[3]);
     EXPECT_EQ((std::vector<std::string>{"MZ", "", "kept", "after"}),
-              std::vector<std::string>(sink.Files.begin() + 2, sink.Files.end()));
+              std::vector<std::string>(sink.Files.begin() + 4, sink.Files.end()));
     EXPECT_EQ(305419896u, sink.Entries[0].DosDateTime);
-    EXPECT_EQ("Engine.exe* /q", sink.Entries[2].MainEntry);
-    EXPECT_EQ(name, sink.Entries[4].FileName);
-    EXPECT_EQ((std::vector<uint64_t>{big.size(), stored.size(), 2, 0, 4, 5}), sink.Sizes);
-    EXPECT_LE(sink.LargestPiece, TStreamBuffers::KOutSize);
+    EXPECT_EQ("Engine.exe* /q", sink.Entries[4].MainEntry);
+    EXPECT_EQ(name, sink.Entries[6].FileName);
+    EXPECT_EQ(
+        (std::vector<uint64_t>{big.size(), huge.size(), noise.size(), stored.size(), 2, 0, 4, 5}),
+        sink.Sizes);
+    EXPECT_LE(sink.LargestPiece, TStreamBuffers::KWholePiece);
   }
 }
 
