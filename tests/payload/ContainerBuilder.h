@@ -1,10 +1,10 @@
 #pragma once
 // Builds container files byte by byte for the reader tests: a stub-like
-// image ("MZ", "PE\0\0" at 256), header and file records, the 74-byte trailer,
-// optional data after the payload end.
+// image ("MZ", "PE\0\0" at 256), header and file records, the 74-byte trailer.
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -71,6 +71,18 @@ inline std::string StoredFileRecord(const std::string& header, const std::string
   return Record(-(int32_t)(header.size() + 1 + bytes.size()), header + '\0' + bytes);
 }
 
+// Bytes of an alphabet of `alphabet` values, quickly generated: with all 256
+// they do not compress.
+inline std::string Noise(size_t n, uint32_t seed, int alphabet = 256) {
+  std::string s(n, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (char& c : s) {
+    x = x * 1664525u + 1013904223u;
+    c = (char)((x >> 24) % (uint32_t)alphabet);
+  }
+  return s;
+}
+
 inline std::string StubImage(size_t size = 1024) {
   std::string s(size, '\x90');
   s.replace(0, 2, "MZ");
@@ -83,27 +95,19 @@ struct TContainer {
   std::string Image = StubImage();
   std::vector<std::string> Headers = {"\x02LANG\x02", "|http://u/|Product.info|Agent.exe||0|"};
   std::vector<std::string> Files;  // ready-made records
-  TTrailer Trailer;
-  bool SetPointer = false;  // write the payload-end pointer at 248/252
-  std::string Tail;         // bytes after the payload end (a signature)
 
   std::string Build() const {
-    TTrailer t = Trailer;
+    TTrailer t;
     t.SetU32(KTrlMagic, KContainerMagic);
     t.SetU32(KTrlChecksum, 1234);
     t.SetU32(KTrlLength, 74);
     t.SetU32(KTrlRecordArea, (uint32_t)Image.size());
-    if (!t.Bytes[KTrlHeaderCount]) t.Bytes[KTrlHeaderCount] = (uint8_t)Headers.size();
+    t.Bytes[KTrlHeaderCount] = (uint8_t)Headers.size();
     t.SetU32(KTrlFileCount, (uint32_t)Files.size());
     std::string s = Image;
     for (const std::string& h : Headers) s += Record((int32_t)h.size(), h);
     for (const std::string& f : Files) s += f;
-    s.append((const char*)t.Bytes, KTrailerSize);
-    if (SetPointer) {
-      PutU32(s, 248, (uint32_t)((uint64_t)s.size() >> 32));
-      PutU32(s, 252, (uint32_t)s.size());
-    }
-    return s + Tail;
+    return s.append((const char*)t.Bytes, KTrailerSize);
   }
 };
 
@@ -128,10 +132,8 @@ public:
     return (std::filesystem::path(FPath) / name).string();
   }
   std::string Write(const std::string& name, const std::string& bytes) const {
-    std::string path = File(name);
-    if (FILE* f = std::fopen(path.c_str(), "wb"))
-      std::fwrite(bytes.data(), 1, bytes.size(), f), std::fclose(f);
-    return path;
+    std::ofstream(File(name), std::ios::binary) << bytes;
+    return File(name);
   }
 
 private:
@@ -139,13 +141,8 @@ private:
 };
 
 inline std::string ReadAll(const std::string& path) {
-  std::string out;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[65536];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 }  // namespace testpayload

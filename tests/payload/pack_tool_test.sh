@@ -54,19 +54,14 @@ expect_rc 0 "list Demo.exe" "$pack" list --tokens out/Demo.exe
 expect_out "Engine.exe\* /silent" "UPDATE-TOKEN" "\[Deutsch\] 1 keys" "activity_bar (bit 3)  *1" \
   "s1=Extracting" "numbers.txt.* zlib " "data.bin.* stored " "every checksum matches"
 
-# Multi-volume output with overrides.
-expect_rc 0 "build Multi" "$pack" build demo.ini -o out/Multi.exe --volume-size 120K \
-  --set options.span_relaunch=1 --set download.location=http://dl --seed 3
-expect_rc 0 "list multi" "$pack" list out/Multi.exe
-expect_out "volume 4: out/Multi.exe.003" "download settings$"
-
-# A damaged record, an update-agent copy as the stub writes it (stub and
-# header records, pointer cleared, trailer byte 69 set), a missing volume.
+# A damaged record; an update-agent copy as the stub writes it (stub and
+# header records, pointer cleared, trailer byte 69 set) once listed as damage;
+# a missing volume.
 python3 - <<'EOF'
 import struct
 d = open("out/Demo.exe", "rb").read()
 ends = [struct.unpack_from("<I", d, len(d) - 74 + 4)[0]]
-for _ in range(5):
+for _ in range(4):
     ends.append(ends[-1] + 4 + abs(struct.unpack_from("<i", d, ends[-1])[0]))
 open("agent.exe", "wb").write(d[:252] + bytes(4) + d[256:ends[2]] + d[-74:-5] + b"\1" + d[-4:])
 n = struct.unpack_from("<i", d, ends[4])[0]  # numbers.txt, the compressed record
@@ -76,6 +71,7 @@ expect_rc 1 "damaged record" "$pack" list dmg.exe
 expect_out "DAMAGED: "
 expect_rc 0 "list agent copy" "$pack" list agent.exe
 expect_out "update-agent copy: settings only"
+expect_rc 0 "build Multi" "$pack" build demo.ini -o out/Multi.exe --volume-size 120K
 mv out/Multi.exe.002 out/gone
 expect_rc 1 "missing volume" "$pack" list out/Multi.exe
 expect_out "MISSING: out/Multi.exe.002"

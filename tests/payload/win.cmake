@@ -8,6 +8,7 @@ set_tests_properties(pack_win_tool PROPERTIES TIMEOUT 600)
 # Windows API; the program carries the stub's resource script.
 add_executable(win_stub_resources_tests ${KORVIX_ROOT}/tests/payload/StubResources_win_test.cpp
   ${KORVIX_ROOT}/src/startup/Stub.rc)
+target_include_directories(win_stub_resources_tests PRIVATE ${KORVIX_ROOT}/tests)
 target_link_libraries(win_stub_resources_tests PRIVATE korvix_win gtest gtest_main)
 target_compile_definitions(win_stub_resources_tests PRIVATE
   KORVIX_BINARY_DIR="${CMAKE_BINARY_DIR}" KORVIX_ROOT_DIR="${KORVIX_ROOT}")
