@@ -56,11 +56,9 @@ TEST(DebugFileTarget, ChunksAreAppendedWithEveryLineEndAsCrLfOnlyForFileTargets)
   std::remove(path.c_str());
 }
 
-TEST(AgentLog, PathLineLayoutAndWritingOnlyWhenEnabled) {
-  EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\Setup.exe"));
-  EXPECT_EQ("C:\\Apps\\X_Setup.log", AgentLogPathFor("C:\\Apps\\X_Setup.exe"));
+// The log's place and lines are read end to end (tests/agent).
+TEST(AgentLog, WrittenOnlyWhenEnabled) {
   EXPECT_EQ("C:\\Apps\\X_x_Setup.log", AgentLogPathFor("C:\\Apps\\x_Setup.exe"));  // case-sensitive
-  EXPECT_EQ("07/03/24 23:59:58    42 X msg", AgentLogLine("07/03/24 23:59:58", 42, " X ", "msg"));
   const std::string path = GetAgentLogPath();
   std::remove(path.c_str());
   SetAgentLogEnabled(false);
@@ -69,8 +67,8 @@ TEST(AgentLog, PathLineLayoutAndWritingOnlyWhenEnabled) {
   SetAgentLogEnabled(true);
   AgentLog("first");
   SetAgentLogEnabled(false);
+  AgentLog("second");
   const std::string text = ReadFilePart(path, 0, false, 0);
   std::remove(path.c_str());
   EXPECT_EQ(AgentLogLine(text.substr(0, 17), getpid(), "   ", "first") + "\r\n", text);
-  EXPECT_EQ("//:", text.substr(2, 1) + text.substr(5, 1) + text.substr(11, 1));  // dd/mm/yy HH:NN
 }

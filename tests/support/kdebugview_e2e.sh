@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The debug viewer collects a program's diagnostic lines: start it in the
 # background, wait for its window, let the probe write lines (one of them
-# longer than the device buffer), stop the viewer and compare what it stored.
+# longer than the device buffer; it fails when their atoms stay), stop the
+# viewer and compare what it stored.
 # usage: kdebugview_e2e.sh WINE_RUN KDEBUGVIEW_EXE SUPPORT_PROBE_EXE
 set -euo pipefail
 run=$1 viewer=$2 probe=$3

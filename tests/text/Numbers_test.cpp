@@ -13,7 +13,6 @@ namespace {
 
 TEST(Numbers, SizeTextRoundsUpWithoutDecimalsAndGroupsThousands) {
   EXPECT_EQ(KBText(1025), "2");
-  EXPECT_EQ(MBText(3 * 1048576 + 1), "4");
   EXPECT_EQ(SizeText(-9876543, 1, 0, true), "-9,876,543");
   EXPECT_EQ(SizeText(1234567890, 1024, 2, true), "1,205,632.71");
   EXPECT_EQ(SizeText(100, 0), "100");  // no division by zero
@@ -26,7 +25,6 @@ TEST(Numbers, FloatTextsParsingAndPadding) {
   EXPECT_DOUBLE_EQ(ParseFloat(" -1.5e2 "), -150);
   EXPECT_DOUBLE_EQ(ParseFloat("1.2.3", 9), 9);
   EXPECT_EQ(PadLeft("abcdefghijk", -6), "abcde.");
-  EXPECT_EQ(PadLeft("abc", -6), "   abc");
   EXPECT_EQ(PadLeft("abc", -2), "abc");
   EXPECT_EQ(PadLeft("abcdef", -3), "ab.");
   for (int i = 0; i < 100; ++i)  // bounds in either order

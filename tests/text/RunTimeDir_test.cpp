@@ -61,8 +61,6 @@ TEST_F(Macros, FoldersSeparatorsAndRelativePaths) {
       {"C:\\A\\B\\c.exe", "C:\\A\\B\\c.exe"},
   };
   for (const auto& c : cases) EXPECT_EQ(c[1], Expand(c[0])) << c[0];
-  SetMacroFolders("D:\\Apps\\", "", "");
-  EXPECT_EQ("D:\\|D:", Expand("<InstallDrive>|<InstallDisk>"));
 }
 
 TEST_F(Macros, WithoutPathMacrosOnlyValuesAndTheDateAreReplaced) {

@@ -63,15 +63,6 @@ TEST_F(LangChoice, ChoiceIsMadeOncePerProcessEvenWhenItFoundNothing) {
   EXPECT_EQ(LangStrFromBlock(second, "s0", "def"), "def");
 }
 
-TEST_F(LangChoice, KeysMatchWholeAndEmptyValuesAreKept) {
-  const std::string block =
-      Block({Record("English", "s10=Downloading\001s1=\001Confirm   =Sure\001s2=a =b\001s12=x=y")});
-  // "s1" is not "s10" and keeps its empty value; blanks before "=" fold everywhere.
-  const char* cases[][2] = {{"s10", "Downloading"}, {"s1", ""},      {"CONFIRM", "Sure"},
-                            {"s2", "a=b"},          {"s12=", "x=y"}, {"s3", "def"}};
-  for (const auto& c : cases) EXPECT_EQ(LangStrFromBlock(block, c[0], "def"), c[1]) << c[0];
-}
-
 TEST(LangValues, FontSizesRejectJunkAndAMissingContainerGivesTheBuiltInTexts) {
   const struct {
     const char* Text;

@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "startup/StubWin.h"
 #include "support/Files.h"
@@ -21,12 +20,12 @@ const char* const KFakeClass = ".AutoUpdate.X_KorvixFakeAgent";
 struct TFakeAgent {
   HWND Window, Controller;
   UINT Message;
-  std::vector<std::string> Received;
+  int Requests;
 } GAgent;
 
 LRESULT CALLBACK FakeAgentProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg < wm_ShutDown || msg > wm_AgentMsg) return DefWindowProcA(w, msg, wp, lp);
-  GAgent.Received.push_back(std::to_string(msg) + " " + std::to_string(wp));
+  ++GAgent.Requests;
   if (msg == wm_LocalMsg) {
     GAgent.Controller = (HWND)wp;
     GAgent.Message = (UINT)lp;
@@ -54,11 +53,9 @@ protected:
   }
 
   // Runs agentctl while this thread answers the fake agent (`pass` runs
-  // between messages); its exit code, -1 when it ran for 30 s. `lines`: what
-  // it printed, each line's time stamp "hh:mm:ss.mmm " checked and dropped.
+  // between messages); its exit code (-1 when it ran for 30 s) and output.
   int Run(
-      const std::string& args, std::vector<std::string>& lines,
-      const std::function<void()>& pass = [] {}) {
+      const std::string& args, std::string& out, const std::function<void()>& pass = [] {}) {
     DeleteFileA(Out.c_str());
     std::string cmd = "\"" + ProgramFolder(true) + "agentctl.exe\" " + args + " --out " + Out;
     STARTUPINFOA si = {};
@@ -74,42 +71,27 @@ protected:
       pass();
     }
     if (!GetExitCodeProcess(h, &code) || code == STILL_ACTIVE) TerminateProcess(h, 99);
-    std::string text = ReadFilePart(Out, 0, false, 0);
-    lines.clear();
-    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-      std::string line = text.substr(at, end - at);
-      EXPECT_TRUE(line.size() > 13 && line[2] == ':' && line[8] == '.' && line[12] == ' ') << line;
-      lines.push_back(line.substr(13));
-    }
+    out = ReadFilePart(Out, 0, false, 0);
     return code == STILL_ACTIVE ? -1 : (int)code;
   }
 };
 
 }  // namespace
 
-TEST_F(AgentCtl, FindsTheAgentByEveryTarget) {
-  std::vector<std::string> lines;
-  for (std::string target : {std::string(), std::string("--agent Korvix\\KorvixFakeAgent.exe"),
-                             "--window " + std::to_string((intptr_t)GAgent.Window),
+// The agent found by its class, window or process (by file name end to end);
+// a vanished agent or none at all is a failure.
+TEST_F(AgentCtl, FindsTheAgentAndEndsWithAFailureWhenItGoesWithoutNotifying) {
+  std::string out;
+  for (std::string target : {std::string(), "--window " + std::to_string((intptr_t)GAgent.Window),
                              "--pid " + std::to_string(GetCurrentProcessId())}) {
-    EXPECT_EQ(Run(target + " --no-register --get VersionOriginal", lines), 0) << target;
-    // Unregistered, it names its window for "/WM_MSG=" first.
-    ASSERT_EQ(lines.size(), 2u) << target;
-    EXPECT_EQ(lines[0].rfind("window ", 0), 0u) << target;
-    EXPECT_EQ(lines[1], "get 4 100 VersionOriginal") << target;
+    EXPECT_EQ(Run(target + " --no-register --get VersionOriginal", out), 0) << target;
+    EXPECT_NE(out.find(" get 4 100 VersionOriginal\n"), std::string::npos) << out;
   }
-  EXPECT_EQ(GAgent.Received.size(), 4u);  // no registration
-  EXPECT_EQ(Run("--agent NoSuchAgent.exe --get 4", lines), 1);
-}
-
-TEST_F(AgentCtl, RegistersAndEndsWhenTheAgentGoesWithoutNotifying) {
-  std::vector<std::string> lines;
+  EXPECT_EQ(GAgent.Requests, 3);  // no registration
+  EXPECT_EQ(Run("--agent NoSuchAgent.exe --get 4", out), 1);
   auto closeOnRegistration = [] {
     if (GAgent.Controller) DestroyWindow(GAgent.Window);
   };
-  EXPECT_EQ(Run("--wait-ms 0", lines, closeOnRegistration), 3);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "notify 50 " + std::to_string((intptr_t)GAgent.Window) + " agent window");
-  EXPECT_EQ(lines[1], "notify 51 1125 settings message");
-  EXPECT_EQ(lines[2], "gone agent window closed without notification 43");
+  EXPECT_EQ(Run("--wait-ms 0", out, closeOnRegistration), 3);
+  EXPECT_NE(out.find(" gone "), std::string::npos) << out;
 }

@@ -16,29 +16,21 @@ using namespace uitest;
 namespace {
 
 const char* const KClass = "KRichEditBox";  // the class other programs look for
-std::function<void(HWND)> GProbe;
 bool GProbed;
 
-// Runs ShowInform; once the dialog stands, `probe` runs on it from a thread
-// timer that the dialog's own loop dispatches.
-bool Show(const std::string& link, const std::string& page, std::function<void(HWND)> probe) {
-  GProbe = probe;
-  GProbed = false;
-  UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = FindWindowA(KClass, nullptr);
-    if (!dialog || !IsWindowVisible(dialog)) return;
-    KillTimer(nullptr, id);
-    GProbed = true;
-    GProbe(dialog);
-  });
-  bool result =
-      ShowInform(nullptr, "New Version", "Download", 0, 8, "Tahoma", false, 300, 400, link, page);
-  KillTimer(nullptr, timer);
+// Runs ShowInform; once the dialog stands, `probe` runs on it (and closes it
+// unless `close` is false).
+bool Show(const std::string& link, const std::string& page, std::function<void(HWND)> probe,
+          bool close = true) {
+  bool result = false;
+  GProbed = WithOpenWindow(
+      KClass, nullptr,
+      [&] {
+        result = ShowInform(nullptr, "New Version", "Download", 0, 8, "Tahoma", false, 300, 400,
+                            link, page);
+      },
+      probe, close);
   return result;
-}
-
-void Close(HWND dialog) {
-  PostMessageA(dialog, WM_CLOSE, 0, 0);
 }
 
 // The made-up scheme "korvixtest:" in the test prefix (Wine's shell reads the
@@ -67,18 +59,15 @@ struct TLinkHandler {
 
 }  // namespace
 
-TEST(InformDialog, ShowsThePageOneDialogAtATime) {
-  EXPECT_TRUE(Show("korvixtest:news", "First line\r\nSecond line", [](HWND dialog) {
+// A quit message that ends the dialog must reach the caller's loop too.
+TEST(InformDialog, ShowsThePageOneAtATimeAndAQuitEndsItAndIsHandedOn) {
+  auto probe = [](HWND dialog) {
     EXPECT_EQ(TextOf(ChildrenOfClass(dialog, "RICHEDIT").at(0)), "First line\r\nSecond line");
     EXPECT_FALSE(ShowInform(nullptr, "", "", 0, 8, "", false, 300, 300, "", "another page"));
-    Close(dialog);
-  }));
+    PostQuitMessage(7);
+  };
+  EXPECT_TRUE(Show("korvixtest:news", "First line\r\nSecond line", probe, false));
   EXPECT_TRUE(GProbed);
-  EXPECT_FALSE(FindWindowA(KClass, nullptr));
-}
-
-TEST(InformDialog, QuitMessageEndsTheDialogAndIsHandedOn) {
-  EXPECT_TRUE(Show("", "News", [](HWND) { PostQuitMessage(7); }));
   EXPECT_FALSE(FindWindowA(KClass, nullptr));
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
@@ -87,13 +76,14 @@ TEST(InformDialog, QuitMessageEndsTheDialogAndIsHandedOn) {
 
 TEST(InformLink, AnEmptyPageOpensTheTrimmedLinkAndFailsWhenNothingOpensIt) {
   TLinkHandler handler;
-  // Closing the window opens nothing. The caller records the news as shown
+  // Closing the dialog opens nothing. The caller records the news as shown
   // on true, so a link that nothing opens must give false.
-  EXPECT_TRUE(Show("", "News", [](HWND d) { SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }));
+  EXPECT_TRUE(Show("korvixtest:closed", "News",
+                   [](HWND d) { SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }));
   const std::pair<const char*, bool> cases[] = {
       {" korvixtest:direct ", true}, {"", false}, {"korvixnohandler:direct", false}};
   for (const auto& c : cases) {
-    EXPECT_EQ(Show(c.first, "", Close), c.second) << c.first;
+    EXPECT_EQ(Show(c.first, "", [](HWND) {}), c.second) << c.first;
     EXPECT_FALSE(GProbed) << "a window was shown for " << c.first;
   }
   EXPECT_EQ(handler.Opened(), "korvixtest:direct\n");

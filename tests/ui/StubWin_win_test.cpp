@@ -9,9 +9,6 @@
 #include <vector>
 
 #include "payload/ContainerBuilder.h"
-#include "support/Files.h"
-#include "support/ExecPipe.h"
-#include "support/Handles.h"
 #include "support/SupportWin.h"
 #include "ui/UiTestSupport.h"
 
@@ -64,54 +61,38 @@ struct TWindowProcess {
 
 }  // namespace
 
-// A payload with a Hebrew language record, and empty update settings.
-TEST(MainWindow, TitleAndStatusFromTheLanguageRecordRightToLeft) {
+// A setup with a Hebrew language record, started from a folder (as
+// Downloads) where a comctl32.dll was planted: the title and the status line
+// from the record, right to left, and the progress bars from the system's
+// own library, the planted one never loaded.
+TEST(MainWindow, LanguageRecordRightToLeftAndAPlantedComCtlNeverLoads) {
   ScratchDir d("korvix_mainwin");
-  const std::string path = d / "korvix_mw_rtl.exe";
+  const std::string app = d / "korvix_plant_mainwin.exe", probe = d / "korvix_plant_probe2.exe";
+  const std::string marker = d / "planted_comctl32.marker";
   testpayload::TContainer setup;
   setup.Image = ReadFilePart(ProgramFolder(true) + "ui_mainwin_app.exe", 0, false, 0);
   setup.Headers = {
       "\x02\x01Hebrew\x01"
       "Charset=177\x01"
-      "FontSize=9\x01"
-      "FontName=Arial\x01"
       "s0=Korvix Test Product\x01"
       "s1=Extracting (rtl)\x01\x02",
       "|||||"};
-  std::ofstream(path, std::ios::binary) << setup.Build();
-
-  TWindowProcess run(path, "KorvixTest_rtl");
-  HWND w = run.Window;
-  ASSERT_TRUE(w);
-  EXPECT_EQ(TextOf(w), "Korvix Test Product");
-  std::vector<HWND> statics = ChildrenOfClass(w, "Static");
-  ASSERT_EQ(statics.size(), 1u);
-  EXPECT_EQ(TextOf(statics[0]), "Extracting (rtl)");
-  EXPECT_NE(GetWindowLongA(statics[0], GWL_EXSTYLE) & WS_EX_RTLREADING, 0);
-  run.CloseTwice();
-}
-
-// A comctl32.dll planted beside the setup (as in a Downloads folder) never
-// loads, and the progress bars still come from the system's own.
-TEST(MainWindow, PlantedComCtlBesideTheSetupNeverLoads) {
-  ScratchDir d("korvix_comctl_plant");
-  const std::string app = d / "korvix_plant_mainwin.exe", probe = d / "korvix_plant_probe2.exe";
-  const std::string marker = d / "planted_comctl32.marker";
-  ASSERT_TRUE(CopyFileA((ProgramFolder(true) + "ui_mainwin_app.exe").c_str(), app.c_str(), FALSE));
+  std::ofstream(app, std::ios::binary) << setup.Build();
   ASSERT_TRUE(CopyFileA(ProbePath().c_str(), probe.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(FakeComCtlPath().c_str(), (d / "comctl32.dll").c_str(), FALSE));
   const TNativeFirst appFirst("korvix_plant_mainwin.exe", "comctl32");
   const TNativeFirst probeFirst("korvix_plant_probe2.exe", "comctl32");
+  const TCaptured plain = RunHidden(probe, "loadplain comctl32.dll");
+  ASSERT_TRUE(plain.Ok) << plain.Err;
+  ASSERT_TRUE(DeleteFileA(marker.c_str())) << "the fixture is not effective: " << plain.Out;
 
-  // The fixture is effective: a load by name takes the planted copy.
-  std::string out, err;
-  unsigned long code = 0;
-  ASSERT_TRUE(RunCaptured(probe, "loadplain comctl32.dll", SW_HIDE, 1, out, err, code)) << err;
-  ASSERT_TRUE(FileExists(marker)) << out;
-  ASSERT_TRUE(DeleteFileA(marker.c_str()));
-
-  TWindowProcess run(app, "KorvixTest_plant");
+  TWindowProcess run(app, "KorvixTest_rtl");
   ASSERT_TRUE(run.Window);
+  EXPECT_EQ(TextOf(run.Window), "Korvix Test Product");
+  std::vector<HWND> statics = ChildrenOfClass(run.Window, "Static");
+  ASSERT_EQ(statics.size(), 1u);
+  EXPECT_EQ(TextOf(statics[0]), "Extracting (rtl)");
+  EXPECT_NE(GetWindowLongA(statics[0], GWL_EXSTYLE) & WS_EX_RTLREADING, 0);
   EXPECT_EQ(ChildrenOfClass(run.Window, PROGRESS_CLASSA).size(), 2u);
   run.CloseTwice();
   EXPECT_FALSE(FileExists(marker));
