@@ -79,25 +79,16 @@ public:
   }
 };
 
-TEST(PerformAutoUpdate, WithoutAddressOrSetupNameNothingHappens) {
-  for (TDescKey emptied : {KDownloadURL_UPDATE, KNameOfUpdateFile}) {
-    TFakeInstall w;
-    w.Texts[emptied] = "";
-    EXPECT_FALSE(PerformAutoUpdateWith(w));
-    EXPECT_TRUE(w.Events.empty());
-  }
-}
-
 // The text and kind of the box before the download, by the switches.
 TEST(PerformAutoUpdate, DownloadQuestionTextAndKindFollowTheSwitches) {
   struct {
     bool confirmInstall, force;
     int interactive;
-    const char* box;  // "" for none
+    const char* first;
   } cases[] = {
       {true, false, 0, "ask 0 Get Demo? s13"},
-      {false, true, 0, "notice 2 Get Demo? s18"},  // forced: no No
-      {true, false, 1, ""},  // an interactive check asks nothing before the download
+      {false, true, 0, "notice 2 Get Demo? s18"},              // forced: no No
+      {true, false, 1, "download http://server/upd New.exe"},  // interactive: nothing asked
   };
   for (const auto& c : cases) {
     TFakeInstall w;
@@ -106,73 +97,44 @@ TEST(PerformAutoUpdate, DownloadQuestionTextAndKindFollowTheSwitches) {
     w.Switches[KOvConfirmDownloadForce] = c.force;
     w.InteractiveValue = c.interactive;
     EXPECT_TRUE(PerformAutoUpdateWith(w));
-    const std::string first = w.Events.front();
-    if (*c.box)
-      EXPECT_EQ(first, c.box);
-    else
-      EXPECT_EQ(first.rfind("download", 0), 0u) << first;
+    EXPECT_EQ(w.Events.front(), c.first);
   }
 }
 
-// No before the download fetches nothing; No before the install leaves the
-// downloaded setup, the product and the version alone.
-TEST(PerformAutoUpdate, NoAtEitherQuestionStopsWithNothingLost) {
-  for (bool downloadYes : {false, true}) {
-    TFakeInstall w;
+// Without address or setup name, at No to either question, or when the
+// download fails: the product, the setup and the version are left alone.
+TEST(PerformAutoUpdate, StopsWithNothingLost) {
+  TFakeInstall runs[5];
+  runs[0].Texts[KDownloadURL_UPDATE] = "";
+  runs[1].Texts[KNameOfUpdateFile] = "";
+  runs[2].Answers = {false};
+  runs[3].Answers = {true, false};  // from here on the setup is fetched
+  runs[4].Downloads = false;
+  for (int i = 0; i < 5; ++i) {
+    TFakeInstall& w = runs[i];
     w.Switches[KOvConfirmDownload] = w.Switches[KOvConfirmInstall] = true;
-    w.Answers = {downloadYes, false};
-    EXPECT_FALSE(PerformAutoUpdateWith(w));
-    EXPECT_EQ(downloadYes, w.Has("download"));
-    EXPECT_FALSE(w.Has("send") || w.Has("setup") || w.Has("delete") || w.Has("version"));
+    EXPECT_FALSE(PerformAutoUpdateWith(w)) << i;
+    EXPECT_EQ(i >= 3, w.Has("download")) << i;
+    EXPECT_FALSE(w.Has("send") || w.Has("setup") || w.Has("delete") || w.Has("version")) << i;
   }
 }
 
-TEST(PerformAutoUpdate, ForcedInstallNoticeGoesOnAndFailedDownloadStops) {
-  TFakeInstall forced;  // a forced install notice cannot be declined
-  forced.Switches[KOvConfirmInstall] = forced.Switches[KOvConfirmInstallForce] = true;
-  EXPECT_TRUE(PerformAutoUpdateWith(forced));
-  EXPECT_EQ(forced.Events[1], "notice 2 s20");
-
-  TFakeInstall failed;
-  failed.Downloads = false;
-  failed.Switches[KOvConfirmInstall] = true;
-  EXPECT_FALSE(PerformAutoUpdateWith(failed));
-  EXPECT_EQ(failed.Events.size(), 1u);
-}
-
-// The methods themselves run against the stand-in product end to end; here
-// the cases it cannot show: a value that names no method sends nothing but
-// still waits, "Don't Shut Down" does not wait, and a product that does not
-// run gets no box and no restart.
-TEST(PerformAutoUpdate, UnknownMethodWaitsAndIdleProductIsLeftAlone) {
-  for (const char* method : {"using wm_close", "Don't Shut Down"}) {
-    TFakeInstall w;
-    w.Texts[KShutDownMethod] = method;
-    EXPECT_TRUE(PerformAutoUpdateWith(w));
-    EXPECT_FALSE(w.Has("send"));
-    EXPECT_EQ(w.Has("wait"), method[0] == 'u');  // "Don't Shut Down" does not wait
-  }
-
-  TFakeInstall idle;
-  idle.Texts[KShutDownMethod] = "Issue a Message Box";
-  idle.ProductRuns = false;
-  idle.Switches[KOvRestartProcess] = true;
-  EXPECT_TRUE(PerformAutoUpdateWith(idle));
-  EXPECT_FALSE(idle.Has("notice") || idle.Has("start"));
-}
-
-TEST(PerformAutoUpdate, AfterTheSetupVersionFileAndFinishMessage) {
+TEST(PerformAutoUpdate, InstallVersionFileFinishMessageAndRestart) {
   TFakeInstall w;
   w.Texts[KNameOfUpdateFile] = "..\\..\\Windows\\New.exe";
   w.Switches[KOvBackgroundUpdate] = true;
   w.Switches[KOvInformFinish] = w.Switches[KOvRestartProcess] = true;
   w.Answers = {false};
   EXPECT_TRUE(PerformAutoUpdateWith(w));
-  const std::vector<std::string> tail(w.Events.end() - 4, w.Events.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "setup C:\\Agent\\New.exe /OriginalInfoFile=\"C:\\Agent\\Demo.info\" bg",
-                      "delete C:\\Agent\\New.exe", "version 7", "ask 1 Demo updated. Restart?"}));
-  EXPECT_FALSE(w.Has("start"));  // the user said No to the restart
+  // The setup's "..\" parts never reach outside the agent folder.
+  EXPECT_TRUE(w.Has("setup C:\\Agent\\New.exe /OriginalInfoFile=\"C:\\Agent\\Demo.info\" bg"));
+  EXPECT_EQ(w.Events.back(), "ask 1 Demo updated. Restart?");  // answered No: no start
+
+  TFakeInstall forced;  // a forced install notice cannot be declined
+  forced.Switches[KOvConfirmInstall] = forced.Switches[KOvConfirmInstallForce] = true;
+  forced.Answers = {false};
+  EXPECT_TRUE(PerformAutoUpdateWith(forced));
+  EXPECT_EQ(forced.Events[1], "notice 2 s20");
 
   TFakeInstall quiet;  // no finish message: the product restarts unasked
   quiet.Switches[KOvRestartProcess] = true;
@@ -198,6 +160,13 @@ TEST(PerformAutoUpdate, AfterTheSetupVersionFileAndFinishMessage) {
   relative.Switches[KOvRestartProcess] = true;
   EXPECT_TRUE(PerformAutoUpdateWith(relative));
   EXPECT_FALSE(relative.Has("start"));
+
+  TFakeInstall idle;  // a product that does not run: no box, no start
+  idle.Texts[KShutDownMethod] = "Issue a Message Box";
+  idle.ProductRuns = false;
+  idle.Switches[KOvRestartProcess] = true;
+  EXPECT_TRUE(PerformAutoUpdateWith(idle));
+  EXPECT_FALSE(idle.Has("notice") || idle.Has("start"));
 }
 
 }  // namespace

@@ -42,43 +42,29 @@ public:
   }
 };
 
-class AgentCycle : public ::testing::Test {
-protected:
-  TAgentState State;
-  TFakeWorld World;
-  void TearDown() override { AgentOverrides = TOverrideSet(); }
-};
-
 }  // namespace
 
-TEST_F(AgentCycle, IntervalMinusOneNeverProbesOnTheTimerButOnRequest) {
-  World.Original[KProbeSecondsInterval] = -1;
-  World.TestMode = true;  // -1 keeps its meaning in test mode
-  World.Run(State, 30);
-  EXPECT_EQ(0, World.Shots);
-  AgentSettingWith(State, World, 31, 0);
-  World.Run(State, 1);
-  EXPECT_EQ(1, World.Shots);
-}
-
-TEST_F(AgentCycle, InteractiveChecksAndTheAskOverrideAskFirst) {
-  World.Run(State, 5);
-  ASSERT_EQ(1, World.Shots);  // the first probe; the next is an hour away
-  AgentSettingWith(State, World, 31, 2);
-  World.AnswerYes = false;
-  World.Run(State, 1);
-  EXPECT_EQ(1, World.Questions);
-  EXPECT_EQ(1, World.Shots);
-  AgentSettingWith(State, World, 31, 2);
-  World.AnswerYes = true;
-  World.Run(State, 1);
-  EXPECT_EQ(2, World.Shots);
-  EXPECT_EQ(0, State.Interactive);
-  // Override 0 asks before every probe, also a background one.
-  AgentOverrides.Set(KOvAskBeforeProbe, 1);
-  AgentSettingWith(State, World, 31, 0);
-  World.Run(State, 1);
-  EXPECT_EQ(3, World.Questions);
+TEST(AgentCycle, IntervalMinusOneProbesOnRequestOnlyAndInteractiveChecksAskFirst) {
+  TAgentState state;
+  TFakeWorld world;
+  world.Original[KProbeSecondsInterval] = -1;
+  world.TestMode = true;  // -1 keeps its meaning in test mode
+  world.Run(state, 30);
+  EXPECT_EQ(0, world.Shots);
+  AgentSettingWith(state, world, 31, 0);
+  world.Run(state, 1);
+  EXPECT_EQ(1, world.Shots);
+  EXPECT_EQ(0, world.Questions);
+  AgentSettingWith(state, world, 31, 2);
+  world.AnswerYes = false;
+  world.Run(state, 1);
+  EXPECT_EQ(1, world.Questions);
+  EXPECT_EQ(1, world.Shots);
+  AgentSettingWith(state, world, 31, 2);
+  world.AnswerYes = true;
+  world.Run(state, 1);
+  EXPECT_EQ(2, world.Shots);
+  EXPECT_EQ(0, state.Interactive);
 }
 
 TEST(AgentDecision, SameStampWaitsForTheReAskTimeUnlessInteractive) {

@@ -11,22 +11,15 @@ add_test(NAME agent_os_versions
           ${CMAKE_BINARY_DIR} $<TARGET_FILE:win_agent_tests>)
 set_tests_properties(agent_os_versions PROPERTIES TIMEOUT 600)
 
-# The update cycle end to end (cycle_e2e.py): the agent packed by the host
-# tree's korvix-pack, a folder or a local web server as the source.
-get_filename_component(KORVIX_CYCLE_BUILD ${CMAKE_BINARY_DIR} DIRECTORY)
-foreach(case beside_setup refusals_http foreign_update test_mode controller)
-  add_test(NAME agent_cycle_${case}
-    COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/agent/cycle_e2e.py ${KORVIX_CYCLE_BUILD} ${case})
-  set_tests_properties(agent_cycle_${case} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE LABELS e2e)
-endforeach()
-
-# Updates end to end: the installation by each shut-down method, a product
-# that refuses to close, the agent's restart (the update source a folder, or
-# a local HTTP server), AutoInform.
-get_filename_component(KORVIX_UPDATE_E2E_BUILD ${CMAKE_BINARY_DIR} DIRECTORY)
-foreach(case update_methods update_refused update_restart update_http inform)
-  add_test(NAME e2e_${case}
-    COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/agent/update_e2e.py
-            ${KORVIX_UPDATE_E2E_BUILD} ${case})
-  set_tests_properties(e2e_${case} PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE LABELS e2e)
+# The agent end to end (update_e2e.py), packed by the host tree's
+# korvix-pack: the probe cycle with a folder or a local web server as the
+# source; updates by each shut-down method and with a product that refuses to
+# close, the agent's restart, AutoInform.
+get_filename_component(KORVIX_E2E_BUILD ${CMAKE_BINARY_DIR} DIRECTORY)
+foreach(test agent_cycle_beside_setup agent_cycle_refusals_http
+        agent_cycle_test_mode agent_cycle_controller e2e_update_methods e2e_update_restart e2e_inform)
+  string(REGEX REPLACE "^(agent_cycle|e2e)_" "" case ${test})
+  add_test(NAME ${test}
+    COMMAND ${Python3_EXECUTABLE} ${KORVIX_ROOT}/tests/agent/update_e2e.py ${KORVIX_E2E_BUILD} ${case})
+  set_tests_properties(${test} PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE LABELS e2e)
 endforeach()
