@@ -1,6 +1,6 @@
 // agentctl.exe against a fake agent window in this process that answers the
 // private messages as the update agent does; agentctl with the real agent
-// runs end to end (tests/agent/cycle_e2e.py).
+// runs end to end (tests/agent/update_e2e.py).
 #include <gtest/gtest.h>
 #include <windows.h>
 
