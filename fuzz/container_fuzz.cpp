@@ -1,8 +1,6 @@
-// Fuzz target over the payload container reader: the trailer and header
-// records (TGFileInfo), the record walk that the stub extracts with (every
-// file record streamed and inflated through the reused buffers),
-// the volume checksum, the token and scrambled-text decoders, and both
-// inflaters on the raw input, which must agree where both read it.
+// Fuzz target over the payload container reader: trailer and header records,
+// the stub's record walk through the reused buffers, the volume checksum, the
+// token and text decoders, and both inflaters, which must agree on the input.
 #include <cstdint>
 #include <cstdio>
 #include <string>

@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the container fuzz target: containers behind a
-stub-like image (plain, signed, records with hostile lengths, records that
-inflate to several MiB, more than the extraction's reused buffers hold), bare
-zlib streams and a scrambled inform text. Every seed stays below the run's
-input limit (fuzz/run.sh)."""
+"""Writes the seed corpus of the container fuzz target: containers (plain,
+signed, hostile lengths, records inflating to more than the extraction's
+buffers hold), bare zlib streams and a scrambled inform text, each within
+the input limit of fuzz/run.sh."""
 import os
 import struct
 import sys

@@ -1,14 +1,10 @@
-// The key sender of the end-to-end tests: waits for the stub's message box
-// (class "KMsgBox"), prints its title and text, and presses a button by
-// caption, for `count` boxes in a row; the delay lets a caller look at the
-// files while a box is open. Exit code 0 when every box was answered.
-//
+// The key sender of the end-to-end tests: for `count` boxes in a row, waits
+// for the stub's message box, prints its title and text, waits the delay (the
+// caller looks at the files meanwhile) and presses the button by caption.
 //   boxclick.exe <timeout-seconds> <caption, e.g. &Yes> [count] [delay-ms]
+// With --temp it runs the program with TEMP and TMP set to the folder; a copy
+// started from there (what a setup must never start) only notes its start.
 //   boxclick.exe --temp <folder> <mark> <program> [args]
-//
-// --temp runs the program with TEMP and TMP set to the folder (exit code: the
-// program's); a copy of boxclick started from there (the program a setup must
-// never start) only appends its command line to the file <mark>.
 #include <windows.h>
 
 #include "support/Handles.h"
@@ -84,8 +80,6 @@ int main(int argc, char** argv) {
     if (delayMs > 300) Sleep(delayMs - 300);
     if (!s.Button) return std::printf("no button %s\n", argv[2]), 2;
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(s.Button), BN_CLICKED), (LPARAM)s.Button);
-    std::printf("clicked %s\n", argv[2]);
-    std::fflush(stdout);
     for (int t = 0; t < 10000 && IsWindow(box); t += 50) Sleep(50);  // this box goes first
   }
   return 0;

@@ -1,6 +1,6 @@
-"""Containers built byte by byte for the end-to-end tests and the fuzz seeds
-(what korvix-pack refuses to build: hostile names and lengths, volumes small
-enough to carry a checksum), and the record layout of built setups."""
+"""Containers built byte by byte for the end-to-end tests and the fuzz seeds:
+what korvix-pack refuses to build (hostile names and lengths, damaged
+records, volumes small enough to carry a checksum)."""
 import struct
 import zlib
 
@@ -9,11 +9,9 @@ HEADERS = (b"\x02\x01English\x01\x02", b"||||||")  # language block, update sett
 
 
 def file_record(name, data, compress=True):
-    """A file record: 32-bit length (positive: zlib stream, negative: stored)
-    and the content "|name|date|" NUL data."""
+    """32-bit length (positive: zlib stream, negative: stored), "|name|date|" NUL data."""
     content = b"|" + name.encode("latin-1") + b"|0|\x00" + data
-    if compress:
-        content = zlib.compress(content, 9)
+    content = zlib.compress(content, 9) if compress else content
     return struct.pack("<i", len(content) if compress else -len(content)) + content
 
 
@@ -34,8 +32,7 @@ def trailer(record_area, header_count, file_count, options=0, flags=b""):
 
 
 def build_exe(stub, records, options=0, headers=HEADERS, flags=b""):
-    """A setup: the stub, the header records, the file records, the trailer,
-    and the payload-end pointer at 248/252."""
+    """The stub, header and file records, the trailer; the payload-end pointer at 248."""
     image = bytearray(stub) + header_records(headers) + b"".join(records)
     image += trailer(len(stub), len(headers), len(records), options, flags)
     struct.pack_into("<II", image, 248, len(image) >> 32, len(image) & 0xFFFFFFFF)
@@ -48,23 +45,18 @@ def volume_checksum(data):
     alone (none) above 51,200 bytes."""
     if len(data) > 51200:
         return 1234
-    r, total, pos = len(data) - TRAILER, 0, 0
-    while True:
+    r, total = len(data) - TRAILER, 0
+    for pos in range(0, len(data) + 1, 4096):  # the last block is short, maybe empty
         block = data[pos:pos + 4096]
-        pos += 4096
         for (word,) in struct.iter_unpack("<I", block[:len(block) // 4 * 4]):
             r -= 4
-            if r > 4:
-                total += word
-        if r > 4:
-            total += 1234
-        if len(block) < 4096:
-            return struct.unpack("<i", struct.pack("<I", total & 0xFFFFFFFF))[0]
+            total += word if r > 4 else 0
+        total += 1234 if r > 4 else 0
+    return struct.unpack("<i", struct.pack("<I", total & 0xFFFFFFFF))[0]
 
 
 def build_span_chain(stub, volumes):
-    """A span-relaunch setup (settings only) and its volumes ".001" onward from
-    lists of file records; the first carries the header records, each its checksum."""
+    """A span-relaunch setup (settings only) and its volumes ".001" on, each with its checksum."""
     exe = build_exe(stub, [], options=0x02 | 0x04)
     vols = []
     for i, recs in enumerate(volumes):
@@ -75,15 +67,3 @@ def build_span_chain(stub, volumes):
         vols.append(bytes(image))
     return exe, vols
 
-
-def file_records(image):
-    """(offset of length word, length) of each file record of a built setup."""
-    hi, lo = struct.unpack_from("<II", image, 248)
-    end = (hi << 32 | lo) or len(image)
-    t = image[end - TRAILER:end]
-    pos, out = struct.unpack_from("<I", t, 4)[0], []
-    while end - pos > TRAILER:
-        n = struct.unpack_from("<i", image, pos)[0]
-        out.append((pos, n))
-        pos += abs(n) + 4
-    return out[t[1] or 2:]

@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
-"""Local web servers for the download tests on 127.0.0.1, in threads: files()
-(http.server), odd() (what http.server does not do, see OddHandler) and tls().
-Every socket has a time-out and every body loop a deadline. Bodies are
-pattern(n): byte i is (i * 7) & 0xFF.
-
-As a program it runs a Windows program under Wine with the servers up, the
-test CA trusted by the prefix and the addresses in KORVIX_HTTP_FILES,
-KORVIX_HTTP_ODD, KORVIX_HTTPS_TRUSTED and KORVIX_HTTPS_ROGUE:
+"""Local web servers on 127.0.0.1 for the download tests, in threads: files()
+(http.server), odd() (see OddHandler) and tls(). Sockets time out, bodies
+(pattern(n): byte i is (i * 7) & 0xFF) have a deadline. As a program it runs a
+Windows program under Wine with the servers up, the test CA trusted and their
+addresses in KORVIX_HTTP_FILES, _ODD, KORVIX_HTTPS_TRUSTED and _ROGUE:
     servers.py WORK_DIR WINE_RUN PROGRAM [ARGS...]
 """
 import hashlib, http.server, os, shutil, socket, ssl, struct, subprocess, sys, threading, time
@@ -33,9 +30,8 @@ class QuietFiles(Quiet, http.server.SimpleHTTPRequestHandler):
 
 
 class OddHandler(Quiet, http.server.BaseHTTPRequestHandler):
-    """/nolength/N: no Content-Length; /empty: Content-Length 0; /cut/N: half
-    of the N bytes announced; /slow/N: 100 bytes every 50 ms; else a 404 with
-    a classic HTML error page."""
+    """/nolength/N: no Content-Length; /empty: Content-Length 0; /cut/N: half of the
+    N bytes announced; /slow/N: 100 bytes every 50 ms; else a classic 404 page."""
 
     def head(self, status, length=None, kind="application/octet-stream"):
         self.send_response(status)
@@ -118,8 +114,7 @@ def url(server, scheme="http", host="127.0.0.1"):
 
 
 def make_certificates(folder):
-    """Returns ca.der, a (certificate, key) for localhost that the CA signed
-    and a self-signed rogue one."""
+    """ca.der, a (certificate, key) for localhost that the CA signed, a self-signed rogue one."""
     def ossl(*args):
         subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True, timeout=60)
     with open(os.path.join(folder, "san.ext"), "w") as f:
@@ -140,8 +135,7 @@ ROOT_KEY = "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\"
 
 
 def trust(wine_run, der_path):
-    """Makes the Wine prefix trust a CA, through the registry (Wine keeps no
-    root added at run time); returns the undo."""
+    """Makes Wine trust a CA through the registry (it keeps no root added at run time); returns the undo."""
     der = open(der_path, "rb").read()
     key = ROOT_KEY + hashlib.sha1(der).hexdigest().upper()
     blob = struct.pack("<III", 32, 1, len(der)) + der  # the certificate property
