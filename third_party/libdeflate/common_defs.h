@@ -305,7 +305,7 @@ static forceinline u64 bswap64(u64 v)
 	 /*
 	  * For all compilation purposes, WebAssembly behaves like any other CPU
 	  * instruction set. Even though WebAssembly engine might be running on
-	  * top of different actual CPU architectures, the WebAssembly spec
+	  * top of different actual CPU architectures, the WebAssembly standard
 	  * itself permits unaligned access and it will be fast on most of those
 	  * platforms, and simulated at the engine level on others, so it's
 	  * worth treating it as a CPU architecture with fast unaligned access.
