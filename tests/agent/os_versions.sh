@@ -16,10 +16,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A settings step now and then fails while the wineserver of the program
+# before it winds down: it is tried again, and a last failure is said.
+setting() {  # what, command...
+  local what=$1; shift
+  for _ in 1 2 3; do "$run" "$@" >/dev/null 2>&1 && return 0; sleep 1; done
+  echo "could not set $what"
+  exit 1
+}
+
 rc=0
-"$run" winecfg /v win7 >/dev/null 2>&1
+setting "Windows 7 for the prefix" winecfg /v win7
 "$run" "$tests" --gtest_brief=1 --gtest_filter='ProcessControl.*' || { echo "failed under win7"; rc=1; }
-"$run" reg add "$appkey" /v Version /d winxp /f >/dev/null 2>&1
+setting "Windows XP for the test program" reg add "$appkey" /v Version /d winxp /f
 KORVIX_EXPECT_XP=1 "$run" "$tests" --gtest_brief=1 --gtest_filter='ProcessControl.*' ||
   { echo "failed under winxp"; rc=1; }
 exit $rc
